@@ -1,0 +1,70 @@
+#include "convert/command_line.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "convert/convert_song.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+void printLine(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+}
+
+const char* openErrorMessage(SongDatabase::OpenError error) {
+    return error == SongDatabase::OpenError::songIndex ? "Cannot open SONG.IDX"
+                                                       : "Cannot open SONG.DAT";
+}
+
+constexpr const char* kUsage = "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)";
+
+}  // namespace
+
+std::int32_t parseSongNumber(std::string_view text) noexcept {
+    std::size_t i = 0;
+    auto isSpace = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    };
+    while (i < text.size() && isSpace(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    constexpr std::int64_t limit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = std::min(value * 10 + (text[i] - '0'), limit);
+    }
+    if (negative) value = -value;
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+}
+
+int runSingleSong(std::int32_t songNumber) {
+    SongDatabase database;
+    if (const auto error = database.open({}); error != SongDatabase::OpenError::none) {
+        printLine(openErrorMessage(error));
+        return kExitFailure;
+    }
+    ConvertWorkspace work;
+    const SongResult result = convertSong(database, songNumber, {}, work);
+    for (const std::string& line : result.messages) printLine(line);
+    return result.outcome == SongResult::Outcome::converted ? kExitSuccess : kExitFailure;
+}
+
+int runCommandLine(std::span<const char* const> args) {
+    if (args.size() < 2) {
+        std::fprintf(stderr, "%s\n", kUsage);
+        return kExitUsage;
+    }
+    return runSingleSong(parseSongNumber(args[1]));
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,26 @@
+// The kdb2mid command line: what each argument form runs and its exit status.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace kdb2mid {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// Reads a song number the way C's atoi does: leading white space, one
+// optional sign, then digits up to the first non-digit; no digits gives 0.
+// Values beyond the 32-bit range saturate.
+std::int32_t parseSongNumber(std::string_view text) noexcept;
+
+// Converts one song of the database in the current directory into the
+// current directory, printing failure lines on standard output.
+int runSingleSong(std::int32_t songNumber);
+
+// The whole command line; returns the exit status.
+int runCommandLine(std::span<const char* const> args);
+
+}  // namespace kdb2mid

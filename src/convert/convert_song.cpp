@@ -1,0 +1,143 @@
+#include "convert/convert_song.hpp"
+
+#include <algorithm>
+
+namespace kdb2mid {
+
+namespace {
+
+// Chorus recordings are copied through a buffer of this size, so a large
+// recording costs no more memory than a small one.
+constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
+
+std::string songPrefix(std::int32_t songNumber) {
+    return "Cannot convert song " + std::to_string(songNumber) + ": ";
+}
+
+std::string cannotCreate(const std::filesystem::path& path) {
+    return "Cannot open file " + displayName(path) + " for writing";
+}
+
+std::string cannotWrite(const std::filesystem::path& path) {
+    return "Cannot write file " + displayName(path);
+}
+
+// Copies one recording; returns the message for a failure, empty on success.
+std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& entry,
+                          std::int32_t songNumber, const std::filesystem::path& outFolder,
+                          std::vector<std::uint8_t>& buffer) {
+    const std::string partName = "Cannot export chorus part " +
+                                 std::to_string(static_cast<std::int32_t>(entry.partNumber)) +
+                                 " of song " + std::to_string(songNumber) + ": ";
+    if (entry.end < entry.start) return partName + "its end lies before its start";
+    const std::uint64_t start = kChorusDataUnit * entry.start;
+    const std::uint64_t end = kChorusDataUnit * entry.end;
+    if (end > data.size()) return partName + "it runs past the end of CHORUS.DAT";
+
+    const std::filesystem::path path =
+        outputPath(outFolder, chorusFileName(songNumber, entry.partNumber));
+    AtomicOutputFile out;
+    if (!out.open(path)) return cannotCreate(path);
+    if (buffer.size() < kCopyBlock) buffer.resize(kCopyBlock);
+    for (std::uint64_t at = start; at < end;) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, end - at));
+        const std::span<std::uint8_t> block(buffer.data(), size);
+        if (!data.readAt(at, block)) return partName + "CHORUS.DAT could not be read";
+        out.write(block);
+        at += size;
+    }
+    if (!out.commit()) return cannotWrite(path);
+    return {};
+}
+
+}  // namespace
+
+std::string midiFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".mid"; }
+
+std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber) {
+    // The part number is shown signed, as the database's own tools named these files.
+    return std::to_string(songNumber) + "_" +
+           std::to_string(static_cast<std::int32_t>(partNumber)) + ".mp3";
+}
+
+std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name) {
+    return folder.empty() ? std::filesystem::path(name) : folder / name;
+}
+
+bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
+                       std::int32_t songNumber, const std::filesystem::path& outFolder,
+                       ConvertWorkspace& work, SongResult& result) {
+    const std::string prefix = "Cannot export chorus of song " + std::to_string(songNumber) + ": ";
+    const RandomAccessFile* index = database.chorusIndex();
+    if (index == nullptr) {
+        result.fail(prefix + "cannot open CRS&TCK.IDX");
+        return false;
+    }
+    const RandomAccessFile* data = database.chorusData();
+    if (data == nullptr) {
+        result.fail(prefix + "cannot open CHORUS.DAT");
+        return false;
+    }
+    bool ok = true;
+    for (unsigned i = 0; i < request.count; ++i) {
+        const std::uint64_t number = std::uint64_t{request.firstEntry} + i;
+        std::uint8_t bytes[kChorusEntrySize];
+        if (!index->readAt(number * kChorusEntrySize, bytes)) {
+            result.fail(prefix + "CRS&TCK.IDX ends before entry " + std::to_string(number));
+            return false;
+        }
+        std::string failure = copyRecording(*data, parseChorusIndexEntry(bytes), songNumber,
+                                            outFolder, work.copyBuffer);
+        if (!failure.empty()) {
+            result.fail(std::move(failure));
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
+                       const std::filesystem::path& outFolder, ConvertWorkspace& work) {
+    SongResult result;
+    const RecordLookup where = database.locate(songNumber);
+    if (where.outcome == RecordLookup::Outcome::empty) {
+        result.outcome = SongResult::Outcome::skipped;
+        result.messages.push_back(songPrefix(songNumber) + describe(where.outcome));
+        return result;
+    }
+    if (where.outcome != RecordLookup::Outcome::found) {
+        result.fail(songPrefix(songNumber) + describe(where.outcome));
+        return result;
+    }
+    if (!database.readRecord(where, work.record)) {
+        result.fail(songPrefix(songNumber) + "SONG.DAT could not be read");
+        return result;
+    }
+    const std::span<const std::uint8_t> record = work.record;
+    // The chorus test reads header bytes 0 to 5; a record without them is refused whole.
+    if (record.size() <= kRecordChorusIndexOffset + 1) {
+        result.fail(songPrefix(songNumber) + describe(RecordError::recordTooShort));
+        return result;
+    }
+
+    const std::filesystem::path midiPath = outputPath(outFolder, midiFileName(songNumber));
+    AtomicOutputFile midi;
+    if (!midi.open(midiPath)) {
+        result.fail(cannotCreate(midiPath));
+    } else if (const RecordError error = writeMidiFile(record, midi, work.midi);
+               error != RecordError::none) {
+        midi.abandon();
+        result.fail(songPrefix(songNumber) + describe(error));
+    } else if (!midi.commit()) {
+        result.fail(cannotWrite(midiPath));
+    }
+
+    // As in the database's own tools, the chorus recordings are exported even
+    // when the MIDI file could not be written: they do not depend on it.
+    if (const std::optional<ChorusRequest> chorus = chorusRequest(record)) {
+        exportChorusParts(database, *chorus, songNumber, outFolder, work, result);
+    }
+    return result;
+}
+
+}  // namespace kdb2mid

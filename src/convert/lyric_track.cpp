@@ -1,0 +1,144 @@
+#include "convert/lyric_track.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "foundation/byte_order.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+constexpr std::uint8_t kTitleEnd = 0x20;
+constexpr std::uint8_t kLineMark = 0x30;
+constexpr std::size_t kSkippedLineBytes = 3;
+// Lines start only below this many bytes before the image's end.
+constexpr std::size_t kLineTailGuard = 8;
+
+constexpr std::uint8_t kMetaEvent = 0xFF;
+constexpr std::uint8_t kMetaTrackName = 0x03;
+constexpr std::uint8_t kMetaLyric = 0x05;
+
+struct CodeSets {
+    std::array<bool, 256> whole{};
+    std::array<bool, 256> start{};
+};
+
+constexpr CodeSets makeCodeSets() {
+    CodeSets sets;
+    // Single-byte letters, upper and lower case: Ỉ Ì Í Ỵ Đ Ị Ĩ and ỉ ì í ỵ đ ị ĩ.
+    constexpr std::uint8_t whole[] = {0xC6, 0xCC, 0xCD, 0xCE, 0xD1, 0xD2, 0xD3,
+                                      0xE6, 0xEC, 0xED, 0xEE, 0xF1, 0xF2, 0xF3};
+    // Ơ Ư ơ ư are letters of their own that still take a tone mark after them.
+    constexpr std::uint8_t toneBases[] = {0xD4, 0xD6, 0xF4, 0xF6};
+    for (std::uint8_t code : whole) sets.whole[code] = sets.start[code] = true;
+    for (std::uint8_t code : toneBases) sets.start[code] = true;
+    return sets;
+}
+
+constexpr CodeSets kCodeSets = makeCodeSets();
+
+void appendText(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> image, TextRef text) {
+    const auto begin = image.begin() + text.offset;
+    out.insert(out.end(), begin, begin + text.length);
+}
+
+}  // namespace
+
+bool isWholeLetterCode(std::uint8_t code) noexcept { return kCodeSets.whole[code]; }
+bool isLetterStartCode(std::uint8_t code) noexcept { return kCodeSets.start[code]; }
+
+bool closesLyricEvent(std::uint8_t current, std::uint8_t next) noexcept {
+    return isWholeLetterCode(current) || next <= 0x7E || isLetterStartCode(next);
+}
+
+RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffsetTable& table,
+                            LyricBlock& lyrics) {
+    lyrics.titles.clear();
+    lyrics.events.clear();
+    lyrics.lineCount = 0;
+    const std::size_t k = image.size();
+    const std::size_t lead = table.entries[table.entries.size() - 2];
+
+    // Titles: each ends at a NUL; the byte after a NUL is either the 0x20 that
+    // ends the list or a separator to skip.
+    std::size_t p = lead + 1;
+    std::size_t titleStart = p;
+    while (p < k) {
+        if (image[p] != 0) {
+            ++p;
+            continue;
+        }
+        const std::size_t length = p - titleStart;
+        if (length > kMaxMidiVarLen) return RecordError::textTooLong;
+        lyrics.titles.push_back(
+            {static_cast<std::uint32_t>(titleStart), static_cast<std::uint32_t>(length)});
+        ++p;
+        if (p == k || image[p] == kTitleEnd) break;
+        ++p;
+        titleStart = p;
+    }
+
+    // Lyric lines. The running time is the absolute time of the last event.
+    std::int64_t runningTime = 0;
+    while (p + kLineTailGuard < k) {
+        if (image[p] == kLineMark) ++p;
+        const std::size_t lineStart = p;
+        const auto nul = std::find(image.begin() + static_cast<std::ptrdiff_t>(lineStart),
+                                   image.end(), std::uint8_t{0});
+        if (nul == image.end()) return RecordError::lyricLinePastImage;
+        const auto textEnd = static_cast<std::size_t>(nul - image.begin());
+        p = textEnd + 1 + kSkippedLineBytes;
+        const auto line = lyrics.lineCount++;
+
+        std::size_t eventStart = lineStart;
+        bool first = true;
+        for (std::size_t i = lineStart; i < textEnd; ++i) {
+            if (!closesLyricEvent(image[i], image[i + 1])) continue;
+            if (p + 2 > k) return RecordError::lyricLinePastImage;
+            const std::uint32_t word = readBigEndian16(image, p);
+            p += 2;
+            std::uint32_t delta = word;
+            if (first) {
+                // The line's first word is an absolute time. A time before the
+                // previous event cannot be expressed; the event keeps its place.
+                delta = word >= runningTime ? static_cast<std::uint32_t>(word - runningTime) : 0;
+            }
+            runningTime += delta;
+            const std::size_t length = i + 1 - eventStart;
+            if (length > kMaxMidiVarLen) return RecordError::textTooLong;
+            lyrics.events.push_back({{static_cast<std::uint32_t>(eventStart),
+                                      static_cast<std::uint32_t>(length)},
+                                     delta, line, first});
+            first = false;
+            eventStart = i + 1;
+        }
+    }
+    return RecordError::none;
+}
+
+void writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
+                     std::vector<std::uint8_t>& chunk) {
+    const std::size_t head = chunk.size();
+    chunk.insert(chunk.end(), {'M', 'T', 'r', 'k', 0, 0, 0, 0});
+    for (const TextRef& title : lyrics.titles) {
+        chunk.insert(chunk.end(), {0x00, kMetaEvent, kMetaTrackName});
+        writeVarLen(static_cast<std::int32_t>(title.length), chunk);
+        appendText(chunk, image, title);
+    }
+    for (const LyricEvent& event : lyrics.events) {
+        writeVarLen(static_cast<std::int32_t>(event.delta), chunk);
+        chunk.insert(chunk.end(), {kMetaEvent, kMetaLyric});
+        writeVarLen(static_cast<std::int32_t>(event.text.length), chunk);
+        appendText(chunk, image, event.text);
+    }
+    chunk.insert(chunk.end(), {0x00, kMetaEvent, 0x2F, 0x00});
+    const auto length = static_cast<std::uint32_t>(chunk.size() - head - 8);
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
+        static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+    std::memcpy(chunk.data() + head + 4, bytes, 4);
+}
+
+}  // namespace kdb2mid

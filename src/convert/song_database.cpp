@@ -1,0 +1,78 @@
+#include "convert/song_database.hpp"
+
+#include <limits>
+
+#include "foundation/byte_order.hpp"
+#include "foundation/database_layout.hpp"
+
+namespace kdb2mid {
+
+const char* describe(RecordLookup::Outcome outcome) noexcept {
+    switch (outcome) {
+        case RecordLookup::Outcome::found: return "found";
+        case RecordLookup::Outcome::empty: return "it has no record";
+        case RecordLookup::Outcome::belowFirstSong: return "song numbers start at 21090";
+        case RecordLookup::Outcome::pastIndexEnd: return "SONG.IDX has no entry for it";
+        case RecordLookup::Outcome::endBeforeStart:
+            return "its SONG.IDX entries end before they start";
+        case RecordLookup::Outcome::pastDataEnd: return "its record runs past the end of SONG.DAT";
+    }
+    return "unknown";
+}
+
+SongDatabase::OpenError SongDatabase::open(const std::filesystem::path& folder) {
+    folder_ = folder;
+    if (!songIndex_.open(folder / kSongIndexFile)) return OpenError::songIndex;
+    if (!songData_.open(folder / kSongDataFile)) return OpenError::songData;
+    return OpenError::none;
+}
+
+RecordLookup SongDatabase::locate(std::int32_t songNumber) const {
+    using Outcome = RecordLookup::Outcome;
+    const std::optional<std::uint64_t> offset = songIndexOffset(songNumber);
+    if (!offset) return {Outcome::belowFirstSong};
+    std::uint8_t entries[8];
+    if (!songIndex_.readAt(*offset, entries)) return {Outcome::pastIndexEnd};
+    const std::uint64_t start = kSongDataUnit * readBigEndian32(entries, 0);
+    const std::uint64_t end = kSongDataUnit * readBigEndian32(entries, 4);
+    if (end < start) return {Outcome::endBeforeStart};
+    if (end > songData_.size()) return {Outcome::pastDataEnd, start, end - start};
+    if (end == start) return {Outcome::empty, start, 0};
+    return {Outcome::found, start, end - start};
+}
+
+bool SongDatabase::readRecord(const RecordLookup& where, std::vector<std::uint8_t>& record) const {
+    // locate() has checked the length against SONG.DAT's size, so this
+    // allocation is bounded by the file.
+    record.resize(where.length);
+    return songData_.readAt(where.start, record);
+}
+
+std::int32_t SongDatabase::firstSong() const noexcept { return kFirstSongNumber; }
+
+std::int32_t SongDatabase::songCount() const noexcept {
+    const std::uint64_t entries = songIndex_.size() / kIndexEntrySize;
+    if (entries < 2) return 0;
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max() - kFirstSongNumber);
+    return static_cast<std::int32_t>(std::min(entries - 1, limit));
+}
+
+void SongDatabase::openChorusFiles() const {
+    std::call_once(chorusOnce_, [this] {
+        chorusIndex_.open(folder_ / kChorusIndexFile);
+        chorusData_.open(folder_ / kChorusDataFile);
+    });
+}
+
+const RandomAccessFile* SongDatabase::chorusIndex() const {
+    openChorusFiles();
+    return chorusIndex_.isOpen() ? &chorusIndex_ : nullptr;
+}
+
+const RandomAccessFile* SongDatabase::chorusData() const {
+    openChorusFiles();
+    return chorusData_.isOpen() ? &chorusData_ : nullptr;
+}
+
+}  // namespace kdb2mid

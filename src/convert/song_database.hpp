@@ -1,0 +1,67 @@
+// The song database files of one folder, opened once and read by offset.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "foundation/file_io.hpp"
+
+namespace kdb2mid {
+
+// Where a song's record lies in SONG.DAT, or why it has none.
+struct RecordLookup {
+    enum class Outcome : std::uint8_t {
+        found,
+        empty,           // equal index entries: the song has no record
+        belowFirstSong,  // number below the first song number
+        pastIndexEnd,    // SONG.IDX holds no entry pair for the number
+        endBeforeStart,  // the entry after the song's is smaller than its own
+        pastDataEnd,     // the record runs past the end of SONG.DAT
+    };
+    Outcome outcome = Outcome::found;
+    std::uint64_t start = 0;   // byte offset in SONG.DAT
+    std::uint64_t length = 0;  // bytes
+};
+
+// The phrase for a lookup failure in a message line.
+const char* describe(RecordLookup::Outcome outcome) noexcept;
+
+class SongDatabase {
+public:
+    enum class OpenError : std::uint8_t { none, songIndex, songData };
+
+    // Opens SONG.IDX and SONG.DAT in folder; the chorus files are opened on
+    // first use.
+    OpenError open(const std::filesystem::path& folder);
+
+    RecordLookup locate(std::int32_t songNumber) const;
+    // Reads a found record whole into record (resized to its length).
+    bool readRecord(const RecordLookup& where, std::vector<std::uint8_t>& record) const;
+
+    // Song numbers that have SONG.IDX entries for their start and their end.
+    std::int32_t firstSong() const noexcept;
+    std::int32_t songCount() const noexcept;
+
+    // CRS&TCK.IDX and CHORUS.DAT; nullptr when the file does not open.
+    const RandomAccessFile* chorusIndex() const;
+    const RandomAccessFile* chorusData() const;
+
+    const std::filesystem::path& folder() const noexcept { return folder_; }
+
+private:
+    void openChorusFiles() const;
+
+    std::filesystem::path folder_;
+    RandomAccessFile songIndex_;
+    RandomAccessFile songData_;
+    mutable std::once_flag chorusOnce_;
+    mutable RandomAccessFile chorusIndex_;
+    mutable RandomAccessFile chorusData_;
+};
+
+}  // namespace kdb2mid

@@ -9,7 +9,7 @@ else()
   target_compile_options(kdb2mid_warnings INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
     -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
-    -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+    -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
   if(KDB2MID_WERROR)
     target_compile_options(kdb2mid_warnings INTERFACE -Werror)
   endif()

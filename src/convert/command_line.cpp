@@ -54,7 +54,7 @@ int runSingleSong(std::int32_t songNumber) {
         return kExitFailure;
     }
     ConvertWorkspace work;
-    const SongResult result = convertSong(database, songNumber, {}, work);
+    const SongResult result = convertSong(database, songNumber, {}, ConvertOptions{}, work);
     for (const std::string& line : result.messages) printLine(line);
     return result.outcome == SongResult::Outcome::converted ? kExitSuccess : kExitFailure;
 }

@@ -97,7 +97,9 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
 }
 
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
-                       const std::filesystem::path& outFolder, ConvertWorkspace& work) {
+                       const std::filesystem::path& outFolder, const ConvertOptions& options,
+                       ConvertWorkspace& work) {
+    (void)options;  // lyric text and karaoke output are not built yet
     SongResult result;
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome == RecordLookup::Outcome::empty) {

@@ -24,6 +24,17 @@ struct SongResult {
     }
 };
 
+// How the lyric texts are written.
+enum class LyricText : std::uint8_t {
+    stored,  // the database's bytes, unchanged (the default)
+    utf8,    // decoded to UTF-8
+};
+
+struct ConvertOptions {
+    LyricText lyrics = LyricText::stored;
+    bool karaoke = false;  // also write "<song>.kar"
+};
+
 // Buffers reused from song to song by one converting thread.
 struct ConvertWorkspace {
     std::vector<std::uint8_t> record;
@@ -42,7 +53,8 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 // announces chorus recordings, one "<song>_<part>.mp3" for each. Every output
 // is complete or absent. A song whose index entries are equal is skipped.
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
-                       const std::filesystem::path& outFolder, ConvertWorkspace& work);
+                       const std::filesystem::path& outFolder, const ConvertOptions& options,
+                       ConvertWorkspace& work);
 
 // Copies the recordings that request names out of CHORUS.DAT. Returns false
 // after adding a message for each recording (or index) that failed; the

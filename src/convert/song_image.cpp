@@ -1,6 +1,7 @@
 #include "convert/song_image.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "foundation/byte_order.hpp"
@@ -47,13 +48,32 @@ std::size_t imageCapacityFor(std::size_t recordLength) {
 
 }  // namespace
 
-RecordError decompressSongImageReference(std::span<const std::uint8_t> record,
-                                         std::size_t streamStart, SongImage& image) {
-    const std::size_t capacity = imageCapacityFor(record.size());
-    std::uint8_t* const out = image.prepare(capacity);
+namespace {
+
+// Decoder state between the fast and the careful loop.
+struct DecodeState {
+    std::size_t p;  // next stream byte
+    std::size_t k;  // image bytes produced
+};
+
+// Where a reference made at image length k with window position `window`
+// reads from, or nothing when that lies before the image's first byte.
+inline bool referenceSource(std::size_t window, std::size_t k, std::size_t& source) {
+    source = window | (k & ~(kWindowSize - 1));
+    if (source >= k) {
+        if (source < kWindowSize) return false;
+        source -= kWindowSize;
+    }
+    return true;
+}
+
+// The exact decoder: every item checks its input and its room. It also
+// finishes what the fast loop leaves, from a group boundary on.
+RecordError decodeCarefully(std::span<const std::uint8_t> record, DecodeState state,
+                            std::uint8_t* out, std::size_t capacity, std::size_t& length) {
     const std::size_t end = record.size();
-    std::size_t p = streamStart;
-    std::size_t k = 0;
+    std::size_t p = state.p;
+    std::size_t k = state.k;
     while (p < end) {
         const unsigned flags = record[p++];
         for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
@@ -69,25 +89,89 @@ RecordError decompressSongImageReference(std::span<const std::uint8_t> record,
             const unsigned b2 = record[p + 1];
             p += 2;
             if (flags == 0 && b1 == 0 && b2 == 0) goto done;
-            const std::size_t window = (b1 << 4) | (b2 >> 4);
             const std::size_t count = (b2 & 0x0F) + kMinMatch;
-            std::size_t source = window | (k & ~(kWindowSize - 1));
-            if (source >= k) {
-                if (source < kWindowSize) return RecordError::referenceBeforeStart;
-                source -= kWindowSize;
+            std::size_t source = 0;
+            if (!referenceSource((b1 << 4) | (b2 >> 4), k, source)) {
+                return RecordError::referenceBeforeStart;
             }
             if (count > capacity - k) return RecordError::imageOverflow;
             for (std::size_t i = 0; i < count; ++i) out[k++] = out[source++];
         }
     }
 done:
-    image.length_ = k;
+    length = k;
     return RecordError::none;
+}
+
+// Wide copies move this many bytes at a time.
+constexpr std::size_t kCopyWidth = 8;
+// One group reads at most a flag byte and eight references; one more byte
+// must follow for its last reference to count.
+constexpr std::size_t kGroupInputMargin = 1 + 8 * 2 + 1;
+// One group writes at most eight longest copies, each rounded up to whole
+// wide copies.
+constexpr std::size_t kGroupOutputMargin = 8 * (kMaxMatch + kCopyWidth);
+static_assert(kGroupOutputMargin >= 8 * kMaxMatch + kCopyWidth - 1,
+              "the last wide copy of a group may write kCopyWidth - 1 bytes past its count");
+
+inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, kCopyWidth); }
+
+}  // namespace
+
+RecordError decompressSongImageReference(std::span<const std::uint8_t> record,
+                                         std::size_t streamStart, SongImage& image) {
+    const std::size_t capacity = imageCapacityFor(record.size());
+    std::uint8_t* const out = image.prepare(capacity);
+    return decodeCarefully(record, {streamStart, 0}, out, capacity, image.length_);
 }
 
 RecordError decompressSongImage(std::span<const std::uint8_t> record, std::size_t streamStart,
                                 SongImage& image) {
-    return decompressSongImageReference(record, streamStart, image);
+    const std::size_t capacity = imageCapacityFor(record.size());
+    std::uint8_t* const out = image.prepare(capacity);
+    const std::uint8_t* const in = record.data();
+    const std::size_t end = record.size();
+    std::size_t p = streamStart;
+    std::size_t k = 0;
+    // Whole groups while both margins hold: no per-item bounds checks, copies
+    // eight bytes at a time where source and destination are far enough apart.
+    while (p < end && end - p >= kGroupInputMargin && capacity - k >= kGroupOutputMargin) {
+        const unsigned flags = in[p++];
+        if (flags == 0xFF) {
+            copy8(out + k, in + p);
+            p += 8;
+            k += 8;
+            continue;
+        }
+        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
+            if (flags & bit) {
+                out[k++] = in[p++];
+                continue;
+            }
+            const unsigned b1 = in[p];
+            const unsigned b2 = in[p + 1];
+            p += 2;
+            if (flags == 0 && b1 == 0 && b2 == 0) {
+                image.length_ = k;
+                return RecordError::none;
+            }
+            const std::size_t count = (b2 & 0x0F) + kMinMatch;
+            std::size_t source = 0;
+            if (!referenceSource((b1 << 4) | (b2 >> 4), k, source)) {
+                return RecordError::referenceBeforeStart;
+            }
+            if (k - source >= kCopyWidth) {
+                // Each wide copy reads only bytes already produced; the last
+                // may write past count, inside the output margin.
+                for (std::size_t i = 0; i < count; i += kCopyWidth) copy8(out + k + i, out + source + i);
+                k += count;
+            } else {
+                for (std::size_t i = 0; i < count; ++i) out[k + i] = out[source + i];
+                k += count;
+            }
+        }
+    }
+    return decodeCarefully(record, {p, k}, out, capacity, image.length_);
 }
 
 RecordError checkTrackOffsets(const TrackOffsetTable& table, std::size_t imageLength) {

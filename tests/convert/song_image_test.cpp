@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "foundation/byte_order.hpp"
 #include "test_support.hpp"
 
@@ -125,6 +127,57 @@ TEST(DecompressSongImage, RefusesWhatWouldLeaveTheBuffers) {
         SongImage image;
         EXPECT_EQ(decompressSongImage(record, 28, image), c.error) << c.what;
         EXPECT_EQ(decompressSongImageReference(record, 28, image), c.error) << c.what;
+    }
+}
+
+// A stream that mostly decodes: references point inside what was produced,
+// with short or long distances, all-literal groups now and then, and (in some
+// rounds) a damaged item or an early end.
+Bytes randomStream(std::mt19937& random, std::size_t groups, unsigned flavour) {
+    Bytes stream;
+    std::size_t k = 0;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const bool allLiterals = random() % 5 == 0;
+        unsigned flags = allLiterals ? 0xFF : static_cast<unsigned>(random()) & 0xFF;
+        if (k == 0) flags |= 0x80;
+        if (flags == 0) flags = 1;  // an all-reference group ending in 00 00 would end the stream
+        stream.push_back(static_cast<std::uint8_t>(flags));
+        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
+            if ((flags & bit) || k == 0) {
+                stream.push_back(static_cast<std::uint8_t>(random()));
+                ++k;
+                continue;
+            }
+            const std::size_t reach = std::min<std::size_t>(k, kWindowSize);
+            std::size_t distance = flavour == 0 ? 1 + random() % std::min<std::size_t>(reach, 8)
+                                                : 1 + random() % reach;
+            if (flavour == 2 && random() % 50 == 0) distance = reach + 1 + random() % 100;  // damage
+            const std::size_t count = kMinMatch + random() % 16;
+            const auto position = static_cast<unsigned>((k - distance) & (kWindowSize - 1));
+            stream.push_back(static_cast<std::uint8_t>(position >> 4));
+            stream.push_back(static_cast<std::uint8_t>(((position & 0xF) << 4) | (count - kMinMatch)));
+            k += count;
+        }
+    }
+    return stream;
+}
+
+TEST(DecompressSongImage, FastDecoderMatchesTheReferenceOnAnyStream) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 1500; ++round) {
+        const unsigned flavour = static_cast<unsigned>(round) % 3;
+        const std::size_t groups = 1 + random() % (round % 10 == 0 ? 3000 : 60);
+        Bytes stream = randomStream(random, groups, flavour);
+        if (round % 7 == 0) stream.resize(random() % (stream.size() + 1));  // cut anywhere
+        const Bytes record = recordWith({24, 24}, stream);
+        SongImage fast;
+        SongImage reference;
+        const RecordError fastError = decompressSongImage(record, 28, fast);
+        const RecordError referenceError = decompressSongImageReference(record, 28, reference);
+        ASSERT_EQ(fastError, referenceError) << "round " << round;
+        ASSERT_TRUE(std::equal(fast.bytes().begin(), fast.bytes().end(), reference.bytes().begin(),
+                               reference.bytes().end()))
+            << "round " << round;
     }
 }
 

@@ -19,7 +19,7 @@ runs=${2:-5}
 work=${KDB2MID_BENCH_DIR:-${TMPDIR:-/tmp}/kdb2mid-batch}
 cores=$(nproc)
 
-scripts/ensure-deps.sh libbenchmark-dev
+scripts/ensure-deps.sh libbenchmark-dev bc
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target kdb2mid make_large_database >/dev/null
 tool="$PWD/build/bench/kdb2mid"

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <utility>
 #include <string>
 
@@ -148,13 +147,6 @@ TEST(LyricText, KaraokeIntoAFolderThatIsNotThere) {
                                             " for writing",
                                         "Cannot open file " + displayName(missing / "21090.kar") +
                                             " for writing"}));
-}
-
-TEST(LyricText, KaraokeImpliesUtf8UnlessAskedOtherwise) {
-    EXPECT_EQ(chosenLyricText(std::nullopt, false), LyricText::stored);
-    EXPECT_EQ(chosenLyricText(std::nullopt, true), LyricText::utf8);
-    EXPECT_EQ(chosenLyricText(LyricText::stored, true), LyricText::stored);
-    EXPECT_EQ(chosenLyricText(LyricText::utf8, false), LyricText::utf8);
 }
 
 TEST(LyricText, TellsWhetherASongHoldsTwoByteLetters) {

@@ -74,8 +74,8 @@ enum class LyricText : std::uint8_t {
 // for the titles, lyric events, end of track). The events and their times are
 // those of the stored bytes whatever the text: with LyricText::utf8 each
 // title and each lyric event is decoded on its own, so only the texts and
-// their lengths change. Fails only when a decoded text is too long for a MIDI
-// event (textTooLong); chunk is then left partly written.
+// their lengths change. Fails only when a decoded text or the whole track is
+// too long for a MIDI file (textTooLong); chunk is then left partly written.
 RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
                             std::vector<std::uint8_t>& chunk,
                             LyricText text = LyricText::stored);

@@ -152,8 +152,44 @@ RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head) {
     return RecordError::none;
 }
 
+namespace {
+
+// The stored-text track, sized exactly first and then written in place: this
+// runs once per lyric letter, so no per-event growth checks.
+RecordError writeStoredLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
+                                  std::vector<std::uint8_t>& chunk) {
+    std::size_t size = 0;
+    for (const TextRef& title : lyrics.titles) size += 3 + varLenSize(title.length) + title.length;
+    for (const LyricEvent& event : lyrics.events) {
+        size += varLenSize(event.delta) + 2 + varLenSize(event.text.length) + event.text.length;
+    }
+    const std::size_t head = beginTrackChunk(chunk);
+    chunk.resize(chunk.size() + size);
+    std::uint8_t* out = chunk.data() + head + 8;
+    for (const TextRef& title : lyrics.titles) {
+        *out++ = 0x00;
+        *out++ = kMetaEvent;
+        *out++ = kMetaTrackName;
+        out = putVarLen(out, title.length);
+        std::memcpy(out, image.data() + title.offset, title.length);
+        out += title.length;
+    }
+    for (const LyricEvent& event : lyrics.events) {
+        out = putVarLen(out, event.delta);
+        *out++ = kMetaEvent;
+        *out++ = kMetaLyric;
+        out = putVarLen(out, event.text.length);
+        std::memcpy(out, image.data() + event.text.offset, event.text.length);
+        out += event.text.length;
+    }
+    return endTrackChunk(chunk, head);
+}
+
+}  // namespace
+
 RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
                             std::vector<std::uint8_t>& chunk, LyricText text) {
+    if (text == LyricText::stored) return writeStoredLyricTrack(image, lyrics, chunk);
     const std::size_t head = beginTrackChunk(chunk);
     std::string decoded;
     for (const TextRef& title : lyrics.titles) {

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/ensure-deps.sh
-cmake --preset default -DKDB2MID_BUILD_TESTS=OFF >/dev/null
+cmake --preset default >/dev/null
 cmake --build --preset default --target kdb2mid >/dev/null
 
 tool="$PWD/build/default/kdb2mid"

@@ -73,8 +73,9 @@ ProgressLine::ProgressLine(std::FILE* out, Clock::time_point start)
 
 void ProgressLine::update(const BatchProgress& progress, Clock::time_point now) {
     if (out_ == nullptr) return;
-    if (drawnOnce_ && now - lastDraw_ < kRedrawInterval) return;
-    drawnOnce_ = true;
+    // The first draw also waits an interval: a batch that ends sooner shows
+    // no line, and the rate is not estimated from a single song.
+    if (now - lastDraw_ < kRedrawInterval) return;
     lastDraw_ = now;
     const double elapsed = std::chrono::duration<double>(now - start_).count();
     const std::string text = formatProgress(progress, elapsed);

@@ -22,7 +22,8 @@ std::string formatDuration(double seconds);
 bool isTerminal(std::FILE* file) noexcept;
 
 // Draws formatProgress() on one line of out, overwriting itself: at most one
-// redraw per kRedrawInterval, so a fast batch spends no time on its display.
+// redraw per kRedrawInterval (the first one interval after the start), so a
+// fast batch spends no time on its display.
 // Draws nothing when out is nullptr.
 class ProgressLine {
 public:
@@ -42,8 +43,7 @@ public:
 private:
     std::FILE* out_;
     Clock::time_point start_;
-    Clock::time_point lastDraw_;
-    bool drawnOnce_ = false;
+    Clock::time_point lastDraw_;  // the start until the first draw
     std::size_t shownWidth_ = 0;  // characters now on the line
 };
 

@@ -108,17 +108,34 @@ BatchTotals convertSongs(const SongDatabase& database, std::span<const std::int3
     BatchRun run(database, songs, outFolder, options, observer);
     const std::size_t helpers =
         std::min<std::size_t>(threads > 1 ? threads - 1 : 0, songs.size() > 0 ? songs.size() - 1 : 0);
+    // A helper thread that fails outside a song (out of memory while
+    // reporting) hands its exception to the caller instead of ending the program.
+    std::mutex failureLock;
+    std::exception_ptr failure;
     std::vector<std::thread> pool;
     pool.reserve(helpers);
     for (std::size_t i = 0; i < helpers; ++i) {
         try {
-            pool.emplace_back([&run] { run.work(); });
+            pool.emplace_back([&] {
+                try {
+                    run.work();
+                } catch (...) {
+                    const std::lock_guard<std::mutex> guard(failureLock);
+                    if (!failure) failure = std::current_exception();
+                }
+            });
         } catch (const std::exception&) {
             break;  // no more threads to be had: go on with those started
         }
     }
-    run.work();
+    try {
+        run.work();
+    } catch (...) {
+        for (std::thread& thread : pool) thread.join();
+        throw;
+    }
     for (std::thread& thread : pool) thread.join();
+    if (failure) std::rethrow_exception(failure);
     return run.totals();
 }
 

@@ -45,7 +45,10 @@ public:
     BatchRun(const SongDatabase& database, std::span<const std::int32_t> songs,
              const std::filesystem::path& outFolder, const ConvertOptions& options,
              BatchObserver& observer)
-        : database_(database), songs_(songs), outFolder_(outFolder), options_(options),
+        : database_(database),
+          songs_(songs),
+          outFolder_(outFolder),
+          options_(options),
           observer_(observer) {
         progress_.songsTotal = songs.size();
         for (std::int32_t song : songs) progress_.bytesTotal += recordBytes(database, song);
@@ -106,8 +109,8 @@ BatchTotals convertSongs(const SongDatabase& database, std::span<const std::int3
                          const std::filesystem::path& outFolder, const ConvertOptions& options,
                          unsigned threads, BatchObserver& observer) {
     BatchRun run(database, songs, outFolder, options, observer);
-    const std::size_t helpers =
-        std::min<std::size_t>(threads > 1 ? threads - 1 : 0, songs.size() > 0 ? songs.size() - 1 : 0);
+    const std::size_t helpers = std::min<std::size_t>(threads > 1 ? threads - 1 : 0,
+                                                      songs.size() > 0 ? songs.size() - 1 : 0);
     // A helper thread that fails outside a song (out of memory while
     // reporting) hands its exception to the caller instead of ending the program.
     std::mutex failureLock;

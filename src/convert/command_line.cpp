@@ -25,7 +25,7 @@ namespace kdb2mid {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kSubcommands = {"convert", "info",  "list",
+constexpr std::array<std::string_view, 6> kSubcommands = {"convert", "info",         "list",
                                                           "names",   "chorus-index", "legacy"};
 
 constexpr const char* kUsage =
@@ -70,8 +70,14 @@ const CLI::Validator kSongRange(
 
 unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
 
+void addDatabaseOption(CLI::App& command, std::string& folder) {
+    command.add_option("-C,--database", folder, "Database folder (default: current folder)")
+        ->type_name("DBDIR");
+}
+
 int usageError(const CLI::App& command, const std::string& message) {
-    std::cerr << command.get_name() << ": " << message << "\nRun with --help for more information.\n";
+    std::cerr << command.get_name() << ": " << message
+              << "\nRun with --help for more information.\n";
     return kExitUsage;
 }
 
@@ -94,9 +100,8 @@ std::int32_t parseSongNumber(std::string_view text) noexcept {
         value = std::min(value * 10 + (text[i] - '0'), limit);
     }
     if (negative) value = -value;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 int runSingleSong(std::int32_t songNumber) {
@@ -118,10 +123,11 @@ int runCommandLine(std::span<const char* const> args) {
     }
     if (isSingleSongForm(args[1])) return runSingleSong(parseSongNumber(args[1]));
 
-    CLI::App app{"kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
-                 "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI files, chorus MP3\n"
-                 "files and song lists.",
-                 "kdb2mid"};
+    CLI::App app{
+        "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
+        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI files, chorus MP3\n"
+        "files and song lists.",
+        "kdb2mid"};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
@@ -142,47 +148,65 @@ int runCommandLine(std::span<const char* const> args) {
     convert->add_option("SONG", songTexts, "Song numbers to convert")
         ->type_name("SONG")
         ->check(kSongNumber);
-    CLI::Option* all = convert->add_flag("--all", request.all, "Every song that SONG.IDX addresses");
-    CLI::Option* range = convert->add_option("--range", rangeText, "The songs FROM to TO, both included")
-                             ->type_name("FROM-TO")
-                             ->check(kSongRange);
-    convert->add_option("-C,--database", databaseText, "Database folder (default: current folder)")
-        ->type_name("DBDIR");
-    convert->add_option("-o,--output", outputText, "Output folder, created if missing (default: current folder)")
+    CLI::Option* all =
+        convert->add_flag("--all", request.all, "Every song that SONG.IDX addresses");
+    CLI::Option* range =
+        convert->add_option("--range", rangeText, "The songs FROM to TO, both included")
+            ->type_name("FROM-TO")
+            ->check(kSongRange);
+    addDatabaseOption(*convert, databaseText);
+    convert
+        ->add_option("-o,--output", outputText,
+                     "Output folder, created if missing (default: current folder)")
         ->type_name("OUTDIR");
-    convert->add_option("-j,--jobs", request.threads, "Songs converted at once (default: the number of cores)")
+    convert
+        ->add_option("-j,--jobs", request.threads,
+                     "Songs converted at once (default: the number of cores)")
         ->type_name("N")
         ->check(CLI::Range(1U, kMaxThreads).description(""));
     convert->add_flag("-q,--quiet", request.quiet, "No progress line and no summary line");
-    CLI::Option* lyrics = convert->add_option("--lyrics", lyricsText, "Lyric text as stored (vni, the default) or as UTF-8")
+    CLI::Option* lyrics = convert
+                              ->add_option("--lyrics", lyricsText,
+                                           "Lyric text as stored (vni, the default) or as UTF-8")
                               ->type_name("utf8|vni")
                               ->check(CLI::IsMember({"utf8", "vni"}).description(""));
-    convert->add_flag("--kar", karaoke, "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)");
+    convert->add_flag("--kar", karaoke,
+                      "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)");
     all->excludes(range);
     convert->get_option("SONG")->excludes(all)->excludes(range);
 
     std::string infoSong;
     std::string infoDatabase;
-    CLI::App* info = app.add_subcommand("info", "Show a song's titles, tracks, length, lyrics and chorus recordings");
-    info->add_option("SONG", infoSong, "Song number")->type_name("SONG")->required()->check(kSongNumber);
-    info->add_option("-C,--database", infoDatabase, "Database folder (default: current folder)")->type_name("DBDIR");
+    CLI::App* info = app.add_subcommand(
+        "info", "Show a song's titles, tracks, length, lyrics and chorus recordings");
+    info->add_option("SONG", infoSong, "Song number")
+        ->type_name("SONG")
+        ->required()
+        ->check(kSongNumber);
+    addDatabaseOption(*info, infoDatabase);
 
     std::string listDatabase;
-    CLI::App* list = app.add_subcommand("list", "List the songs that have a record: number, tab, name");
-    list->add_option("-C,--database", listDatabase, "Database folder (default: current folder)")->type_name("DBDIR");
+    CLI::App* list =
+        app.add_subcommand("list", "List the songs that have a record: number, tab, name");
+    addDatabaseOption(*list, listDatabase);
 
     std::string namesDatabase;
-    CLI::App* names = app.add_subcommand("names", "Write the song-name list to Output.txt (UTF-16)");
-    names->add_option("-C,--database", namesDatabase, "Database folder (default: current folder)")->type_name("DBDIR");
+    CLI::App* names =
+        app.add_subcommand("names", "Write the song-name list to Output.txt (UTF-16)");
+    addDatabaseOption(*names, namesDatabase);
 
     std::string chorusDatabase;
-    CLI::App* chorusIndex = app.add_subcommand("chorus-index", "Write CRS&TCK.IDX as text to index.txt");
-    chorusIndex->add_option("-C,--database", chorusDatabase, "Database folder (default: current folder)")->type_name("DBDIR");
+    CLI::App* chorusIndex =
+        app.add_subcommand("chorus-index", "Write CRS&TCK.IDX as text to index.txt");
+    addDatabaseOption(*chorusIndex, chorusDatabase);
 
     std::string legacySong;
     std::string legacyRoot;
     CLI::App* legacy = app.add_subcommand("legacy", "Extract one raw record of the older database");
-    legacy->add_option("SONG", legacySong, "Song number")->type_name("SONG")->required()->check(kSongNumber);
+    legacy->add_option("SONG", legacySong, "Song number")
+        ->type_name("SONG")
+        ->required()
+        ->check(kSongNumber);
     legacy->add_option("--root", legacyRoot, "The older database's root folder")->type_name("DIR");
 
     try {
@@ -203,7 +227,9 @@ int runCommandLine(std::span<const char* const> args) {
         request.options = convertOptionsFor(lyrics->count() > 0 ? &lyricsText : nullptr, karaoke);
         return runConvertCommand(request);
     }
-    if (info->parsed()) return runInfoCommand(songFromArgument(infoSong), pathFromArgument(infoDatabase));
+    if (info->parsed()) {
+        return runInfoCommand(songFromArgument(infoSong), pathFromArgument(infoDatabase));
+    }
     if (list->parsed()) return runListCommand(pathFromArgument(listDatabase));
     if (names->parsed()) return runNamesCommand(pathFromArgument(namesDatabase));
     if (chorusIndex->parsed()) return runChorusIndexCommand(pathFromArgument(chorusDatabase));

@@ -94,7 +94,8 @@ SongPlan planSongs(const ConvertRequest& request, std::int32_t firstSong, std::i
             plan.songs.push_back(static_cast<std::int32_t>(song));
         }
         const std::int64_t asked = std::int64_t{request.range->last} - request.range->first + 1;
-        plan.outsideIndex = static_cast<std::size_t>(asked - std::max<std::int64_t>(0, to - from + 1));
+        plan.outsideIndex =
+            static_cast<std::size_t>(asked - std::max<std::int64_t>(0, to - from + 1));
     } else {
         std::unordered_set<std::int32_t> seen;
         for (std::int32_t song : request.songs) {

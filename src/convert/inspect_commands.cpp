@@ -26,7 +26,8 @@ std::vector<std::uint8_t> readChorusEntries(const RandomAccessFile& index, Choru
     const std::uint64_t start = kChorusEntrySize * request.firstEntry;
     if (start >= index.size()) return {};
     const std::uint64_t wanted = kChorusEntrySize * request.count;
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(wanted, index.size() - start)));
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min(wanted, index.size() - start)));
     if (!index.readAt(start, bytes)) return {};
     return bytes;
 }

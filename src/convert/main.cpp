@@ -7,7 +7,9 @@
 #include "convert/command_line.hpp"
 
 #ifdef _WIN32
+// windows.h first: shellapi.h builds on its declarations.
 #include <windows.h>
+
 #include <shellapi.h>
 
 namespace {
@@ -22,7 +24,9 @@ std::vector<std::string> utf8Arguments() {
     for (int i = 0; i < count; ++i) {
         const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
         std::string text(size > 0 ? static_cast<std::size_t>(size) : 1U, '\0');
-        if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+        if (size > 0) {
+            WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
+        }
         text.resize(text.size() - 1);  // the terminating NUL
         arguments.push_back(std::move(text));
     }
@@ -44,7 +48,8 @@ int main(int argc, char** argv) {
         if (pointers.empty()) pointers.assign(argv, argv + argc);
         return kdb2mid::runCommandLine(pointers);
 #else
-        return kdb2mid::runCommandLine(std::span<const char* const>(argv, static_cast<std::size_t>(argc)));
+        return kdb2mid::runCommandLine(
+            std::span<const char* const>(argv, static_cast<std::size_t>(argc)));
 #endif
     } catch (const std::exception& error) {
         std::printf("kdb2mid: %s\n", error.what());

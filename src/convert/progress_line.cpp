@@ -40,8 +40,8 @@ std::string formatDuration(double seconds) {
 }
 
 std::string formatProgress(const BatchProgress& progress, double elapsedSeconds) {
-    std::string line = std::to_string(progress.songsDone) + "/" +
-                       std::to_string(progress.songsTotal) + " songs";
+    std::string line =
+        std::to_string(progress.songsDone) + "/" + std::to_string(progress.songsTotal) + " songs";
     const bool timed = elapsedSeconds > 0;
     const double rate = timed ? static_cast<double>(progress.bytesDone) / elapsedSeconds : 0;
     line += ", " + oneDecimal(rate / kBytesPerMegabyte) + " MB/s, ";

@@ -60,9 +60,9 @@ RecordLookup SongDatabase::locate(std::int32_t songNumber) const {
 bool SongDatabase::loadIndex() {
     if (indexLoaded_) return true;
     // Only entries that a 32-bit song number can reach are ever looked up.
+    constexpr auto kLastSong = std::numeric_limits<std::int32_t>::max();
     const std::uint64_t reachable =
-        kIndexEntrySize *
-        (static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max() - kFirstSongNumber) + 2);
+        kIndexEntrySize * (static_cast<std::uint64_t>(kLastSong - kFirstSongNumber) + 2);
     const std::uint64_t size = std::min(songIndex_.size(), reachable);
     if (size > std::numeric_limits<std::size_t>::max()) return false;
     try {

@@ -22,8 +22,7 @@ std::span<const std::uint8_t> textOf(std::span<const std::uint8_t> image, TextRe
 void addField(std::string& text, const std::string& label, const std::string& value) {
     constexpr std::size_t kLabelWidth = 20;
     std::string line = label + ":";
-    if (line.size() < kLabelWidth) line.append(kLabelWidth - line.size(), ' ');
-    else line += ' ';
+    line.append(line.size() < kLabelWidth ? kLabelWidth - line.size() : 1, ' ');
     text += line + value + "\n";
 }
 
@@ -41,18 +40,21 @@ void describeChorus(std::int32_t songNumber, std::span<const std::uint8_t> recor
     }
     std::string summary = std::to_string(request->count) + ", from CRS&TCK.IDX entry " +
                           std::to_string(request->firstEntry);
-    if (!chorus.indexOpen) summary += " (CRS&TCK.IDX cannot be opened)";
-    else if (!chorus.dataSize) summary += " (CHORUS.DAT cannot be opened)";
+    if (!chorus.indexOpen) {
+        summary += " (CRS&TCK.IDX cannot be opened)";
+    } else if (!chorus.dataSize) {
+        summary += " (CHORUS.DAT cannot be opened)";
+    }
     addField(text, "Chorus recordings", summary);
     if (!chorus.indexOpen) return;
 
-    const std::size_t whole = std::min<std::size_t>(request->count,
-                                                    chorus.entries.size() / kChorusEntrySize);
+    const std::size_t whole =
+        std::min<std::size_t>(request->count, chorus.entries.size() / kChorusEntrySize);
     for (std::size_t i = 0; i < whole; ++i) {
         const ChorusIndexEntry entry =
             parseChorusIndexEntry(chorus.entries.subspan(i * kChorusEntrySize, kChorusEntrySize));
-        std::string line = "  part " + std::to_string(static_cast<std::int32_t>(entry.partNumber)) +
-                           ": ";
+        std::string line =
+            "  part " + std::to_string(static_cast<std::int32_t>(entry.partNumber)) + ": ";
         if (entry.end < entry.start) {
             line += "its end lies before its start";
         } else {
@@ -104,17 +106,20 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
     const double length = ticksToSeconds(endTick, tempos, kMidiDivision);
 
     addField(text, "Song", std::to_string(songNumber));
-    addField(text, "Record", std::to_string(record.size()) + " bytes, " +
-                                 std::to_string(image.size()) + " decoded");
+    addField(
+        text, "Record",
+        std::to_string(record.size()) + " bytes, " + std::to_string(image.size()) + " decoded");
     if (lyrics.titles.empty()) addField(text, "Title", "(none)");
-    for (const TextRef& title : lyrics.titles) addField(text, "Title", displayText(textOf(image, title)));
+    for (const TextRef& title : lyrics.titles) {
+        addField(text, "Title", displayText(textOf(image, title)));
+    }
     addField(text, "Data tracks", std::to_string(dataTracks));
-    addField(text, "Length", std::to_string(endTick) + " ticks, " + seconds(length) +
-                                 " seconds (" + formatDuration(length) + ")");
+    addField(text, "Length",
+             std::to_string(endTick) + " ticks, " + seconds(length) + " seconds (" +
+                 formatDuration(length) + ")");
     addField(text, "Lyric lines", std::to_string(lyrics.lineCount));
     addField(text, "Lyric events", std::to_string(lyrics.events.size()));
-    addField(text, "Two-byte letters",
-             encoded ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
+    addField(text, "Two-byte letters", encoded ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
     describeChorus(songNumber, record, chorus, text);
 
     if (lyrics.lineCount > 0) text += "Lyrics:\n";

@@ -14,6 +14,11 @@ inline constexpr const char* kSongIndexFile = "SONG.IDX";
 inline constexpr const char* kSongDataFile = "SONG.DAT";
 inline constexpr const char* kChorusIndexFile = "CRS&TCK.IDX";
 inline constexpr const char* kChorusDataFile = "CHORUS.DAT";
+// Song names: name.idx holds one big-endian byte offset into name.tab per
+// song number (same numbering as SONG.IDX); a name runs from its song's
+// offset to one byte before the next song's.
+inline constexpr const char* kNameIndexFile = "name.idx";
+inline constexpr const char* kNameTableFile = "name.tab";
 
 // Every index of the database holds one 4-byte entry per song number; the
 // first entry belongs to this number.

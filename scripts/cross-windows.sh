@@ -6,17 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq g++-mingw-w64-x86-64 >/dev/null
-fi
-# The argument parser's headers (header-only, shared with the native build).
-if [ ! -f /usr/include/CLI/CLI.hpp ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq libcli11-dev >/dev/null
-fi
+# The cross compiler and the argument parser's headers (header-only, shared
+# with the native build).
+scripts/ensure-deps.sh g++-mingw-w64-x86-64
 
 cmake --preset mingw -DKDB2MID_WERROR="${KDB2MID_WERROR:-OFF}" >/dev/null
 cmake --build --preset mingw -j"${KDB2MID_JOBS:-2}"

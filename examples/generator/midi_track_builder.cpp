@@ -4,18 +4,12 @@
 #include <stdexcept>
 
 #include "foundation/byte_order.hpp"
+#include "foundation/midi_format.hpp"
 
 namespace kdb2mid::sample {
 
 namespace {
 
-constexpr std::uint8_t kMeta = 0xFF;
-constexpr std::uint8_t kMetaTrackName = 0x03;
-constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
-constexpr std::uint8_t kMetaTempo = 0x51;
-constexpr std::uint8_t kMetaTimeSignature = 0x58;
-constexpr std::uint8_t kMetaKeySignature = 0x59;
-constexpr std::uint8_t kNoteOff = 0x80;
 constexpr std::uint8_t kNoteOn = 0x90;
 constexpr std::uint8_t kControlChange = 0xB0;
 constexpr std::uint8_t kProgramChange = 0xC0;
@@ -44,7 +38,7 @@ void MidiTrackBuilder::add(std::uint32_t tick, Order order, std::vector<std::uin
 }
 
 void MidiTrackBuilder::trackName(std::string_view name) {
-    std::vector<std::uint8_t> bytes{kMeta, kMetaTrackName};
+    std::vector<std::uint8_t> bytes{kMetaEvent, kMetaTrackName};
     writeVarLen(static_cast<std::int32_t>(name.size()), bytes);
     bytes.insert(bytes.end(), name.begin(), name.end());
     add(0, Order::meta, std::move(bytes));
@@ -55,7 +49,7 @@ void MidiTrackBuilder::tempo(std::uint32_t tick, std::uint32_t microsecondsPerQu
         throw std::invalid_argument("tempo out of range");
     }
     add(tick, Order::meta,
-        {kMeta, kMetaTempo, 3, static_cast<std::uint8_t>(microsecondsPerQuarter >> 16),
+        {kMetaEvent, kMetaSetTempo, 3, static_cast<std::uint8_t>(microsecondsPerQuarter >> 16),
          static_cast<std::uint8_t>(microsecondsPerQuarter >> 8),
          static_cast<std::uint8_t>(microsecondsPerQuarter)});
 }
@@ -63,14 +57,14 @@ void MidiTrackBuilder::tempo(std::uint32_t tick, std::uint32_t microsecondsPerQu
 void MidiTrackBuilder::timeSignature(std::uint32_t tick, std::uint8_t numerator,
                                      std::uint8_t denominatorPower) {
     add(tick, Order::meta,
-        {kMeta, kMetaTimeSignature, 4, numerator, denominatorPower, kClocksPerClick,
+        {kMetaEvent, kMetaTimeSignature, 4, numerator, denominatorPower, kClocksPerClick,
          kThirtySecondsPerQuarter});
 }
 
 void MidiTrackBuilder::keySignature(std::uint32_t tick, std::int8_t sharps, bool minor) {
     if (sharps < -7 || sharps > 7) throw std::invalid_argument("key signature out of range");
     add(tick, Order::meta,
-        {kMeta, kMetaKeySignature, 2, static_cast<std::uint8_t>(sharps),
+        {kMetaEvent, kMetaKeySignature, 2, static_cast<std::uint8_t>(sharps),
          static_cast<std::uint8_t>(minor ? 1 : 0)});
 }
 
@@ -114,7 +108,7 @@ std::vector<std::uint8_t> MidiTrackBuilder::finish(std::uint32_t endTick) const 
         time = event->tick;
     }
     writeVarLen(static_cast<std::int32_t>(std::max(endTick, time) - time), body);
-    body.insert(body.end(), {kMeta, kMetaEndOfTrack, 0});
+    body.insert(body.end(), {kMetaEvent, kMetaEndOfTrack, 0});
     return body;
 }
 

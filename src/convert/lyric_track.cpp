@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/byte_order.hpp"
+#include "foundation/midi_format.hpp"
 #include "foundation/vni_text.hpp"
 
 namespace kdb2mid {
@@ -19,9 +20,6 @@ constexpr std::size_t kSkippedLineBytes = 3;
 // Lines start only below this many bytes before the image's end.
 constexpr std::size_t kLineTailGuard = 8;
 
-constexpr std::uint8_t kMetaEvent = 0xFF;
-constexpr std::uint8_t kMetaTrackName = 0x03;
-constexpr std::uint8_t kMetaLyric = 0x05;
 
 struct CodeSets {
     std::array<bool, 256> whole{};

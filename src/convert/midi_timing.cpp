@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <optional>
+#include "foundation/midi_format.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-constexpr std::uint8_t kMetaEvent = 0xFF;
-constexpr std::uint8_t kMetaEndOfTrack = 0x2F;
-constexpr std::uint8_t kMetaSetTempo = 0x51;
-constexpr std::uint8_t kSysEx = 0xF0;
-constexpr std::uint8_t kSysExEscape = 0xF7;
 // A variable-length number has at most four bytes in a MIDI file.
 constexpr int kMaxVarLenBytes = 4;
 

@@ -139,7 +139,7 @@ std::size_t beginTrackChunk(std::vector<std::uint8_t>& chunk) {
 }
 
 RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head) {
-    chunk.insert(chunk.end(), {0x00, kMetaEvent, 0x2F, 0x00});
+    chunk.insert(chunk.end(), {0x00, kMetaEvent, kMetaEndOfTrack, 0x00});
     const std::size_t length = chunk.size() - head - 8;
     if (length > std::numeric_limits<std::uint32_t>::max()) return RecordError::textTooLong;
     const auto length32 = static_cast<std::uint32_t>(length);

@@ -72,10 +72,11 @@ std::optional<SongRange> parseSongRange(std::string_view text) noexcept {
 }
 
 ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
+    std::optional<LyricText> requested;
+    if (lyrics != nullptr) requested = *lyrics == "utf8" ? LyricText::utf8 : LyricText::stored;
     ConvertOptions options;
     options.karaoke = karaoke;
-    const bool utf8 = lyrics != nullptr ? *lyrics == "utf8" : karaoke;
-    options.lyrics = utf8 ? LyricText::utf8 : LyricText::stored;
+    options.lyrics = chosenLyricText(requested, karaoke);
     return options;
 }
 

@@ -1,17 +1,9 @@
 #include "export/legacy_record.hpp"
 
-#include <algorithm>
-
 #include "foundation/byte_order.hpp"
 #include "foundation/database_layout.hpp"
 
 namespace kdb2mid {
-
-namespace {
-
-constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
-
-}  // namespace
 
 const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
     using Outcome = LegacyRecordLocation::Outcome;
@@ -47,19 +39,7 @@ LegacyRecordLocation locateLegacyRecord(std::int32_t songNumber, const RandomAcc
 
 bool extractLegacyRecord(const RandomAccessFile& data, const LegacyRecordLocation& where,
                          ByteSink& out, std::vector<std::uint8_t>& buffer) {
-    const std::uint64_t end = where.start + where.length;
-    if (buffer.size() < kCopyBlock && where.length > 0) {
-        buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, where.length)));
-    }
-    for (std::uint64_t at = where.start; at < end;) {
-        const auto size =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
-        const std::span<std::uint8_t> block(buffer.data(), size);
-        if (!data.readAt(at, block)) return false;
-        out.write(block);
-        at += size;
-    }
-    return true;
+    return copyRange(data, where.start, where.start + where.length, out, buffer);
 }
 
 std::string legacyRecordFileName(std::int32_t songNumber) {

@@ -49,13 +49,9 @@ RecordLookup SongDatabase::locate(std::int32_t songNumber) const {
     } else if (!songIndex_.readAt(*offset, entries)) {
         return {Outcome::pastIndexEnd};
     }
-    const std::uint64_t start = kSongDataUnit * readBigEndian32(entries, 0);
-    const std::uint64_t end = kSongDataUnit * readBigEndian32(entries, 4);
-    if (end < start) return {Outcome::endBeforeStart};
-    if (end > songData_.size()) return {Outcome::pastDataEnd, start, end - start};
-    if (end == start) return {Outcome::empty, start, 0};
-    return {Outcome::found, start, end - start};
+    return recordAt(entries, kSongDataUnit, songData_.size());
 }
+
 
 bool SongDatabase::loadIndex() {
     if (indexLoaded_) return true;

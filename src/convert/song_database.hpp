@@ -9,24 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/database_layout.hpp"
 #include "foundation/file_io.hpp"
 
 namespace kdb2mid {
-
-// Where a song's record lies in SONG.DAT, or why it has none.
-struct RecordLookup {
-    enum class Outcome : std::uint8_t {
-        found,
-        empty,           // equal index entries: the song has no record
-        belowFirstSong,  // number below the first song number
-        pastIndexEnd,    // SONG.IDX holds no entry pair for the number
-        endBeforeStart,  // the entry after the song's is smaller than its own
-        pastDataEnd,     // the record runs past the end of SONG.DAT
-    };
-    Outcome outcome = Outcome::found;
-    std::uint64_t start = 0;   // byte offset in SONG.DAT
-    std::uint64_t length = 0;  // bytes
-};
 
 // The phrase for a lookup failure in a message line.
 const char* describe(RecordLookup::Outcome outcome) noexcept;

@@ -20,11 +20,15 @@ const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
 LegacyRecordLocation legacyRecordAt(std::span<const std::uint8_t, 8> entries,
                                     std::uint64_t dataSize) noexcept {
     using Outcome = LegacyRecordLocation::Outcome;
-    const std::uint64_t start = readBigEndian32(entries, 0);
-    const std::uint64_t end = readBigEndian32(entries, kIndexEntrySize);
-    if (end < start) return {Outcome::endBeforeStart, start, 0};
-    if (end > dataSize) return {Outcome::pastDataEnd, start, end - start};
-    return {Outcome::found, start, end - start};
+    // song.idx counts bytes; equal entries give a record of 0 bytes.
+    const RecordLookup where = recordAt(entries, 1, dataSize);
+    switch (where.outcome) {
+        case RecordLookup::Outcome::found:
+        case RecordLookup::Outcome::empty: return {Outcome::found, where.start, where.length};
+        case RecordLookup::Outcome::pastDataEnd:
+            return {Outcome::pastDataEnd, where.start, where.length};
+        default: return {Outcome::endBeforeStart, where.start, 0};
+    }
 }
 
 LegacyRecordLocation locateLegacyRecord(std::int32_t songNumber, const RandomAccessFile& index,

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "convert/convert_song.hpp"
+#include "export/export_commands.hpp"
 
 namespace kdb2mid {
 
@@ -21,7 +23,32 @@ const char* openErrorMessage(SongDatabase::OpenError error) {
                                                        : "Cannot open SONG.DAT";
 }
 
-constexpr const char* kUsage = "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)";
+constexpr const char* kUsage =
+    "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
+    "       kdb2mid names\n"
+    "       kdb2mid chorus-index\n"
+    "       kdb2mid legacy SONG [--root DIR]";
+
+int usageError() {
+    std::fprintf(stderr, "%s\n", kUsage);
+    return kExitUsage;
+}
+
+// The auxiliary exports, recognised only as the first argument. Returns
+// nothing when args[1] names none of them.
+std::optional<int> runExportCommand(std::span<const char* const> args) {
+    const std::string_view command = args[1];
+    if (command == "names" || command == "chorus-index") {
+        if (args.size() != 2) return usageError();
+        return command == "names" ? runNamesCommand({}) : runChorusIndexCommand({});
+    }
+    if (command != "legacy") return std::nullopt;
+    if (args.size() != 3 && !(args.size() == 5 && std::string_view(args[3]) == "--root")) {
+        return usageError();
+    }
+    const std::filesystem::path root = args.size() == 5 ? args[4] : defaultLegacyRoot();
+    return runLegacyCommand(parseSongNumber(args[2]), root);
+}
 
 }  // namespace
 
@@ -60,10 +87,8 @@ int runSingleSong(std::int32_t songNumber) {
 }
 
 int runCommandLine(std::span<const char* const> args) {
-    if (args.size() < 2) {
-        std::fprintf(stderr, "%s\n", kUsage);
-        return kExitUsage;
-    }
+    if (args.size() < 2) return usageError();
+    if (const std::optional<int> status = runExportCommand(args)) return *status;
     return runSingleSong(parseSongNumber(args[1]));
 }
 

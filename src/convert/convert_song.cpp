@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "convert/kar_track.hpp"
+
 namespace kdb2mid {
 
 namespace {
@@ -50,9 +52,31 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
     return {};
 }
 
+// Writes "<song>.kar"; decoded says whether work.midi already holds the
+// decoded record.
+void writeKaraokeOutput(std::span<const std::uint8_t> record, bool decoded,
+                        std::int32_t songNumber, const std::filesystem::path& outFolder,
+                        LyricText text, ConvertWorkspace& work, SongResult& result) {
+    const std::filesystem::path path = outputPath(outFolder, karaokeFileName(songNumber));
+    AtomicOutputFile kar;
+    if (!kar.open(path)) {
+        result.fail(cannotCreate(path));
+        return;
+    }
+    const RecordError error = decoded ? writeDecodedKaraokeFile(work.midi, text, kar)
+                                      : writeKaraokeFile(record, kar, work.midi, text);
+    if (error != RecordError::none) {
+        kar.abandon();
+        result.fail(songPrefix(songNumber) + describe(error));
+    } else if (!kar.commit()) {
+        result.fail(cannotWrite(path));
+    }
+}
+
 }  // namespace
 
 std::string midiFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".mid"; }
+std::string karaokeFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".kar"; }
 
 std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber) {
     // The part number is shown signed, as the database's own tools named these files.
@@ -99,7 +123,6 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work) {
-    (void)options;  // lyric text and karaoke output are not built yet
     SongResult result;
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome == RecordLookup::Outcome::empty) {
@@ -123,15 +146,25 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
     }
 
     const std::filesystem::path midiPath = outputPath(outFolder, midiFileName(songNumber));
+    // Whether the record decoded into work.midi: unknown until a file is written.
+    enum class Decoded : std::uint8_t { unknown, yes, no } decoded = Decoded::unknown;
     AtomicOutputFile midi;
     if (!midi.open(midiPath)) {
         result.fail(cannotCreate(midiPath));
-    } else if (const RecordError error = writeMidiFile(record, midi, work.midi);
+    } else if (const RecordError error = writeMidiFile(record, midi, work.midi, options.lyrics);
                error != RecordError::none) {
         midi.abandon();
+        decoded = Decoded::no;
         result.fail(songPrefix(songNumber) + describe(error));
-    } else if (!midi.commit()) {
-        result.fail(cannotWrite(midiPath));
+    } else {
+        decoded = Decoded::yes;
+        if (!midi.commit()) result.fail(cannotWrite(midiPath));
+    }
+
+    // A record that failed above is reported once, not again for the .kar.
+    if (options.karaoke && decoded != Decoded::no) {
+        writeKaraokeOutput(record, decoded == Decoded::yes, songNumber, outFolder, options.lyrics,
+                           work, result);
     }
 
     // As in the database's own tools, the chorus recordings are exported even

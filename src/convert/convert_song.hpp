@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,19 @@ struct SongResult {
     }
 };
 
-// How the lyric texts are written.
-enum class LyricText : std::uint8_t {
-    stored,  // the database's bytes, unchanged (the default)
-    utf8,    // decoded to UTF-8
+// LyricText (convert/lyric_track.hpp): how titles and lyrics are written.
+struct ConvertOptions {
+    LyricText lyrics = LyricText::stored;  // for the .mid and the .kar alike
+    bool karaoke = false;                  // also write "<song>.kar"
 };
 
-struct ConvertOptions {
-    LyricText lyrics = LyricText::stored;
-    bool karaoke = false;  // also write "<song>.kar"
-};
+// The lyric text for a conversion: the one the user asked for, else UTF-8
+// when a .kar is wanted (karaoke players show it readably) and the stored
+// bytes otherwise.
+constexpr LyricText chosenLyricText(std::optional<LyricText> requested, bool karaoke) noexcept {
+    if (requested) return *requested;
+    return karaoke ? LyricText::utf8 : LyricText::stored;
+}
 
 // Buffers reused from song to song by one converting thread.
 struct ConvertWorkspace {
@@ -42,16 +46,18 @@ struct ConvertWorkspace {
     std::vector<std::uint8_t> copyBuffer;
 };
 
-// "<song>.mid" and "<song>_<part>.mp3".
+// "<song>.mid", "<song>.kar" and "<song>_<part>.mp3".
 std::string midiFileName(std::int32_t songNumber);
+std::string karaokeFileName(std::int32_t songNumber);
 std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber);
 
 // Path of a file named name in folder; an empty folder is the current one.
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name);
 
-// Writes the song's "<song>.mid" into outFolder, then, when its record
-// announces chorus recordings, one "<song>_<part>.mp3" for each. Every output
-// is complete or absent. A song whose index entries are equal is skipped.
+// Writes the song's "<song>.mid" into outFolder, with options.karaoke also
+// its "<song>.kar", then, when its record announces chorus recordings, one
+// "<song>_<part>.mp3" for each. Every output is complete or absent. A song
+// whose index entries are equal is skipped.
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work);

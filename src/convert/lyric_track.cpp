@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
+#include <string>
 
 #include "foundation/byte_order.hpp"
+#include "foundation/vni_text.hpp"
 
 namespace kdb2mid {
 
@@ -39,9 +42,22 @@ constexpr CodeSets makeCodeSets() {
 
 constexpr CodeSets kCodeSets = makeCodeSets();
 
-void appendText(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> image, TextRef text) {
-    const auto begin = image.begin() + text.offset;
-    out.insert(out.end(), begin, begin + text.length);
+// Appends a text as an event's data: its length as a variable-length number,
+// then its bytes, stored or decoded. False if the decoded text is too long
+// for a MIDI event (the stored lengths were checked when the block was read).
+bool appendEventText(std::span<const std::uint8_t> stored, LyricText text, std::string& decoded,
+                     std::vector<std::uint8_t>& chunk) {
+    if (text == LyricText::stored) {
+        writeVarLen(static_cast<std::int32_t>(stored.size()), chunk);
+        chunk.insert(chunk.end(), stored.begin(), stored.end());
+        return true;
+    }
+    decoded.clear();
+    appendVniAsUtf8(stored, decoded);
+    if (decoded.size() > kMaxMidiVarLen) return false;
+    writeVarLen(static_cast<std::int32_t>(decoded.size()), chunk);
+    chunk.insert(chunk.end(), decoded.begin(), decoded.end());
+    return true;
 }
 
 }  // namespace
@@ -118,27 +134,52 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
     return RecordError::none;
 }
 
-void writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
-                     std::vector<std::uint8_t>& chunk) {
+std::size_t beginTrackChunk(std::vector<std::uint8_t>& chunk) {
     const std::size_t head = chunk.size();
     chunk.insert(chunk.end(), {'M', 'T', 'r', 'k', 0, 0, 0, 0});
+    return head;
+}
+
+RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head) {
+    chunk.insert(chunk.end(), {0x00, kMetaEvent, 0x2F, 0x00});
+    const std::size_t length = chunk.size() - head - 8;
+    if (length > std::numeric_limits<std::uint32_t>::max()) return RecordError::textTooLong;
+    const auto length32 = static_cast<std::uint32_t>(length);
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(length32 >> 24), static_cast<std::uint8_t>(length32 >> 16),
+        static_cast<std::uint8_t>(length32 >> 8), static_cast<std::uint8_t>(length32)};
+    std::memcpy(chunk.data() + head + 4, bytes, 4);
+    return RecordError::none;
+}
+
+RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
+                            std::vector<std::uint8_t>& chunk, LyricText text) {
+    const std::size_t head = beginTrackChunk(chunk);
+    std::string decoded;
     for (const TextRef& title : lyrics.titles) {
         chunk.insert(chunk.end(), {0x00, kMetaEvent, kMetaTrackName});
-        writeVarLen(static_cast<std::int32_t>(title.length), chunk);
-        appendText(chunk, image, title);
+        if (!appendEventText(textBytes(image, title), text, decoded, chunk)) {
+            return RecordError::textTooLong;
+        }
     }
     for (const LyricEvent& event : lyrics.events) {
         writeVarLen(static_cast<std::int32_t>(event.delta), chunk);
         chunk.insert(chunk.end(), {kMetaEvent, kMetaLyric});
-        writeVarLen(static_cast<std::int32_t>(event.text.length), chunk);
-        appendText(chunk, image, event.text);
+        if (!appendEventText(textBytes(image, event.text), text, decoded, chunk)) {
+            return RecordError::textTooLong;
+        }
     }
-    chunk.insert(chunk.end(), {0x00, kMetaEvent, 0x2F, 0x00});
-    const auto length = static_cast<std::uint32_t>(chunk.size() - head - 8);
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
-        static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
-    std::memcpy(chunk.data() + head + 4, bytes, 4);
+    return endTrackChunk(chunk, head);
+}
+
+bool hasEncodedLetters(std::span<const std::uint8_t> image, const LyricBlock& lyrics) noexcept {
+    for (const TextRef& title : lyrics.titles) {
+        if (hasEncodedLetters(textBytes(image, title))) return true;
+    }
+    for (const LyricEvent& event : lyrics.events) {
+        if (hasEncodedLetters(textBytes(image, event.text))) return true;
+    }
+    return false;
 }
 
 }  // namespace kdb2mid

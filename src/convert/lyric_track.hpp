@@ -8,6 +8,7 @@
 // its absolute time; later words are deltas.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -31,6 +32,11 @@ struct TextRef {
     std::uint32_t length;
 };
 
+// The bytes a TextRef names; parseLyricBlock only makes refs inside the image.
+inline std::span<const std::uint8_t> textBytes(std::span<const std::uint8_t> image, TextRef text) {
+    return image.subspan(text.offset, text.length);
+}
+
 struct LyricEvent {
     TextRef text;
     std::uint32_t delta;  // ticks after the previous lyric event, as written
@@ -52,9 +58,30 @@ struct LyricBlock {
 RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffsetTable& table,
                             LyricBlock& lyrics);
 
+// Appends "MTrk" and a length placeholder; returns where the chunk starts.
+std::size_t beginTrackChunk(std::vector<std::uint8_t>& chunk);
+// Appends the end-of-track event and fills in the length of the chunk that
+// starts at head. textTooLong if the body does not fit its 32-bit length.
+RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head);
+
+// How the titles and lyric texts are written.
+enum class LyricText : std::uint8_t {
+    stored,  // the database's bytes, unchanged (the default)
+    utf8,    // decoded to UTF-8
+};
+
 // Appends the complete lyric track chunk ("MTrk", length, track-name events
-// for the titles, lyric events, end of track).
-void writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
-                     std::vector<std::uint8_t>& chunk);
+// for the titles, lyric events, end of track). The events and their times are
+// those of the stored bytes whatever the text: with LyricText::utf8 each
+// title and each lyric event is decoded on its own, so only the texts and
+// their lengths change. Fails only when a decoded text or the whole track is
+// too long for a MIDI file (textTooLong); chunk is then left partly written.
+RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
+                            std::vector<std::uint8_t>& chunk,
+                            LyricText text = LyricText::stored);
+
+// Whether any title or lyric of the block holds bytes above 0x7F, i.e.
+// two-byte letters that need decoding to be read.
+bool hasEncodedLetters(std::span<const std::uint8_t> image, const LyricBlock& lyrics) noexcept;
 
 }  // namespace kdb2mid

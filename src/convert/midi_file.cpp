@@ -1,25 +1,8 @@
 #include "convert/midi_file.hpp"
 
-#include <limits>
-
 #include "foundation/byte_order.hpp"
 
 namespace kdb2mid {
-
-namespace {
-
-class VectorSink final : public ByteSink {
-public:
-    explicit VectorSink(std::vector<std::uint8_t>& out) : out_(out) {}
-    void write(std::span<const std::uint8_t> bytes) override {
-        out_.insert(out_.end(), bytes.begin(), bytes.end());
-    }
-
-private:
-    std::vector<std::uint8_t>& out_;
-};
-
-}  // namespace
 
 RecordError decodeSong(std::span<const std::uint8_t> record, MidiWorkspace& work) {
     RecordError error = readTrackOffsetTable(record, work.table);
@@ -31,16 +14,7 @@ RecordError decodeSong(std::span<const std::uint8_t> record, MidiWorkspace& work
     return parseLyricBlock(work.image.bytes(), work.table, work.lyrics);
 }
 
-RecordError writeMidiFile(std::span<const std::uint8_t> record, ByteSink& out,
-                          MidiWorkspace& work) {
-    RecordError error = decodeSong(record, work);
-    if (error != RecordError::none) return error;
-    work.lyricChunk.clear();
-    writeLyricTrack(work.image.bytes(), work.lyrics, work.lyricChunk);
-    if (work.lyricChunk.size() - 8 > std::numeric_limits<std::uint32_t>::max()) {
-        return RecordError::textTooLong;
-    }
-
+void writeHeaderAndDataTracks(const MidiWorkspace& work, ByteSink& out) {
     const std::vector<std::uint32_t>& entries = work.table.entries;
     const std::size_t dataTracks = entries.size() - 2;
     std::vector<std::uint8_t> header{'M', 'T', 'h', 'd'};
@@ -62,14 +36,25 @@ RecordError writeMidiFile(std::span<const std::uint8_t> record, ByteSink& out,
         out.write(chunkHead);
         out.write(image.subspan(entries[j], length));
     }
+}
+
+RecordError writeMidiFile(std::span<const std::uint8_t> record, ByteSink& out,
+                          MidiWorkspace& work, LyricText text) {
+    RecordError error = decodeSong(record, work);
+    if (error != RecordError::none) return error;
+    work.lyricChunk.clear();
+    error = writeLyricTrack(work.image.bytes(), work.lyrics, work.lyricChunk, text);
+    if (error != RecordError::none) return error;
+    writeHeaderAndDataTracks(work, out);
     out.write(work.lyricChunk);
     return RecordError::none;
 }
 
-RecordError writeMidiFile(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out) {
+RecordError writeMidiFile(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
+                          LyricText text) {
     MidiWorkspace work;
     VectorSink sink(out);
-    return writeMidiFile(record, sink, work);
+    return writeMidiFile(record, sink, work, text);
 }
 
 }  // namespace kdb2mid

@@ -29,13 +29,32 @@ struct MidiWorkspace {
 // the file needs, writing nothing. On success the file can be written.
 RecordError decodeSong(std::span<const std::uint8_t> record, MidiWorkspace& work);
 
-// Decodes record and writes the whole MIDI file to out. Everything is checked
-// before the first byte goes out: on an error nothing has been written. Track
-// bodies go to out straight from the decoded image.
+// Decodes record and writes the whole MIDI file to out, its titles and lyrics
+// as text says. Everything is checked before the first byte goes out: on an
+// error nothing has been written. Track bodies go to out straight from the
+// decoded image.
 RecordError writeMidiFile(std::span<const std::uint8_t> record, ByteSink& out,
-                          MidiWorkspace& work);
+                          MidiWorkspace& work, LyricText text = LyricText::stored);
 
 // The same into memory, for tests and tools.
-RecordError writeMidiFile(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out);
+RecordError writeMidiFile(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
+                          LyricText text = LyricText::stored);
+
+// The part every file made from a decoded song shares: the header chunk
+// (format 1, division 120, the data tracks and one text track) and the data
+// track chunks as stored. The caller appends the text track.
+void writeHeaderAndDataTracks(const MidiWorkspace& work, ByteSink& out);
+
+// A ByteSink that appends to a vector.
+class VectorSink final : public ByteSink {
+public:
+    explicit VectorSink(std::vector<std::uint8_t>& out) : out_(out) {}
+    void write(std::span<const std::uint8_t> bytes) override {
+        out_.insert(out_.end(), bytes.begin(), bytes.end());
+    }
+
+private:
+    std::vector<std::uint8_t>& out_;
+};
 
 }  // namespace kdb2mid

@@ -1,6 +1,7 @@
 #include "convert/song_image.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 
@@ -103,18 +104,39 @@ done:
     return RecordError::none;
 }
 
-// Wide copies move this many bytes at a time.
-constexpr std::size_t kCopyWidth = 8;
+// References at least this far back are copied 16 bytes at a time, two
+// copies for any count; nearer ones 8 at a time, the nearest byte by byte.
+constexpr std::size_t kWideCopy = 16;
+constexpr std::size_t kNarrowCopy = 8;
 // One group reads at most a flag byte and eight references; one more byte
 // must follow for its last reference to count.
 constexpr std::size_t kGroupInputMargin = 1 + 8 * 2 + 1;
-// One group writes at most eight longest copies, each rounded up to whole
-// wide copies.
-constexpr std::size_t kGroupOutputMargin = 8 * (kMaxMatch + kCopyWidth);
-static_assert(kGroupOutputMargin >= 8 * kMaxMatch + kCopyWidth - 1,
-              "the last wide copy of a group may write kCopyWidth - 1 bytes past its count");
+// One group writes at most eight items of two wide copies each.
+constexpr std::size_t kGroupOutputMargin = 8 * 2 * kWideCopy;
+static_assert(2 * kWideCopy >= kMaxMatch && 3 * kNarrowCopy >= kMaxMatch,
+              "the fixed number of copies must cover the longest reference");
 
-inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, kCopyWidth); }
+inline void copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, kWideCopy); }
+inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, kNarrowCopy); }
+
+// Copies count bytes from source to k, as the byte-by-byte loop would. It may
+// write up to 2 * kWideCopy bytes from k, never more; every byte it reads was
+// produced before it is read, because each copy reads at least its own width
+// behind what it writes.
+inline void copyReference(std::uint8_t* out, std::size_t k, std::size_t source, std::size_t count) {
+    const std::size_t distance = k - source;
+    if (distance >= kWideCopy) {
+        copy16(out + k, out + source);
+        // Rare: most references are shorter than 17 bytes.
+        if (count > kWideCopy) copy16(out + k + kWideCopy, out + source + kWideCopy);
+    } else if (distance >= kNarrowCopy) {
+        copy8(out + k, out + source);
+        copy8(out + k + kNarrowCopy, out + source + kNarrowCopy);
+        copy8(out + k + 2 * kNarrowCopy, out + source + 2 * kNarrowCopy);
+    } else {
+        for (std::size_t i = 0; i < count; ++i) out[k + i] = out[source + i];
+    }
+}
 
 }  // namespace
 
@@ -137,17 +159,21 @@ RecordError decompressSongImage(std::span<const std::uint8_t> record, std::size_
     // eight bytes at a time where source and destination are far enough apart.
     while (p < end && end - p >= kGroupInputMargin && capacity - k >= kGroupOutputMargin) {
         const unsigned flags = in[p++];
-        if (flags == 0xFF) {
+        // The flag bits left to use sit at the top of `pending`; each pass
+        // takes the run of literals there (eight bytes copied, the run's
+        // length kept) and then one reference.
+        unsigned pending = flags;
+        unsigned items = 8;
+        while (true) {
+            const auto run = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(pending)));
             copy8(out + k, in + p);
-            p += 8;
-            k += 8;
-            continue;
-        }
-        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
-            if (flags & bit) {
-                out[k++] = in[p++];
-                continue;
-            }
+            k += run;
+            p += run;
+            items -= run;
+            if (items == 0) break;
+            pending = (pending << (run + 1)) & 0xFF;
+            --items;
+
             const unsigned b1 = in[p];
             const unsigned b2 = in[p + 1];
             p += 2;
@@ -160,15 +186,9 @@ RecordError decompressSongImage(std::span<const std::uint8_t> record, std::size_
             if (!referenceSource((b1 << 4) | (b2 >> 4), k, source)) {
                 return RecordError::referenceBeforeStart;
             }
-            if (k - source >= kCopyWidth) {
-                // Each wide copy reads only bytes already produced; the last
-                // may write past count, inside the output margin.
-                for (std::size_t i = 0; i < count; i += kCopyWidth) copy8(out + k + i, out + source + i);
-                k += count;
-            } else {
-                for (std::size_t i = 0; i < count; ++i) out[k + i] = out[source + i];
-                k += count;
-            }
+            copyReference(out, k, source, count);
+            k += count;
+            if (items == 0) break;
         }
     }
     return decodeCarefully(record, {p, k}, out, capacity, image.length_);

@@ -1,0 +1,84 @@
+// The song-name list as UTF-16LE text: name.idx + name.tab -> Output.txt.
+//
+// Names are stored in a capital-letter form of the database's two-byte
+// Vietnamese encoding: a letter is one byte, or a base letter followed by a
+// diacritic byte. The list has one line per song, "<name>\t<number>\n", with
+// "*****" for a song that has no name; each pair composes to one precomposed
+// letter.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kdb2mid {
+
+// The base letter a diacritic byte composes with: the row of the composition
+// table. It carries over from name to name, so a diacritic byte after a letter
+// that is no base composes with the last base seen, as stored lists expect.
+enum class BaseLetter : std::uint8_t { a, e, o, oHorn, u, uHorn, y };
+inline constexpr std::size_t kBaseLetterCount = 7;
+
+// No value before the first base letter of a run.
+using CompositionRow = std::optional<BaseLetter>;
+
+// The precomposed capital that base + diacritic byte make, 0 for a mark the
+// base cannot carry (breve after E, ...), nothing for a byte that is no
+// diacritic.
+std::optional<char16_t> composedLetter(BaseLetter base, std::uint8_t diacritic) noexcept;
+
+// Appends the code units of one name to units and returns the row carried out.
+// A diacritic byte replaces the name's last code unit by the composed letter;
+// with no code unit of this name before it, or no row chosen yet in the run,
+// it stands for itself (its own value), like any other byte. Never touches
+// code units before the name's own.
+CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow row,
+                           std::vector<char16_t>& units);
+
+// The part of name.tab the names are read from: bytes[i] is the file's byte
+// at base + i.
+struct NameTableWindow {
+    std::uint64_t base = 0;
+    std::span<const std::uint8_t> bytes;
+};
+
+// The bytes of name.tab that the names of these index entries may cover:
+// [first, end) where first is the smallest entry and end the largest. The
+// caller clips end to the file's size.
+struct NameTableRange {
+    std::uint64_t first = 0;
+    std::uint64_t end = 0;
+};
+NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexcept;
+
+struct SongNameNotice {
+    enum class Kind : std::uint8_t {
+        skipped,            // equal entries: the song has no name (information only)
+        entryBelowPrevious, // the entry after the name lies below the name's start
+        namePastTableEnd,   // the name runs past the end of name.tab
+        indexEnds,          // name.idx holds no entries from this song on
+    };
+    Kind kind;
+    std::int32_t song;
+};
+
+// The line the user reads for a notice, without line end: "Skip 50006", ...
+std::string describe(const SongNameNotice& notice);
+bool isFailure(const SongNameNotice& notice) noexcept;
+
+struct SongNameList {
+    std::vector<std::uint8_t> text;  // Output.txt; empty when there is not a single line
+    std::vector<SongNameNotice> notices;  // in song order
+};
+
+// Builds Output.txt from the name.idx bytes from the first listed song's entry
+// on (kListedSongCount + 1 entries when complete; fewer end the list early,
+// with an indexEnds notice) and the window of name.tab that holds the names.
+// A name that cannot be read gets the "*****" line and a notice, so that every
+// line keeps the number of its index position. Reads nothing outside the two
+// spans; the text grows by at most 2 bytes per name byte plus a short tail per line.
+SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTableWindow table);
+
+}  // namespace kdb2mid

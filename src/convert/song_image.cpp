@@ -108,9 +108,14 @@ done:
 // copies for any count; nearer ones 8 at a time, the nearest byte by byte.
 constexpr std::size_t kWideCopy = 16;
 constexpr std::size_t kNarrowCopy = 8;
-// One group reads at most a flag byte and eight references; one more byte
-// must follow for its last reference to count.
-constexpr std::size_t kGroupInputMargin = 1 + 8 * 2 + 1;
+// One group reads its flag byte and at most eight references, and one more
+// byte must follow for its last reference to count. Its literal runs are
+// copied eight bytes at a time, whatever their length, from wherever they
+// start: after the flag byte and seven references that reads 8 bytes from
+// group offset 15, the farthest any group reads.
+constexpr std::size_t kGroupInputMargin = 1 + 7 * 2 + kNarrowCopy;
+static_assert(kGroupInputMargin >= 1 + 8 * 2 + 1,
+              "eight references and the byte that must follow them lie inside the margin");
 // One group writes at most eight items of two wide copies each.
 constexpr std::size_t kGroupOutputMargin = 8 * 2 * kWideCopy;
 static_assert(2 * kWideCopy >= kMaxMatch && 3 * kNarrowCopy >= kMaxMatch,

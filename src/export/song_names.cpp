@@ -64,6 +64,14 @@ constexpr char16_t singleByteLetter(std::uint8_t byte) noexcept {
     }
 }
 
+// What a name byte that is no diacritic writes. A line feed or carriage
+// return would split the list into lines that belong to no song; no stored
+// name holds one, so such a byte is damage and shows as U+FFFD.
+constexpr char16_t nameUnit(std::uint8_t byte) noexcept {
+    if (byte == '\n' || byte == '\r') return u'\uFFFD';
+    return singleByteLetter(byte);
+}
+
 // The row a code unit chooses when a diacritic byte follows it; only the
 // capital base letters choose one.
 constexpr CompositionRow rowOf(char16_t unit) noexcept {
@@ -120,7 +128,7 @@ CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow ro
     for (const std::uint8_t byte : name) {
         const std::int8_t column = kColumnOfByte[byte];
         if (column < 0) {
-            units.push_back(singleByteLetter(byte));
+            units.push_back(nameUnit(byte));
             continue;
         }
         // A diacritic byte: the row comes from the letter it follows when that

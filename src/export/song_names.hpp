@@ -32,7 +32,8 @@ std::optional<char16_t> composedLetter(BaseLetter base, std::uint8_t diacritic) 
 // Appends the code units of one name to units and returns the row carried out.
 // A diacritic byte replaces the name's last code unit by the composed letter;
 // with no code unit of this name before it, or no row chosen yet in the run,
-// it stands for itself (its own value), like any other byte. Never touches
+// it stands for itself (its own value), like any other byte; line feeds and
+// carriage returns, which would split the list, become U+FFFD. Never touches
 // code units before the name's own.
 CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow row,
                            std::vector<char16_t>& units);

@@ -60,6 +60,9 @@ TEST(ConvertName, ComposesAndCopiesLetters) {
         {bytes({0xD8, 0x41}), B::a, u"\u00D8A", B::a},
         {bytes({0xCF}), {}, u"\u00CF", {}},
         {{}, B::y, u"", B::y},
+        // Line ends would split the list: they show as U+FFFD; tabs and other
+        // control bytes stand for themselves.
+        {bytes({0x41, 0x0A, 0x0D, 0x09, 0x00}), {}, std::u16string(u"A\uFFFD\uFFFD\t") + u'\0', {}},
     };
     for (const Case& c : cases) {
         CompositionRow row = c.rowIn;

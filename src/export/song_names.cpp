@@ -171,6 +171,9 @@ std::string describe(const SongNameNotice& notice) {
         case SongNameNotice::Kind::namePastTableEnd:
             return "Cannot export the name of song " + song +
                    ": it runs past the end of name.tab";
+        case SongNameNotice::Kind::nameTooLong:
+            return "Cannot export the name of song " + song + ": it is longer than " +
+                   std::to_string(kMaxNameBytes) + " bytes";
         case SongNameNotice::Kind::indexEnds:
             return "Cannot export the names from song " + song + " on: name.idx ends before them";
     }
@@ -213,13 +216,16 @@ SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTab
         } else if (current < previous) {
             problem = SongNameNotice::Kind::entryBelowPrevious;
         }
-        // Names have no length limit of their own (the 256-byte buffer of the
-        // database's own tools was none of the format): a name is as long as
-        // its entries say, once they are checked against the table. An empty
-        // name reads nothing, wherever it lies.
+        // A name is as long as its entries say, once they are checked against
+        // the table and against kMaxNameBytes (the 256-byte buffer of the
+        // database's own tools was no limit of the format, but entries that
+        // jump about could otherwise repeat most of name.tab on every line).
+        // An empty name reads nothing, wherever it lies.
         const std::uint64_t length = problem ? 0 : current - 1 - previous;
         if (length > 0 && (previous < table.base || previous + length > tableEnd)) {
             problem = SongNameNotice::Kind::namePastTableEnd;
+        } else if (length > kMaxNameBytes) {
+            problem = SongNameNotice::Kind::nameTooLong;
         }
         if (problem) {
             list.notices.push_back({*problem, song});

@@ -59,6 +59,7 @@ struct SongNameNotice {
         skipped,            // equal entries: the song has no name (information only)
         entryBelowPrevious, // the entry after the name lies below the name's start
         namePastTableEnd,   // the name runs past the end of name.tab
+        nameTooLong,        // longer than kMaxNameBytes: damaged entries
         indexEnds,          // name.idx holds no entries from this song on
     };
     Kind kind;
@@ -77,9 +78,10 @@ struct SongNameList {
 // Builds Output.txt from the name.idx bytes from the first listed song's entry
 // on (kListedSongCount + 1 entries when complete; fewer end the list early,
 // with an indexEnds notice) and the window of name.tab that holds the names.
-// A name that cannot be read gets the "*****" line and a notice, so that every
-// line keeps the number of its index position. Reads nothing outside the two
-// spans; the text grows by at most 2 bytes per name byte plus a short tail per line.
+// A name that cannot be read, or is longer than kMaxNameBytes, gets the
+// "*****" line and a notice, so that every line keeps the number of its index
+// position. Reads nothing outside the two spans; each line holds at most
+// 2 x kMaxNameBytes bytes of name plus a short tail, whatever the entries say.
 SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTableWindow table);
 
 }  // namespace kdb2mid

@@ -1,9 +1,10 @@
 // Proves that converting one song the way the command line does, over a
 // database folder whose four files come from the input, ends cleanly for any
-// contents: every outcome is reported in single "Cannot ..." lines, no
-// temporary file is left behind, the MIDI file exists exactly when the record
-// converts and holds exactly what the in-memory conversion makes of it, and
-// every chorus file is a verbatim run of CHORUS.DAT named by its index entry.
+// contents and options: every outcome is reported in single "Cannot ..."
+// lines, no temporary file is left behind, the .mid (and the .kar when asked
+// for) exists exactly when the record converts and holds exactly what the
+// in-memory conversion makes of it, and every chorus file is a verbatim run
+// of CHORUS.DAT named by its index entry.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "convert/convert_song.hpp"
+#include "convert/kar_track.hpp"
 #include "database_frame.hpp"
 #include "foundation/database_layout.hpp"
 #include "fuzz_targets.hpp"
@@ -152,23 +154,36 @@ void fuzzConvertSong(Input input) {
     }
     require(openError == SongDatabase::OpenError::none, "present database files do not open");
 
-    const SongResult result =
-        convertSong(database, frame.song, scratch.output(), ConvertOptions{}, work);
+    ConvertOptions options;
+    options.lyrics = frame.utf8Lyrics ? LyricText::utf8 : LyricText::stored;
+    options.karaoke = frame.karaoke;
+    const SongResult result = convertSong(database, frame.song, scratch.output(), options, work);
     checkMessages(result);
 
     const std::optional<Bytes> record = recordOf(database, frame.song);
     std::optional<Bytes> expectedMidi;
+    std::optional<Bytes> expectedKaraoke;
     if (record && record->size() > kRecordChorusIndexOffset + 1) {
         Bytes midi;
-        if (writeMidiFile(*record, midi) == RecordError::none) expectedMidi = std::move(midi);
+        if (writeMidiFile(*record, midi, options.lyrics) == RecordError::none) {
+            expectedMidi = std::move(midi);
+            Bytes karaoke;
+            if (options.karaoke &&
+                writeKaraokeFile(*record, karaoke, options.lyrics) == RecordError::none) {
+                expectedKaraoke = std::move(karaoke);
+            }
+        }
     }
     const std::optional<ChorusRequest> chorus =
         record && record->size() > kRecordChorusIndexOffset + 1 ? chorusRequest(*record)
                                                                  : std::nullopt;
 
     const std::string midiName = midiFileName(frame.song);
+    const std::string karaokeName = karaokeFileName(frame.song);
     const std::string chorusPrefix = std::to_string(frame.song) + "_";
+    const bool utf8 = options.lyrics == LyricText::utf8;
     bool midiWritten = false;
+    bool karaokeWritten = false;
     std::size_t chorusFiles = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(scratch.output())) {
         const std::string name = entry.path().filename().string();
@@ -177,8 +192,14 @@ void fuzzConvertSong(Input input) {
             midiWritten = true;
             require(expectedMidi && contents == *expectedMidi,
                     "written MIDI file differs from the in-memory conversion");
-            const std::string problem = midiShapeProblem(contents);
-            if (!problem.empty()) fail(problem.c_str());
+            requireMidiShape(contents, TextTrack::lyrics, utf8);
+            continue;
+        }
+        if (name == karaokeName) {
+            karaokeWritten = true;
+            require(expectedKaraoke && contents == *expectedKaraoke,
+                    "written .kar file differs from the in-memory conversion");
+            requireMidiShape(contents, TextTrack::karaoke, utf8);
             continue;
         }
         require(name.rfind(chorusPrefix, 0) == 0 && name.size() > 4 &&
@@ -190,12 +211,14 @@ void fuzzConvertSong(Input input) {
     }
     require(midiWritten == expectedMidi.has_value(),
             "MIDI file written for a refused record or missing for a good one");
+    require(karaokeWritten == expectedKaraoke.has_value(),
+            ".kar file written for a refused record or missing for a good one");
     require(!chorus || chorusFiles <= chorus->count, "more chorus files than recordings");
     if (result.outcome == SongResult::Outcome::converted) {
         require(midiWritten, "converted song without its MIDI file");
     }
     if (result.outcome == SongResult::Outcome::skipped) {
-        require(midiWritten == false && chorusFiles == 0, "skipped song wrote files");
+        require(!midiWritten && !karaokeWritten && chorusFiles == 0, "skipped song wrote files");
     }
 }
 

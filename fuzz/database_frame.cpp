@@ -9,6 +9,8 @@ namespace {
 constexpr std::size_t kChorusUnit = 2048;
 constexpr unsigned kPaddingShift = 4;
 constexpr std::uint8_t kPaddingMask = 0x07;
+constexpr std::uint8_t kUtf8Bit = 0x10;
+constexpr std::uint8_t kKaraokeBit = 0x20;
 }  // namespace
 
 DatabaseFrame decodeDatabaseFrame(std::span<const std::uint8_t> input) {
@@ -20,6 +22,8 @@ DatabaseFrame decodeDatabaseFrame(std::span<const std::uint8_t> input) {
     frame.chorusPaddingUnits = (flags >> kPaddingShift) & kPaddingMask;
     const std::uint8_t songByte = input.size() > 1 ? input[1] : 0x02;
     frame.song = kFrameFirstSong + (songByte & (kFrameSongCount - 1));
+    frame.utf8Lyrics = (songByte & kUtf8Bit) != 0;
+    frame.karaoke = (songByte & kKaraokeBit) != 0;
 
     std::size_t at = std::min<std::size_t>(2, input.size());
     for (std::size_t file = 0; file < DatabaseFrame::chorusData; ++file) {
@@ -50,7 +54,10 @@ std::vector<std::uint8_t> encodeDatabaseFrame(const DatabaseFrame& frame) {
     for (std::size_t file = 0; file < DatabaseFrame::fileCount; ++file) {
         if (frame.present[file]) flags = static_cast<std::uint8_t>(flags | (1U << file));
     }
-    std::vector<std::uint8_t> input{flags, static_cast<std::uint8_t>(frame.song - kFrameFirstSong)};
+    const auto songByte = static_cast<std::uint8_t>((frame.song - kFrameFirstSong) |
+                                                    (frame.utf8Lyrics ? kUtf8Bit : 0) |
+                                                    (frame.karaoke ? kKaraokeBit : 0));
+    std::vector<std::uint8_t> input{flags, songByte};
     for (std::size_t file = 0; file < DatabaseFrame::chorusData; ++file) {
         const std::vector<std::uint8_t>& bytes = frame.files[file];
         if (bytes.size() > kFramePartLimit) throw std::invalid_argument("file too large for a frame");

@@ -5,8 +5,9 @@
 //             exist; bits 4..6: that many 2048-byte units of zeros appended
 //             to CHORUS.DAT, so that a small input can address whole
 //             recordings
-//   byte 1    the song to convert: 21088 + (byte & 0x0F), from two numbers
-//             below the first song to thirteen above it
+//   byte 1    bits 0..3: the song to convert, 21088 + their value, from two
+//             numbers below the first song to thirteen above it; bit 4: lyrics
+//             as UTF-8; bit 5: also write the .kar
 //   then      SONG.IDX, SONG.DAT and CRS&TCK.IDX, each as a two-byte
 //             big-endian length and that many bytes (cut short where the
 //             input ends)
@@ -25,6 +26,8 @@ struct DatabaseFrame {
     std::array<bool, fileCount> present{true, true, true, true};
     std::uint8_t chorusPaddingUnits = 0;  // 0..7
     std::int32_t song = 21090;            // 21088..21103
+    bool utf8Lyrics = false;
+    bool karaoke = false;
     std::array<std::vector<std::uint8_t>, fileCount> files;
 };
 

@@ -16,8 +16,7 @@ using Input = std::span<const std::uint8_t>;
 void fuzzRecord(Input input);
 // A whole single-song conversion over a database folder built from the input.
 void fuzzConvertSong(Input input);
-// The song-name export from fuzzed name.idx and name.tab (built only once the
-// export exists).
+// The song-name export from fuzzed name.idx entries and name.tab.
 void fuzzSongNames(Input input);
 
 // Names the input about to run, for the message of a failed check.

@@ -78,12 +78,13 @@ void write(const fs::path& path, const Bytes& bytes) {
 
 // Converts a database written by the sample library into a frame.
 Bytes frameOf(const kdb2mid::sample::Database& database, std::int32_t song,
-              std::uint8_t chorusPaddingUnits) {
+              std::uint8_t chorusPaddingUnits, bool karaokeInUtf8 = false) {
     const fs::path folder = fs::temp_directory_path() / "kdb2mid-fuzz-seeds";
     kdb2mid::sample::writeDatabase(database, folder);
     DatabaseFrame frame;
     frame.song = song;
     frame.chorusPaddingUnits = chorusPaddingUnits;
+    frame.utf8Lyrics = frame.karaoke = karaokeInUtf8;
     const char* names[] = {kdb2mid::kSongIndexFile, kdb2mid::kSongDataFile,
                            kdb2mid::kChorusIndexFile, kdb2mid::kChorusDataFile};
     for (std::size_t file = 0; file < DatabaseFrame::fileCount; ++file) {
@@ -106,6 +107,7 @@ void writeRecordAndDatabaseSeeds(const fs::path& out) {
     // Songs 21090.. in the order of songs(), then the empty one.
     write(out / "convert_song" / "plain", frameOf(database, 21090, 2));
     write(out / "convert_song" / "letters", frameOf(database, 21091, 2));
+    write(out / "convert_song" / "letters-kar-utf8", frameOf(database, 21091, 0, true));
     write(out / "convert_song" / "chorus", frameOf(database, 21092, 2));
     write(out / "convert_song" / "repeats", frameOf(database, 21093, 0));
     write(out / "convert_song" / "no-record", frameOf(database, 21094, 0));

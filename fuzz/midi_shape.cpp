@@ -34,10 +34,11 @@ public:
         }
         return std::nullopt;
     }
-    bool skip(std::size_t count) {
-        if (count > left()) return false;
-        at_ += count;
-        return true;
+    // The next count bytes, or fewer where the bytes end.
+    std::span<const std::uint8_t> take(std::size_t count) {
+        const std::span<const std::uint8_t> part = bytes_.subspan(at_, std::min(count, left()));
+        at_ += part.size();
+        return part;
     }
 
 private:
@@ -45,36 +46,77 @@ private:
     std::size_t at_ = 0;
 };
 
-std::string lyricTrackProblem(std::span<const std::uint8_t> body) {
+constexpr std::size_t kMaxKaraokeText = 999;
+
+std::string textTrackProblem(std::span<const std::uint8_t> body, TextTrack kind, bool utf8) {
     Reader in(body);
-    bool lyricsBegun = false;
+    std::size_t events = 0;
+    bool namesDone = false;
     while (!in.atEnd()) {
         const std::optional<std::uint32_t> delta = in.varLen();
-        if (!delta) return "lyric track: bad delta time";
-        if (in.byte() != std::optional<std::uint8_t>{0xFF}) return "lyric track: not a meta event";
+        if (!delta) return "text track: bad delta time";
+        if (in.byte() != std::optional<std::uint8_t>{0xFF}) return "text track: not a meta event";
         const std::optional<std::uint8_t> type = in.byte();
         const std::optional<std::uint32_t> length = in.varLen();
-        if (!type || !length) return "lyric track: truncated meta event";
-        if (!in.skip(*length)) return "lyric track: meta event runs past the chunk";
-        switch (*type) {
-            case 0x03:
-                if (lyricsBegun || *delta != 0) return "lyric track: track name after lyrics or late";
-                break;
-            case 0x05: lyricsBegun = true; break;
-            case 0x2F:
-                if (*delta != 0 || *length != 0 || !in.atEnd()) {
-                    return "lyric track: end of track is not the chunk's last event";
-                }
-                return {};
-            default: return "lyric track: unexpected meta event type";
+        if (!type || !length) return "text track: truncated meta event";
+        const std::span<const std::uint8_t> data = in.take(*length);
+        if (data.size() != *length) return "text track: meta event runs past the chunk";
+        ++events;
+        if (*type == 0x2F) {
+            if (*delta != 0 || *length != 0 || !in.atEnd()) {
+                return "text track: end of track is not the chunk's last event";
+            }
+            return {};
+        }
+        if (utf8 && !isValidUtf8(data)) return "text track: text is not valid UTF-8";
+        if (*type == 0x03) {
+            if (namesDone || *delta != 0) return "text track: track name after other events";
+            if (kind == TextTrack::karaoke && events != 1) return "text track: second track name";
+            continue;
+        }
+        namesDone = true;
+        if (kind == TextTrack::lyrics && *type != 0x05) return "lyric track: event is no lyric";
+        if (kind == TextTrack::karaoke) {
+            if (*type != 0x01) return "karaoke track: event is no text";
+            if (*length > kMaxKaraokeText) return "karaoke track: text event over 999 bytes";
         }
     }
-    return "lyric track: no end of track";
+    return "text track: no end of track";
 }
 
 }  // namespace
 
-std::string midiShapeProblem(std::span<const std::uint8_t> file) {
+bool isValidUtf8(std::span<const std::uint8_t> bytes) {
+    struct Form {
+        std::uint8_t mask, lead;  // lead & mask == lead for this form
+        std::size_t extra;        // continuation bytes
+        std::uint32_t min;        // smallest value this form may carry
+    };
+    constexpr Form kForms[] = {{0xE0, 0xC0, 1, 0x80}, {0xF0, 0xE0, 2, 0x800}, {0xF8, 0xF0, 3, 0x10000}};
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (bytes[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const Form* form = nullptr;
+        for (const Form& f : kForms) {
+            if ((bytes[i] & f.mask) == f.lead) form = &f;
+        }
+        if (form == nullptr || bytes.size() - i - 1 < form->extra) return false;
+        std::uint32_t value = bytes[i] & static_cast<std::uint8_t>(~form->mask);
+        for (std::size_t j = 1; j <= form->extra; ++j) {
+            if ((bytes[i + j] & 0xC0) != 0x80) return false;
+            value = (value << 6) | (bytes[i + j] & 0x3FU);
+        }
+        if (value < form->min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+            return false;
+        }
+        i += form->extra + 1;
+    }
+    return true;
+}
+
+std::string midiShapeProblem(std::span<const std::uint8_t> file, TextTrack kind, bool utf8) {
     if (file.size() < kHeaderSize) return "shorter than a header chunk";
     const std::uint8_t head[] = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
     if (!std::equal(std::begin(head), std::end(head), file.begin())) return "bad header chunk";
@@ -94,7 +136,7 @@ std::string midiShapeProblem(std::span<const std::uint8_t> file) {
         if (length > file.size() - at) return "track chunk runs past the file";
         if (track + 1 == tracks) {
             if (at + length != file.size()) return "bytes after the last track chunk";
-            return lyricTrackProblem(file.subspan(at, length));
+            return textTrackProblem(file.subspan(at, length), kind, utf8);
         }
         at += length;
     }

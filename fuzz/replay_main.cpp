@@ -45,7 +45,10 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
                 return 1;
             }
-            const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+            const std::vector<char> read(std::istreambuf_iterator<char>(in), {});
+            // Exactly as large as the input, so that a read past its end is
+            // caught by a sanitizer or valgrind, as under libFuzzer.
+            const std::vector<std::uint8_t> bytes(read.begin(), read.end());
             kdb2mid::fuzz::setInputName(input.string());
             LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
             ++replayed;

@@ -25,9 +25,7 @@ struct Target {
 const Target kTargets[] = {
     {"record", fuzz::fuzzRecord},
     {"convert_song", fuzz::fuzzConvertSong},
-#ifdef KDB2MID_FUZZ_SONG_NAMES
     {"song_names", fuzz::fuzzSongNames},
-#endif
 };
 
 void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
@@ -45,7 +43,10 @@ std::vector<fs::path> filesUnder(const fs::path& folder) {
 std::size_t replay(const Target& target, const fs::path& folder) {
     const std::vector<fs::path> files = filesUnder(folder);
     for (const fs::path& file : files) {
-        const test::Bytes input = sample::readFile(file);
+        const test::Bytes read = sample::readFile(file);
+        // Exactly as large as the input, so that a read past its end is
+        // caught by a sanitizer or valgrind.
+        const test::Bytes input(read.begin(), read.end());
         fuzz::setInputName(file.string());
         target.run(input);
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/convert_song.hpp"
+#include "export/legacy_record.hpp"
 #include "foundation/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
@@ -103,6 +104,29 @@ TEST(ClaimedSizes, ChorusRecordingBeyondChorusDataIsRefusedBeforeAllocation) {
         EXPECT_EQ(work.copyBuffer.capacity(), 0U) << c.what;
         EXPECT_EQ(database.out.files(), std::vector<std::string>{"21091.mid"}) << c.what;
     }
+}
+
+TEST(ClaimedSizes, LegacyRecordBeyondSongDatIsRefusedAndCopiesUseABoundedBuffer) {
+    using Outcome = LegacyRecordLocation::Outcome;
+    const std::uint8_t nearTwoTo32[8] = {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF};
+    const LegacyRecordLocation refused = legacyRecordAt(nearTwoTo32, 4 * kChorusDataUnit);
+    EXPECT_EQ(refused.outcome, Outcome::pastDataEnd);
+
+    // A record as large as song.dat is copied through a buffer of fixed size.
+    test::TempDir dir;
+    const Bytes data(3 << 20, 0x5A);
+    sample::writeFile(dir / "song.dat", data);
+    RandomAccessFile file;
+    ASSERT_TRUE(file.open(dir / "song.dat"));
+    const std::uint8_t wholeFile[8] = {0, 0, 0, 0, 0x00, 0x30, 0x00, 0x00};
+    const LegacyRecordLocation where = legacyRecordAt(wholeFile, data.size());
+    ASSERT_EQ(where.outcome, Outcome::found);
+    std::vector<std::uint8_t> buffer;
+    Bytes copied;
+    VectorSink sink(copied);
+    ASSERT_TRUE(extractLegacyRecord(file, where, sink, buffer));
+    EXPECT_EQ(copied, data);
+    EXPECT_LE(buffer.capacity(), std::size_t{1} << 20);
 }
 
 }  // namespace

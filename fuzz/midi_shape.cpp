@@ -4,6 +4,7 @@
 #include <iterator>
 #include <optional>
 
+#include "convert/kar_track.hpp"
 #include "foundation/byte_order.hpp"
 
 namespace kdb2mid::fuzz {
@@ -46,8 +47,6 @@ private:
     std::size_t at_ = 0;
 };
 
-constexpr std::size_t kMaxKaraokeText = 999;
-
 std::string textTrackProblem(std::span<const std::uint8_t> body, TextTrack kind, bool utf8) {
     Reader in(body);
     std::size_t events = 0;
@@ -78,7 +77,7 @@ std::string textTrackProblem(std::span<const std::uint8_t> body, TextTrack kind,
         if (kind == TextTrack::lyrics && *type != 0x05) return "lyric track: event is no lyric";
         if (kind == TextTrack::karaoke) {
             if (*type != 0x01) return "karaoke track: event is no text";
-            if (*length > kMaxKaraokeText) return "karaoke track: text event over 999 bytes";
+            if (*length > kMaxKaraokeTextBytes) return "karaoke track: text event too long for players";
         }
     }
     return "text track: no end of track";

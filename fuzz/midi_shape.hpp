@@ -12,7 +12,7 @@ namespace kdb2mid::fuzz {
 
 enum class TextTrack : std::uint8_t {
     lyrics,   // .mid: track names (delta 0), then lyric events
-    karaoke,  // .kar: the track name, then text events of at most 999 bytes
+    karaoke,  // .kar: the track name, then text events of at most kMaxKaraokeTextBytes
 };
 
 // Empty when file is a format 1 Standard MIDI File with division 120 whose

@@ -25,11 +25,6 @@ if [ ${#targets[@]} -eq 0 ]; then
     done
 fi
 
-# The conversion target writes a small database and its outputs for every
-# input; a memory-backed folder keeps that from waiting on the disk.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then
-    export TMPDIR=/dev/shm
-fi
 
 max_len_for() {
     case "$1" in
@@ -38,8 +33,18 @@ max_len_for() {
     esac
 }
 
-scratch=$(mktemp -d)
+# The conversion target writes a small database and its outputs for every
+# input into the temporary folder; a memory-backed one keeps that from
+# waiting on the disk, and removing it here cleans up after fuzzers that
+# stopped without their own cleanup.
+if [ -d /dev/shm ] && [ -w /dev/shm ]; then
+    scratch=$(mktemp -d /dev/shm/kdb2mid-fuzz.XXXXXX)
+else
+    scratch=$(mktemp -d)
+fi
 trap 'rm -rf "$scratch"' EXIT
+export TMPDIR="$scratch/tmp"
+mkdir -p "$TMPDIR"
 status=0
 for target in "${targets[@]}"; do
     fuzzer="$root/build/fuzz/fuzz/kdb2mid_fuzz_$target"

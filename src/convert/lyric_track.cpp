@@ -95,6 +95,10 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
     }
 
     // Lyric lines. The running time is the absolute time of the last event.
+    // Every event takes a text byte and a two-byte time word from the rest of
+    // the image, which bounds their number: reserved once, the list never
+    // holds two copies of itself while it grows.
+    if (p < k) lyrics.events.reserve((k - p) / 3);
     std::int64_t runningTime = 0;
     while (p + kLineTailGuard < k) {
         if (image[p] == kLineMark) ++p;
@@ -104,27 +108,27 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
         if (nul == image.end()) return RecordError::lyricLinePastImage;
         const auto textEnd = static_cast<std::size_t>(nul - image.begin());
         p = textEnd + 1 + kSkippedLineBytes;
-        const auto line = lyrics.lineCount++;
+        ++lyrics.lineCount;
 
         std::size_t eventStart = lineStart;
         bool first = true;
         for (std::size_t i = lineStart; i < textEnd; ++i) {
             if (!closesLyricEvent(image[i], image[i + 1])) continue;
             if (p + 2 > k) return RecordError::lyricLinePastImage;
-            const std::uint32_t word = readBigEndian16(image, p);
+            const std::uint16_t word = readBigEndian16(image, p);
             p += 2;
-            std::uint32_t delta = word;
+            std::uint16_t delta = word;
             if (first) {
                 // The line's first word is an absolute time. A time before the
                 // previous event cannot be expressed; the event keeps its place.
-                delta = word >= runningTime ? static_cast<std::uint32_t>(word - runningTime) : 0;
+                delta = word >= runningTime ? static_cast<std::uint16_t>(word - runningTime) : 0;
             }
             runningTime += delta;
             const std::size_t length = i + 1 - eventStart;
             if (length > kMaxMidiVarLen) return RecordError::textTooLong;
             lyrics.events.push_back({{static_cast<std::uint32_t>(eventStart),
                                       static_cast<std::uint32_t>(length)},
-                                     delta, line, first});
+                                     delta, first});
             first = false;
             eventStart = i + 1;
         }

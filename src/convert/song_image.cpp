@@ -108,9 +108,12 @@ done:
 // copies for any count; nearer ones 8 at a time, the nearest byte by byte.
 constexpr std::size_t kWideCopy = 16;
 constexpr std::size_t kNarrowCopy = 8;
-// One group reads at most a flag byte and eight references, and a literal's
-// wide copy reads 16 bytes from its position.
-constexpr std::size_t kGroupInputMargin = 1 + 8 * 2 + kWideCopy;
+// A group reads its flag byte and then at most eight items of at most two
+// bytes, the last starting at group offset 15; a literal's wide copy reads 16
+// bytes from its own offset, and a reference needs one more byte after it.
+constexpr std::size_t kGroupInputMargin = 1 + 7 * 2 + kWideCopy;
+static_assert(kGroupInputMargin >= 1 + 8 * 2 + 1,
+              "eight references and the byte that must follow them lie inside the margin");
 // One group writes at most eight items of two wide copies each.
 constexpr std::size_t kGroupOutputMargin = 8 * 2 * kWideCopy;
 static_assert(2 * kWideCopy >= kMaxMatch && 3 * kNarrowCopy >= kMaxMatch,

@@ -64,6 +64,14 @@ constexpr char16_t singleByteLetter(std::uint8_t byte) noexcept {
     }
 }
 
+// What a name byte that is no diacritic writes. A line feed or carriage
+// return would split the list into lines that belong to no song; no stored
+// name holds one, so such a byte is damage and shows as U+FFFD.
+constexpr char16_t nameUnit(std::uint8_t byte) noexcept {
+    if (byte == '\n' || byte == '\r') return u'\uFFFD';
+    return singleByteLetter(byte);
+}
+
 // The row a code unit chooses when a diacritic byte follows it; only the
 // capital base letters choose one.
 constexpr CompositionRow rowOf(char16_t unit) noexcept {
@@ -120,7 +128,7 @@ CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow ro
     for (const std::uint8_t byte : name) {
         const std::int8_t column = kColumnOfByte[byte];
         if (column < 0) {
-            units.push_back(singleByteLetter(byte));
+            units.push_back(nameUnit(byte));
             continue;
         }
         // A diacritic byte: the row comes from the letter it follows when that
@@ -163,6 +171,9 @@ std::string describe(const SongNameNotice& notice) {
         case SongNameNotice::Kind::namePastTableEnd:
             return "Cannot export the name of song " + song +
                    ": it runs past the end of name.tab";
+        case SongNameNotice::Kind::nameTooLong:
+            return "Cannot export the name of song " + song + ": it is longer than " +
+                   std::to_string(kMaxNameBytes) + " bytes";
         case SongNameNotice::Kind::indexEnds:
             return "Cannot export the names from song " + song + " on: name.idx ends before them";
     }
@@ -205,13 +216,16 @@ SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTab
         } else if (current < previous) {
             problem = SongNameNotice::Kind::entryBelowPrevious;
         }
-        // Names have no length limit of their own (the 256-byte buffer of the
-        // database's own tools was none of the format): a name is as long as
-        // its entries say, once they are checked against the table. An empty
-        // name reads nothing, wherever it lies.
+        // A name is as long as its entries say, once they are checked against
+        // the table and against kMaxNameBytes (the 256-byte buffer of the
+        // database's own tools was no limit of the format, but entries that
+        // jump about could otherwise repeat most of name.tab on every line).
+        // An empty name reads nothing, wherever it lies.
         const std::uint64_t length = problem ? 0 : current - 1 - previous;
         if (length > 0 && (previous < table.base || previous + length > tableEnd)) {
             problem = SongNameNotice::Kind::namePastTableEnd;
+        } else if (length > kMaxNameBytes) {
+            problem = SongNameNotice::Kind::nameTooLong;
         }
         if (problem) {
             list.notices.push_back({*problem, song});

@@ -32,7 +32,8 @@ std::optional<char16_t> composedLetter(BaseLetter base, std::uint8_t diacritic) 
 // Appends the code units of one name to units and returns the row carried out.
 // A diacritic byte replaces the name's last code unit by the composed letter;
 // with no code unit of this name before it, or no row chosen yet in the run,
-// it stands for itself (its own value), like any other byte. Never touches
+// it stands for itself (its own value), like any other byte; line feeds and
+// carriage returns, which would split the list, become U+FFFD. Never touches
 // code units before the name's own.
 CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow row,
                            std::vector<char16_t>& units);
@@ -58,6 +59,7 @@ struct SongNameNotice {
         skipped,            // equal entries: the song has no name (information only)
         entryBelowPrevious, // the entry after the name lies below the name's start
         namePastTableEnd,   // the name runs past the end of name.tab
+        nameTooLong,        // longer than kMaxNameBytes: damaged entries
         indexEnds,          // name.idx holds no entries from this song on
     };
     Kind kind;
@@ -76,9 +78,10 @@ struct SongNameList {
 // Builds Output.txt from the name.idx bytes from the first listed song's entry
 // on (kListedSongCount + 1 entries when complete; fewer end the list early,
 // with an indexEnds notice) and the window of name.tab that holds the names.
-// A name that cannot be read gets the "*****" line and a notice, so that every
-// line keeps the number of its index position. Reads nothing outside the two
-// spans; the text grows by at most 2 bytes per name byte plus a short tail per line.
+// A name that cannot be read, or is longer than kMaxNameBytes, gets the
+// "*****" line and a notice, so that every line keeps the number of its index
+// position. Reads nothing outside the two spans; each line holds at most
+// 2 x kMaxNameBytes bytes of name plus a short tail, whatever the entries say.
 SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTableWindow table);
 
 }  // namespace kdb2mid

@@ -25,6 +25,12 @@ inline constexpr std::uint64_t kNameIndexStart =
 inline constexpr std::uint64_t kNameIndexBytesRead =
     std::uint64_t{kIndexEntrySize} * (kListedSongCount + 1);  // up to byte 123223
 
+// A name is a song's title, a few dozen letters; the database's own tools
+// read each into a 256-byte buffer. A name this long can only come from
+// damaged entries, and without a bound entries that jump back and forth
+// would make each of the list's lines a copy of most of name.tab.
+inline constexpr std::uint64_t kMaxNameBytes = 1024;
+
 inline constexpr const char* kChorusIndexTextFile = "index.txt";
 
 // The older database: root/9703/song.idx holds one big-endian byte offset into

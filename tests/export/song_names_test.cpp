@@ -60,6 +60,9 @@ TEST(ConvertName, ComposesAndCopiesLetters) {
         {bytes({0xD8, 0x41}), B::a, u"\u00D8A", B::a},
         {bytes({0xCF}), {}, u"\u00CF", {}},
         {{}, B::y, u"", B::y},
+        // Line ends would split the list: they show as U+FFFD; tabs and other
+        // control bytes stand for themselves.
+        {bytes({0x41, 0x0A, 0x0D, 0x09, 0x00}), {}, std::u16string(u"A\uFFFD\uFFFD\t") + u'\0', {}},
     };
     for (const Case& c : cases) {
         CompositionRow row = c.rowIn;
@@ -177,6 +180,11 @@ TEST(ExportSongNames, LinesKeepTheirIndexPositionWhateverTheEntries) {
          {},
          u"\t50001\n*****\t50002\n*****\t50003\n\t50004\n",
          {"Skip 50002", "Cannot export the name of song 50003: it runs past the end of name.tab"}},
+        {"names of 1024 bytes and longer",
+         {0, 1025, 2051},
+         test::concat({Bytes(1024, 0x41), bytes({0}), Bytes(1025, 0x42), bytes({0})}),
+         std::u16string(1024, u'A') + u"\t50001\n*****\t50002\n",
+         {"Cannot export the name of song 50002: it is longer than 1024 bytes"}},
         {"a name that ends exactly at the end of name.tab",
          {0, 3},
          bytes({0x41, 0x42}),
@@ -193,8 +201,8 @@ TEST(ExportSongNames, LinesKeepTheirIndexPositionWhateverTheEntries) {
 }
 
 TEST(ExportSongNames, ReadsNamesThroughTheTableWindow) {
-    // Names of any length: the 256-byte buffer of the database's own tools
-    // was no limit of the format.
+    // Names past the 256-byte buffer of the database's own tools: it was no
+    // limit of the format.
     Bytes table(300, 0x41);
     table.push_back(0x00);
     const SongNameList list = exportSongNames(completeIndex({1000, 1301}), {1000, table});

@@ -1,0 +1,112 @@
+// Proves that for any bytes a song record may hold, the in-memory conversion
+// (table, decoding, MIDI assembly, lyric and karaoke tracks, stored or UTF-8
+// text) stays inside its buffers and ends, that the fast decoder agrees with
+// the plain one, that a workspace reused from earlier songs gives the same
+// result as a fresh one, and that the record is either refused with nothing
+// written or becomes well-formed .mid and .kar files no larger than a fixed
+// multiple of its decoded image.
+#include <algorithm>
+#include <vector>
+
+#include "convert/kar_track.hpp"
+#include "convert/midi_file.hpp"
+#include "convert/song_image.hpp"
+#include "foundation/database_layout.hpp"
+#include "fuzz_targets.hpp"
+#include "midi_shape.hpp"
+
+namespace kdb2mid::fuzz {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+bool sameImage(const SongImage& a, const SongImage& b) {
+    return std::equal(a.bytes().begin(), a.bytes().end(), b.bytes().begin(), b.bytes().end());
+}
+
+void checkDecoders(Input record) {
+    TrackOffsetTable table;
+    if (readTrackOffsetTable(record, table) != RecordError::none) return;
+    require(table.entries.size() >= 2 && table.entries.size() - 1 <= kMaxTracks,
+            "accepted table has a track count a MIDI header cannot hold");
+    require(kRecordTableOffset + 4 * table.entries.size() <= record.size(),
+            "accepted table runs past the record");
+    require(table.entries[0] == 0, "table entry 0 does not load as 0");
+
+    const std::size_t streamStart = std::size_t{table.streamOffset} + 4;
+    SongImage fast;
+    SongImage plain;
+    const RecordError fastError = decompressSongImage(record, streamStart, fast);
+    const RecordError plainError = decompressSongImageReference(record, streamStart, plain);
+    require(fastError == plainError, "fast and plain decoders disagree on refusing");
+    if (fastError != RecordError::none) return;
+    require(sameImage(fast, plain), "fast and plain decoders produce different images");
+    require(fast.length() <= kImageCapacityFactor * record.size(), "image longer than 3 x the record");
+}
+
+// The file a decoded song makes with the text track writeTrack appends.
+template <typename WriteTrack>
+Bytes fileWith(const MidiWorkspace& work, WriteTrack writeTrack) {
+    Bytes chunk;
+    require(writeTrack(chunk) == RecordError::none, "a decoded song's text track failed");
+    Bytes file;
+    VectorSink sink(file);
+    writeHeaderAndDataTracks(work, sink);
+    file.insert(file.end(), chunk.begin(), chunk.end());
+    return file;
+}
+
+}  // namespace
+
+void fuzzRecord(Input record) {
+    checkDecoders(record);
+
+    // A batch reuses one workspace from song to song; a song must not see
+    // anything the previous ones left in it.
+    static MidiWorkspace reused;
+    Bytes midi;
+    VectorSink sink(midi);
+    const RecordError error = writeMidiFile(record, sink, reused);
+
+    Bytes fromFresh;
+    require(writeMidiFile(record, fromFresh) == error,
+            "reused and fresh workspaces disagree on refusing");
+    require(midi == fromFresh, "reused and fresh workspaces write different files");
+    if (error != RecordError::none) {
+        require(midi.empty(), "a refused record still wrote bytes");
+        Bytes karaoke;
+        require(writeKaraokeFile(record, karaoke, LyricText::stored) == error,
+                "the .kar and the .mid disagree on refusing");
+        require(karaoke.empty(), "a refused record still wrote .kar bytes");
+        return;
+    }
+    requireMidiShape(midi, TextTrack::lyrics, false);
+
+    const std::size_t tables = reused.table.entries.size();
+    require(midi[10] == ((tables - 1) >> 8) && midi[11] == ((tables - 1) & 0xFF),
+            "header track count is not the table's");
+    // A stored image byte becomes at most three file bytes (a one-letter
+    // lyric: three image bytes, at most nine file bytes even as UTF-8), plus
+    // each chunk's framing; the karaoke marks and splits add a little more.
+    const std::size_t image = reused.image.length();
+    const std::size_t bound = 64 + 8 * tables + 3 * image;
+    require(midi.size() <= bound, "MIDI file larger than its image accounts for");
+
+    const std::span<const std::uint8_t> bytes = reused.image.bytes();
+    const Bytes utf8 = fileWith(reused, [&](Bytes& chunk) {
+        return writeLyricTrack(bytes, reused.lyrics, chunk, LyricText::utf8);
+    });
+    requireMidiShape(utf8, TextTrack::lyrics, true);
+    require(utf8.size() <= bound, "UTF-8 MIDI file larger than its image accounts for");
+
+    for (const LyricText text : {LyricText::stored, LyricText::utf8}) {
+        const Bytes karaoke = fileWith(reused, [&](Bytes& chunk) {
+            return writeKaraokeTrack(bytes, reused.lyrics, text, chunk);
+        });
+        requireMidiShape(karaoke, TextTrack::karaoke, text == LyricText::utf8);
+        require(karaoke.size() <= bound + image / 2, ".kar file larger than its image accounts for");
+    }
+}
+
+}  // namespace kdb2mid::fuzz

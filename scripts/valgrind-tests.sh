@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Runs the whole test suite under valgrind memcheck on a Debug build: any
+# invalid read or write, use of uninitialised memory or leak fails the run.
+# The kdb2mid processes that the command-line tests start run under memcheck
+# too, and the suite replays every committed fuzz input. Logs, one per
+# process, are kept in build/debug/valgrind/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/ensure-deps.sh valgrind
+cmake --preset debug -DKDB2MID_BUILD_TESTS=ON >/dev/null
+cmake --build --preset debug -j2
+
+logs=$PWD/build/debug/valgrind
+rm -rf "$logs"
+mkdir -p "$logs"
+status=0
+valgrind --error-exitcode=99 --leak-check=full \
+    --errors-for-leak-kinds=definite,indirect,possible \
+    --show-leak-kinds=definite,indirect,possible \
+    --trace-children=yes --log-file="$logs/%p.log" \
+    build/debug/kdb2mid_tests --gtest_brief=1 || status=$?
+
+# A child's errors show only in its own log (its exit status is the test's
+# to judge), so every log is read.
+if grep -L "ERROR SUMMARY: 0 errors" "$logs"/*.log | grep -q .; then
+    for log in $(grep -L "ERROR SUMMARY: 0 errors" "$logs"/*.log); do
+        echo "== $log"
+        cat "$log"
+    done
+    status=1
+fi
+if [ "$status" -ne 0 ]; then
+    echo "valgrind found errors (logs in $logs)" >&2
+    exit 1
+fi
+echo "valgrind: no errors in $(ls "$logs" | wc -l) processes"

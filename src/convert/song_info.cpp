@@ -122,14 +122,16 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
     addField(text, "Two-byte letters", encoded ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
     describeChorus(songNumber, record, chorus, text);
 
-    if (lyrics.lineCount > 0) text += "Lyrics:\n";
+    // The lines that hold text, one by one: a line's events follow its first.
+    if (!lyrics.events.empty()) text += "Lyrics:\n";
     std::size_t next = 0;
-    for (std::uint32_t line = 0; line < lyrics.lineCount; ++line) {
+    while (next < lyrics.events.size()) {
         std::vector<std::uint8_t> stored;
-        for (; next < lyrics.events.size() && lyrics.events[next].line == line; ++next) {
+        do {
             const auto part = textOf(image, lyrics.events[next].text);
             stored.insert(stored.end(), part.begin(), part.end());
-        }
+            ++next;
+        } while (next < lyrics.events.size() && !lyrics.events[next].firstInLine);
         std::string shown = displayText(stored);
         const auto first = shown.find_first_not_of(' ');
         shown = first == std::string::npos ? std::string{} : shown.substr(first);

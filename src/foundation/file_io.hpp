@@ -79,6 +79,8 @@ public:
     void abandon() noexcept;
 
 private:
+    // Declared before file_ so that it outlives the stream that uses it.
+    std::unique_ptr<char[]> buffer_;
     FileHandle file_;
     std::filesystem::path finalPath_;
     std::filesystem::path tempPath_;

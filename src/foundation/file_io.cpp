@@ -141,10 +141,78 @@ std::filesystem::path temporaryNameFor(const std::filesystem::path& finalPath, u
 
 AtomicOutputFile::~AtomicOutputFile() { abandon(); }
 
+#if defined(__linux__) && defined(O_TMPFILE)
+
+bool AtomicOutputFile::openUnnamed(const std::filesystem::path& finalPath) {
+    // An unnamed file is given its name through /proc/self/fd; without /proc
+    // the named temporary file is used instead.
+    static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
+    if (!canLink) return false;
+    const std::filesystem::path folder =
+        finalPath.has_parent_path() ? finalPath.parent_path() : std::filesystem::path(".");
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return false;  // e.g. a file system without unnamed files
+    FileHandle file(::fdopen(fd, "wb"));
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
+    std::setvbuf(file.get(), buffer_.get(), _IOFBF, kOutputBufferSize);
+    file_ = std::move(file);
+    finalPath_ = finalPath;
+    unnamed_ = true;
+    failed_ = false;
+    return true;
+}
+
+bool AtomicOutputFile::commitUnnamed() {
+    unnamed_ = false;
+    const bool flushed = std::fflush(file_.get()) == 0;
+    // A second descriptor keeps the file alive past fclose(), which must
+    // succeed before the file gets its name.
+    const int fd = failed_ || !flushed ? -1 : ::dup(::fileno(file_.get()));
+    const bool closed = std::fclose(file_.release()) == 0;
+    if (fd < 0) return false;
+    bool linked = false;
+    if (closed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        auto linkAs = [&](const std::filesystem::path& name) {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
+                       ? 0
+                       : errno;
+        };
+        int error = linkAs(finalPath_);
+        // The final name exists: name the file beside it, then rename it
+        // over the old one, which replaces it in one step.
+        for (unsigned attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
+            const std::filesystem::path temp = temporaryNameFor(finalPath_, attempt);
+            error = linkAs(temp);
+            if (error == 0) {
+                if (::rename(temp.c_str(), finalPath_.c_str()) != 0) {
+                    error = errno;
+                    ::unlink(temp.c_str());
+                }
+                break;
+            }
+        }
+        linked = error == 0;
+    }
+    ::close(fd);
+    return linked;
+}
+
+#else
+
+bool AtomicOutputFile::openUnnamed(const std::filesystem::path&) { return false; }
+bool AtomicOutputFile::commitUnnamed() { return false; }
+
+#endif
+
 bool AtomicOutputFile::open(const std::filesystem::path& finalPath) {
     abandon();
     // Before the file exists, so that running out of memory leaves nothing behind.
     if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);
+    if (openUnnamed(finalPath)) return true;
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path temp = temporaryNameFor(finalPath, attempt);
         // "x": fail rather than reuse a file that already has this name.
@@ -174,6 +242,7 @@ void AtomicOutputFile::write(std::string_view text) {
 
 bool AtomicOutputFile::commit() {
     if (!file_) return false;
+    if (unnamed_) return commitUnnamed();
     const bool flushed = std::fflush(file_.get()) == 0;
     const bool closed = std::fclose(file_.release()) == 0;
     if (failed_ || !flushed || !closed) {
@@ -191,7 +260,9 @@ bool AtomicOutputFile::commit() {
 }
 
 void AtomicOutputFile::abandon() noexcept {
+    // An unnamed file disappears with its last descriptor.
     file_.reset();
+    unnamed_ = false;
     if (!tempPath_.empty()) {
         std::error_code ignored;
         std::filesystem::remove(tempPath_, ignored);

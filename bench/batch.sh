@@ -13,9 +13,11 @@
 # of one -j1 and one -jN run.
 #
 # Every timed command writes into a fresh folder, after `sync`, with the page
-# cache warm for all alike. The three take turns at going first: a file
-# system that was just asked to delete many files creates new ones more
-# slowly for a while, and no one of them should always pay for that.
+# cache warm for all alike, and the three take turns at going first. Outputs
+# are deleted only at the end: ext4 creates files far more slowly for a while
+# after many were deleted (it skips recently freed inodes one by one), which
+# would measure the deletion instead of the run. That needs room for
+# 3 x RUNS output folders (about 1.8 GB each for 20000 songs).
 # KDB2MID_BENCH_DIR chooses the folder (default $TMPDIR/kdb2mid-batch); put
 # it on the disk whose speed you want to know.
 set -euo pipefail
@@ -49,9 +51,9 @@ echo "output: $(find "$reference" -type f | wc -l) files, $(du -sm "$reference" 
 now() { date +%s.%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# Runs one of j1, jn, floor into a fresh folder and prints its seconds.
+# Runs one of j1, jn, floor into a fresh folder (out-WHAT-RUN) and prints its seconds.
 timed() {
-    local out="$work/out-$1"
+    local out="$work/out-$1-$2"
     rm -rf "$out"
     sync
     local start end
@@ -71,13 +73,13 @@ for run in $(seq "$runs"); do
     line="run $run:"
     for i in 0 1 2; do
         what=${order[$(((i + run - 1) % 3))]}
-        seconds=$(timed "$what")
+        seconds=$(timed "$what" "$run")
         times[$what]+="$seconds "
         line+=" $what $(printf '%.3f' "$seconds") s"
     done
     echo "$line" >&2
 done
-rm -rf "$work/out-j1" "$work/out-jn" "$work/out-floor"
+for run in $(seq "$runs"); do rm -rf "$work/out-j1-$run" "$work/out-jn-$run" "$work/out-floor-$run"; done
 
 m1=$(printf '%s\n' ${times[j1]} | median)
 mn=$(printf '%s\n' ${times[jn]} | median)

@@ -150,7 +150,8 @@ bool AtomicOutputFile::openUnnamed(const std::filesystem::path& finalPath) {
     if (!canLink) return false;
     const std::filesystem::path folder =
         finalPath.has_parent_path() ? finalPath.parent_path() : std::filesystem::path(".");
-    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // Readable too, for the rare file system that will not link it (commit copies it then).
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (fd < 0) return false;  // e.g. a file system without unnamed files
     FileHandle file(::fdopen(fd, "wb"));
     if (!file) {
@@ -173,7 +174,7 @@ bool AtomicOutputFile::commitUnnamed() {
     const int fd = failed_ || !flushed ? -1 : ::dup(::fileno(file_.get()));
     const bool closed = std::fclose(file_.release()) == 0;
     if (fd < 0) return false;
-    bool linked = false;
+    bool named = false;
     if (closed) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         auto linkAs = [&](const std::filesystem::path& name) {
@@ -182,29 +183,72 @@ bool AtomicOutputFile::commitUnnamed() {
                        : errno;
         };
         int error = linkAs(finalPath_);
-        // The final name exists: name the file beside it, then rename it
-        // over the old one, which replaces it in one step.
-        for (unsigned attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
-            const std::filesystem::path temp = temporaryNameFor(finalPath_, attempt);
-            error = linkAs(temp);
-            if (error == 0) {
-                if (::rename(temp.c_str(), finalPath_.c_str()) != 0) {
+        if (error == EEXIST) {
+            // Name the file beside the existing one, then rename it over
+            // that, which replaces it in one step.
+            for (unsigned attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
+                const std::filesystem::path temp = temporaryNameFor(finalPath_, attempt);
+                error = linkAs(temp);
+                if (error == 0 && ::rename(temp.c_str(), finalPath_.c_str()) != 0) {
                     error = errno;
                     ::unlink(temp.c_str());
                 }
-                break;
             }
+            named = error == 0;
+        } else if (error != 0) {
+            // The file system made the file but will not link it: copy it.
+            named = copyIntoPlace(fd);
+        } else {
+            named = true;
         }
-        linked = error == 0;
     }
     ::close(fd);
-    return linked;
+    return named;
+}
+
+bool AtomicOutputFile::copyIntoPlace(int fd) {
+    FileHandle copy;
+    for (unsigned attempt = 0; attempt < 16 && !copy; ++attempt) {
+        tempPath_ = temporaryNameFor(finalPath_, attempt);
+        copy = openFile(tempPath_, "wbx");
+        if (!copy && errno != EEXIST) break;
+    }
+    if (!copy) {
+        tempPath_.clear();
+        return false;
+    }
+    bool ok = true;
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd, buffer_.get(), kOutputBufferSize, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        const auto size = static_cast<std::size_t>(got);
+        if (std::fwrite(buffer_.get(), 1, size, copy.get()) != size) {
+            ok = false;
+            break;
+        }
+        at += got;
+    }
+    ok = std::fflush(copy.get()) == 0 && ok;
+    ok = std::fclose(copy.release()) == 0 && ok;
+    std::error_code error;
+    if (ok) std::filesystem::rename(tempPath_, finalPath_, error);
+    if (!ok || error) {
+        abandon();
+        return false;
+    }
+    tempPath_.clear();
+    return true;
 }
 
 #else
 
 bool AtomicOutputFile::openUnnamed(const std::filesystem::path&) { return false; }
 bool AtomicOutputFile::commitUnnamed() { return false; }
+bool AtomicOutputFile::copyIntoPlace(int) { return false; }
 
 #endif
 

@@ -85,6 +85,7 @@ public:
 private:
     bool openUnnamed(const std::filesystem::path& finalPath);
     bool commitUnnamed();
+    bool copyIntoPlace(int fd);
 
     // Declared before file_ so that it outlives the stream that uses it.
     std::unique_ptr<char[]> buffer_;

@@ -113,9 +113,6 @@ int runConvertCommand(const ConvertRequest& request) {
         printLine(SongDatabase::describe(error));
         return kExitFailure;
     }
-    // Read by offset instead if SONG.IDX cannot be held: slower, same result.
-    database.loadIndex();
-
     if (!request.outputFolder.empty()) {
         std::error_code error;
         std::filesystem::create_directories(request.outputFolder, error);
@@ -126,6 +123,10 @@ int runConvertCommand(const ConvertRequest& request) {
     }
 
     const SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
+    // Many songs look their entries up in SONG.IDX held in memory; one song
+    // reads only its own two. If SONG.IDX cannot be held, it is read by
+    // offset instead: slower, same result.
+    if (plan.songs.size() > 1) database.loadIndex();
     if (plan.outsideIndex > 0 && !request.quiet) {
         printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
                   " songs have no SONG.IDX entry and are skipped");

@@ -1,6 +1,7 @@
 #include "convert/song_image.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -108,16 +109,15 @@ done:
 // copies for any count; nearer ones 8 at a time, the nearest byte by byte.
 constexpr std::size_t kWideCopy = 16;
 constexpr std::size_t kNarrowCopy = 8;
-// A group reads its flag byte and then at most eight items of at most two
-// bytes, the last starting at group offset 15; a literal's wide copy reads 16
-// bytes from its own offset, and a reference needs one more byte after it.
-constexpr std::size_t kGroupInputMargin = 1 + 7 * 2 + kWideCopy;
-static_assert(kGroupInputMargin >= 1 + 8 * 2 + 1,
-              "eight references and the byte that must follow them lie inside the margin");
+constexpr std::size_t kGroupItems = 8;
+// One group reads at most a flag byte and eight references; a run of
+// literals is copied 8 bytes at a time from its first byte.
+constexpr std::size_t kGroupInputMargin = 1 + kGroupItems * 2 + kNarrowCopy;
 // One group writes at most eight items of two wide copies each.
-constexpr std::size_t kGroupOutputMargin = 8 * 2 * kWideCopy;
+constexpr std::size_t kGroupOutputMargin = kGroupItems * 2 * kWideCopy;
 static_assert(2 * kWideCopy >= kMaxMatch && 3 * kNarrowCopy >= kMaxMatch,
               "the fixed number of copies must cover the longest reference");
+static_assert(kNarrowCopy >= kGroupItems, "one narrow copy must hold a group's literals");
 
 inline void copy16(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, kWideCopy); }
 inline void copy8(std::uint8_t* to, const std::uint8_t* from) { std::memcpy(to, from, kNarrowCopy); }
@@ -141,6 +141,36 @@ inline void copyReference(std::uint8_t* out, std::size_t k, std::size_t source, 
     }
 }
 
+// A flag byte read as runs: how many literals stand before each of its
+// references, and after the last one. In MIDI data literals and references
+// alternate without a pattern, so a decoder that branches on every flag bit
+// mispredicts about every other item; read by runs, a group costs one copy
+// per run of literals and one per reference.
+struct GroupShape {
+    std::uint8_t references = 0;
+    std::array<std::uint8_t, kGroupItems + 1> literalsBefore{};  // [references]: the trailing run
+};
+
+constexpr std::array<GroupShape, 256> makeGroupShapes() {
+    std::array<GroupShape, 256> shapes{};
+    for (unsigned flags = 0; flags < 256; ++flags) {
+        GroupShape& shape = shapes[flags];
+        std::uint8_t run = 0;
+        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
+            if (flags & bit) {
+                ++run;
+            } else {
+                shape.literalsBefore[shape.references++] = run;
+                run = 0;
+            }
+        }
+        shape.literalsBefore[shape.references] = run;
+    }
+    return shapes;
+}
+
+constexpr std::array<GroupShape, 256> kGroupShapes = makeGroupShapes();
+
 }  // namespace
 
 RecordError decompressSongImageReference(std::span<const std::uint8_t> record,
@@ -158,19 +188,12 @@ RecordError decompressSongImage(std::span<const std::uint8_t> record, std::size_
     const std::size_t end = record.size();
     std::size_t p = streamStart;
     std::size_t k = 0;
-    // Whole groups while both margins hold: no per-item bounds checks, copies
-    // eight bytes at a time where source and destination are far enough apart.
+    // Whole groups while both margins hold: no per-item bounds checks.
     while (p < end && end - p >= kGroupInputMargin && capacity - k >= kGroupOutputMargin) {
         const unsigned flags = in[p++];
-        if (flags == 0xFF) {
-            copy8(out + k, in + p);
-            p += kNarrowCopy;
-            k += kNarrowCopy;
-            continue;
-        }
         if (flags == 0) {
             // Only a group of references can hold the end mark.
-            for (unsigned item = 0; item < 8; ++item) {
+            for (unsigned item = 0; item < kGroupItems; ++item) {
                 const unsigned b1 = in[p];
                 const unsigned b2 = in[p + 1];
                 p += 2;
@@ -188,31 +211,38 @@ RecordError decompressSongImage(std::span<const std::uint8_t> record, std::size_
             }
             continue;
         }
-        // Literal or reference, each item is one 16-byte copy from a source
-        // chosen without a branch: a literal copies from the stream (only its
-        // first byte counts), a reference from the image. Only the rare items
-        // the wide copy cannot take (a near source, a bad source) branch off.
-        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
-            const bool literal = (flags & bit) != 0;
+        const GroupShape& shape = kGroupShapes[flags];
+        // A reference whose distance minus one (behind) is below 15 or at
+        // least k needs the careful copy; one unsigned comparison against
+        // this bound finds both. k only grows within the group, so the bound
+        // taken at its start errs on the careful side.
+        const std::size_t nearOrBeforeStart = k >= kWideCopy - 1 ? k - (kWideCopy - 1) : 0;
+        for (unsigned j = 0; j < shape.references; ++j) {
+            const std::size_t run = shape.literalsBefore[j];
+            copy8(out + k, in + p);
+            p += run;
+            k += run;
             const unsigned b1 = in[p];
             const unsigned b2 = in[p + 1];
+            p += 2;
             const std::size_t window = (b1 << 4) | (b2 >> 4);
-            const std::size_t distance = ((k - window - 1) & (kWindowSize - 1)) + 1;
-            const std::size_t count = literal ? 1 : (b2 & 0x0F) + kMinMatch;
-            const bool special = (!literal) & ((distance < kWideCopy) | (distance > k));
-            if (special) [[unlikely]] {
-                p += 2;
-                if (distance > k) return RecordError::referenceBeforeStart;
-                copyReference(out, k, k - distance, count);
+            const std::size_t count = (b2 & 0x0F) + kMinMatch;
+            const std::size_t behind = (k - 1 - window) & (kWindowSize - 1);
+            if (behind - (kWideCopy - 1) >= nearOrBeforeStart) [[unlikely]] {
+                if (behind >= k) return RecordError::referenceBeforeStart;
+                copyReference(out, k, k - 1 - behind, count);
                 k += count;
                 continue;
             }
-            const std::uint8_t* const from = literal ? in + p : out + k - distance;
+            const std::uint8_t* const from = out + k - 1 - behind;
             copy16(out + k, from);
             if (count > kWideCopy) copy16(out + k + kWideCopy, from + kWideCopy);
-            p += literal ? 1 : 2;
             k += count;
         }
+        const std::size_t tail = shape.literalsBefore[shape.references];
+        copy8(out + k, in + p);
+        p += tail;
+        k += tail;
     }
     return decodeCarefully(record, {p, k}, out, capacity, image.length_);
 }

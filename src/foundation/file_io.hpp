@@ -69,6 +69,10 @@ bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t 
 // An output file written under a temporary name in the same directory and
 // renamed into place by commit(). Until then any existing file of the final
 // name is untouched; if commit() is never reached the temporary file is removed.
+// Where the system offers files without a name (Linux O_TMPFILE), the file is
+// written unnamed and linked under its final name by commit(): one directory
+// entry instead of a temporary one plus a rename, and nothing left behind
+// even if the program is killed.
 class AtomicOutputFile final : public ByteSink {
 public:
     AtomicOutputFile() = default;
@@ -87,9 +91,16 @@ public:
     void abandon() noexcept;
 
 private:
+    bool openUnnamed(const std::filesystem::path& finalPath);
+    bool commitUnnamed();
+    bool copyIntoPlace(int fd);
+
+    // Declared before file_ so that it outlives the stream that uses it.
+    std::unique_ptr<char[]> buffer_;
     FileHandle file_;
     std::filesystem::path finalPath_;
     std::filesystem::path tempPath_;
+    bool unnamed_ = false;  // file_ has no name yet (O_TMPFILE)
     bool failed_ = false;
 };
 

@@ -131,8 +131,9 @@ TEST(DecompressSongImage, RefusesWhatWouldLeaveTheBuffers) {
 }
 
 // A stream that mostly decodes: references point inside what was produced,
-// with short or long distances, all-literal groups now and then, and (in some
-// rounds) a damaged item or an early end.
+// with short or long distances (flavour 3: the distances where the fast
+// decoder changes how it copies, and the farthest one allowed), all-literal
+// groups now and then, and (in some rounds) a damaged item or an early end.
 Bytes randomStream(std::mt19937& random, std::size_t groups, unsigned flavour) {
     Bytes stream;
     std::size_t k = 0;
@@ -152,6 +153,10 @@ Bytes randomStream(std::mt19937& random, std::size_t groups, unsigned flavour) {
             std::size_t distance = flavour == 0 ? 1 + random() % std::min<std::size_t>(reach, 8)
                                                 : 1 + random() % reach;
             if (flavour == 2 && random() % 50 == 0) distance = reach + 1 + random() % 100;  // damage
+            if (flavour == 3) {
+                const std::size_t edges[] = {7, 8, 14, 15, 16, 17, reach};
+                distance = std::min(reach, edges[random() % std::size(edges)]);
+            }
             const std::size_t count = kMinMatch + random() % 16;
             const auto position = static_cast<unsigned>((k - distance) & (kWindowSize - 1));
             stream.push_back(static_cast<std::uint8_t>(position >> 4));
@@ -165,7 +170,7 @@ Bytes randomStream(std::mt19937& random, std::size_t groups, unsigned flavour) {
 TEST(DecompressSongImage, FastDecoderMatchesTheReferenceOnAnyStream) {
     std::mt19937 random(12345);
     for (int round = 0; round < 1500; ++round) {
-        const unsigned flavour = static_cast<unsigned>(round) % 3;
+        const unsigned flavour = static_cast<unsigned>(round) % 4;
         const std::size_t groups = 1 + random() % (round % 10 == 0 ? 3000 : 60);
         Bytes stream = randomStream(random, groups, flavour);
         if (round % 7 == 0) stream.resize(random() % (stream.size() + 1));  // cut anywhere

@@ -5,18 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/ensure-deps.sh
-cmake --preset default -DKDB2MID_BUILD_TESTS=OFF >/dev/null
+cmake --preset default >/dev/null
 cmake --build --preset default --target kdb2mid >/dev/null
 
-tool="$PWD/build/default/kdb2mid"
-out="$PWD/out/sample"
-rm -rf "$out"
-mkdir -p "$out"
-cd "$out"
-cp ../../examples/sample-db/* .
-for song in 50001 50002 50003 50004 50005; do
-    "$tool" "$song"
-done
-rm -f SONG.IDX SONG.DAT 'CRS&TCK.IDX' CHORUS.DAT name.idx name.tab
+tool=build/default/kdb2mid
+rm -rf out/sample
+"$tool" convert --all -C examples/sample-db -o out/sample
+echo
 echo "kdb2mid wrote into out/sample:"
-ls -l
+ls -l out/sample
+echo
+echo "Song 50004 as kdb2mid info shows it:"
+"$tool" info 50004 -C examples/sample-db

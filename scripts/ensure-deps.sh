@@ -4,7 +4,7 @@
 # Usage: scripts/ensure-deps.sh [extra-package...]
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev "$@")
+packages=(g++ cmake ninja-build libgtest-dev libcli11-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then

@@ -1,11 +1,13 @@
 #include "generator/database_writer.hpp"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 #include "convert/lyric_track.hpp"
 #include "convert/song_compressor.hpp"
+#include "convert/song_image.hpp"
 #include "foundation/byte_order.hpp"
 
 namespace kdb2mid::sample {
@@ -70,8 +72,43 @@ Bytes buildRecord(const SongSpec& song) {
     for (std::uint32_t offset : offsets) appendBigEndian32(record, offset + v);
     const Bytes stream = compressSongImage(image, StreamEnd::endMark);
     record.insert(record.end(), stream.begin(), stream.end());
+    // The stream ends with its end mark, so zeros may follow it.
+    const std::size_t needed = (image.size() + kImageCapacityFactor - 1) / kImageCapacityFactor;
+    record.resize(std::max(record.size(), needed), 0);
     record.resize((record.size() + 15) / 16 * 16, 0);
     return record;
+}
+
+std::uint16_t addChorusRecording(Database& database, std::uint32_t partNumber,
+                                 const Bytes& recording) {
+    if (database.chorusIndex.size() > 0xFFFF) {
+        throw std::length_error("chorus index numbers are 16 bits");
+    }
+    Bytes& data = database.chorusData;
+    const auto unitsOf = [](std::size_t bytes) {
+        return static_cast<std::uint32_t>((bytes + kChorusDataUnit - 1) / kChorusDataUnit);
+    };
+    const std::uint32_t start = unitsOf(data.size());
+    data.resize(std::size_t{start} * kChorusDataUnit, 0);
+    data.insert(data.end(), recording.begin(), recording.end());
+    const std::uint32_t end = unitsOf(data.size());
+    data.resize(std::size_t{end} * kChorusDataUnit, 0);
+    database.chorusIndex.push_back({partNumber, start, end});
+    return static_cast<std::uint16_t>(database.chorusIndex.size() - 1);
+}
+
+Bytes silentMp3Frames(std::size_t frameCount) {
+    // Sync, MPEG-1, Layer III, no CRC / 128 kbit/s, 44.1 kHz, no padding /
+    // mono, original. 144 x 128000 / 44100 bytes a frame, rounded down.
+    constexpr std::uint8_t header[] = {0xFF, 0xFB, 0x90, 0xC4};
+    constexpr std::size_t frameLength = 417;
+    Bytes out;
+    out.reserve(frameCount * frameLength);
+    for (std::size_t i = 0; i < frameCount; ++i) {
+        out.insert(out.end(), std::begin(header), std::end(header));
+        out.resize(out.size() + frameLength - sizeof header, 0);
+    }
+    return out;
 }
 
 void writeDatabase(const Database& database, const std::filesystem::path& folder) {

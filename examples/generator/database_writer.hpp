@@ -42,7 +42,8 @@ struct SongSpec {
 Bytes buildImage(const SongSpec& song, std::vector<std::uint32_t>& offsets);
 
 // A complete record: 20-byte header, track offset table, compressed image,
-// zero padding to a multiple of 16 bytes.
+// zero padding to a multiple of 16 bytes. A record too short for the
+// converter's image buffer (3 x its length) gets more zero padding.
 Bytes buildRecord(const SongSpec& song);
 
 struct Database {
@@ -50,6 +51,18 @@ struct Database {
     std::vector<ChorusIndexEntry> chorusIndex;
     Bytes chorusData;
 };
+
+// Appends a recording to the chorus data, zero-padded to whole 2048-byte
+// units, and an index entry (partNumber, start, end) for it. Returns the
+// entry's number, the chorus index number a record names it by (a number
+// with a byte 0xFF in it names no recording).
+std::uint16_t addChorusRecording(Database& database, std::uint32_t partNumber,
+                                 const Bytes& recording);
+
+// frameCount frames of silence as MPEG-1 Layer III, 128 kbit/s, 44.1 kHz,
+// mono: each frame its 4-byte header and zero bytes (side information that
+// codes no audio) up to the frame length of 417 bytes.
+Bytes silentMp3Frames(std::size_t frameCount);
 
 // Writes SONG.IDX, SONG.DAT, CRS&TCK.IDX and CHORUS.DAT into folder.
 void writeDatabase(const Database& database, const std::filesystem::path& folder);

@@ -20,7 +20,10 @@ std::int32_t parseSongNumber(std::string_view text) noexcept;
 // current directory, printing failure lines on standard output.
 int runSingleSong(std::int32_t songNumber);
 
-// The whole command line; returns the exit status.
+// The whole command line (arguments in UTF-8, the program's name first);
+// returns the exit status. `kdb2mid SONG` is runSingleSong(); a first
+// argument that names a subcommand (convert, info, list, names, chorus-index,
+// legacy) or is an option (--help, --version) goes to the argument parser.
 int runCommandLine(std::span<const char* const> args);
 
 }  // namespace kdb2mid

@@ -8,10 +8,6 @@ namespace kdb2mid {
 
 namespace {
 
-// Chorus recordings are copied through a buffer of this size, so a large
-// recording costs no more memory than a small one.
-constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
-
 std::string songPrefix(std::int32_t songNumber) {
     return "Cannot convert song " + std::to_string(songNumber) + ": ";
 }
@@ -40,14 +36,7 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
         outputPath(outFolder, chorusFileName(songNumber, entry.partNumber));
     AtomicOutputFile out;
     if (!out.open(path)) return cannotCreate(path);
-    if (buffer.size() < kCopyBlock) buffer.resize(kCopyBlock);
-    for (std::uint64_t at = start; at < end;) {
-        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, end - at));
-        const std::span<std::uint8_t> block(buffer.data(), size);
-        if (!data.readAt(at, block)) return partName + "CHORUS.DAT could not be read";
-        out.write(block);
-        at += size;
-    }
+    if (!copyRange(data, start, end, out, buffer)) return partName + "CHORUS.DAT could not be read";
     if (!out.commit()) return cannotWrite(path);
     return {};
 }

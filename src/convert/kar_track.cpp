@@ -4,15 +4,13 @@
 #include <string>
 
 #include "foundation/byte_order.hpp"
+#include "foundation/midi_format.hpp"
 #include "foundation/vni_text.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-constexpr std::uint8_t kMetaEvent = 0xFF;
-constexpr std::uint8_t kMetaText = 0x01;
-constexpr std::uint8_t kMetaTrackName = 0x03;
 
 bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 

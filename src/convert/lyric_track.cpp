@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/byte_order.hpp"
+#include "foundation/midi_format.hpp"
 #include "foundation/vni_text.hpp"
 
 namespace kdb2mid {
@@ -19,9 +20,6 @@ constexpr std::size_t kSkippedLineBytes = 3;
 // Lines start only below this many bytes before the image's end.
 constexpr std::size_t kLineTailGuard = 8;
 
-constexpr std::uint8_t kMetaEvent = 0xFF;
-constexpr std::uint8_t kMetaTrackName = 0x03;
-constexpr std::uint8_t kMetaLyric = 0x05;
 
 struct CodeSets {
     std::array<bool, 256> whole{};
@@ -110,7 +108,7 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
         if (nul == image.end()) return RecordError::lyricLinePastImage;
         const auto textEnd = static_cast<std::size_t>(nul - image.begin());
         p = textEnd + 1 + kSkippedLineBytes;
-        ++lyrics.lineCount;
+        const auto line = lyrics.lineCount++;
 
         std::size_t eventStart = lineStart;
         bool first = true;
@@ -130,7 +128,7 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
             if (length > kMaxMidiVarLen) return RecordError::textTooLong;
             lyrics.events.push_back({{static_cast<std::uint32_t>(eventStart),
                                       static_cast<std::uint32_t>(length)},
-                                     delta, first});
+                                     line, delta, first});
             first = false;
             eventStart = i + 1;
         }
@@ -145,7 +143,7 @@ std::size_t beginTrackChunk(std::vector<std::uint8_t>& chunk) {
 }
 
 RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head) {
-    chunk.insert(chunk.end(), {0x00, kMetaEvent, 0x2F, 0x00});
+    chunk.insert(chunk.end(), {0x00, kMetaEvent, kMetaEndOfTrack, 0x00});
     const std::size_t length = chunk.size() - head - 8;
     if (length > std::numeric_limits<std::uint32_t>::max()) return RecordError::textTooLong;
     const auto length32 = static_cast<std::uint32_t>(length);
@@ -156,8 +154,44 @@ RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head) {
     return RecordError::none;
 }
 
+namespace {
+
+// The stored-text track, sized exactly first and then written in place: this
+// runs once per lyric letter, so no per-event growth checks.
+RecordError writeStoredLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
+                                  std::vector<std::uint8_t>& chunk) {
+    std::size_t size = 0;
+    for (const TextRef& title : lyrics.titles) size += 3 + varLenSize(title.length) + title.length;
+    for (const LyricEvent& event : lyrics.events) {
+        size += varLenSize(event.delta) + 2 + varLenSize(event.text.length) + event.text.length;
+    }
+    const std::size_t head = beginTrackChunk(chunk);
+    chunk.resize(chunk.size() + size);
+    std::uint8_t* out = chunk.data() + head + 8;
+    for (const TextRef& title : lyrics.titles) {
+        *out++ = 0x00;
+        *out++ = kMetaEvent;
+        *out++ = kMetaTrackName;
+        out = putVarLen(out, title.length);
+        std::memcpy(out, image.data() + title.offset, title.length);
+        out += title.length;
+    }
+    for (const LyricEvent& event : lyrics.events) {
+        out = putVarLen(out, event.delta);
+        *out++ = kMetaEvent;
+        *out++ = kMetaLyric;
+        out = putVarLen(out, event.text.length);
+        std::memcpy(out, image.data() + event.text.offset, event.text.length);
+        out += event.text.length;
+    }
+    return endTrackChunk(chunk, head);
+}
+
+}  // namespace
+
 RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
                             std::vector<std::uint8_t>& chunk, LyricText text) {
+    if (text == LyricText::stored) return writeStoredLyricTrack(image, lyrics, chunk);
     const std::size_t head = beginTrackChunk(chunk);
     std::string decoded;
     for (const TextRef& title : lyrics.titles) {

@@ -9,12 +9,11 @@
 #include "convert/lyric_track.hpp"
 #include "convert/song_image.hpp"
 #include "foundation/file_io.hpp"
+#include "foundation/midi_format.hpp"
 #include "foundation/status.hpp"
 
 namespace kdb2mid {
 
-inline constexpr std::uint16_t kMidiFormat = 1;
-inline constexpr std::uint16_t kMidiDivision = 120;
 
 // Buffers one conversion needs; kept between songs so a batch allocates only
 // when a record is larger than any before it.

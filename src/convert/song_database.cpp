@@ -1,6 +1,9 @@
 #include "convert/song_database.hpp"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
+#include <new>
 
 #include "foundation/byte_order.hpp"
 #include "foundation/database_layout.hpp"
@@ -20,8 +23,14 @@ const char* describe(RecordLookup::Outcome outcome) noexcept {
     return "unknown";
 }
 
+const char* SongDatabase::describe(OpenError error) noexcept {
+    return error == OpenError::songIndex ? "Cannot open SONG.IDX" : "Cannot open SONG.DAT";
+}
+
 SongDatabase::OpenError SongDatabase::open(const std::filesystem::path& folder) {
     folder_ = folder;
+    indexBytes_.clear();
+    indexLoaded_ = false;
     if (!songIndex_.open(folder / kSongIndexFile)) return OpenError::songIndex;
     if (!songData_.open(folder / kSongDataFile)) return OpenError::songData;
     return OpenError::none;
@@ -32,13 +41,35 @@ RecordLookup SongDatabase::locate(std::int32_t songNumber) const {
     const std::optional<std::uint64_t> offset = songIndexOffset(songNumber);
     if (!offset) return {Outcome::belowFirstSong};
     std::uint8_t entries[8];
-    if (!songIndex_.readAt(*offset, entries)) return {Outcome::pastIndexEnd};
-    const std::uint64_t start = kSongDataUnit * readBigEndian32(entries, 0);
-    const std::uint64_t end = kSongDataUnit * readBigEndian32(entries, 4);
-    if (end < start) return {Outcome::endBeforeStart};
-    if (end > songData_.size()) return {Outcome::pastDataEnd, start, end - start};
-    if (end == start) return {Outcome::empty, start, 0};
-    return {Outcome::found, start, end - start};
+    if (indexLoaded_) {
+        if (*offset > indexBytes_.size() || indexBytes_.size() - *offset < sizeof entries) {
+            return {Outcome::pastIndexEnd};
+        }
+        std::memcpy(entries, indexBytes_.data() + *offset, sizeof entries);
+    } else if (!songIndex_.readAt(*offset, entries)) {
+        return {Outcome::pastIndexEnd};
+    }
+    return recordAt(entries, kSongDataUnit, songData_.size());
+}
+
+
+bool SongDatabase::loadIndex() {
+    if (indexLoaded_) return true;
+    // Only entries that a 32-bit song number can reach are ever looked up.
+    constexpr auto kLastSong = std::numeric_limits<std::int32_t>::max();
+    const std::uint64_t reachable =
+        kIndexEntrySize * (static_cast<std::uint64_t>(kLastSong - kFirstSongNumber) + 2);
+    const std::uint64_t size = std::min(songIndex_.size(), reachable);
+    if (size > std::numeric_limits<std::size_t>::max()) return false;
+    try {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+        if (!songIndex_.readAt(0, bytes)) return false;
+        indexBytes_ = std::move(bytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    indexLoaded_ = true;
+    return true;
 }
 
 bool SongDatabase::readRecord(const RecordLookup& where, std::vector<std::uint8_t>& record) const {

@@ -9,24 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/database_layout.hpp"
 #include "foundation/file_io.hpp"
 
 namespace kdb2mid {
-
-// Where a song's record lies in SONG.DAT, or why it has none.
-struct RecordLookup {
-    enum class Outcome : std::uint8_t {
-        found,
-        empty,           // equal index entries: the song has no record
-        belowFirstSong,  // number below the first song number
-        pastIndexEnd,    // SONG.IDX holds no entry pair for the number
-        endBeforeStart,  // the entry after the song's is smaller than its own
-        pastDataEnd,     // the record runs past the end of SONG.DAT
-    };
-    Outcome outcome = Outcome::found;
-    std::uint64_t start = 0;   // byte offset in SONG.DAT
-    std::uint64_t length = 0;  // bytes
-};
 
 // The phrase for a lookup failure in a message line.
 const char* describe(RecordLookup::Outcome outcome) noexcept;
@@ -34,10 +20,19 @@ const char* describe(RecordLookup::Outcome outcome) noexcept;
 class SongDatabase {
 public:
     enum class OpenError : std::uint8_t { none, songIndex, songData };
+    // The failure line for an open error: "Cannot open SONG.IDX" or "Cannot open SONG.DAT".
+    static const char* describe(OpenError error) noexcept;
 
     // Opens SONG.IDX and SONG.DAT in folder; the chorus files are opened on
     // first use.
     OpenError open(const std::filesystem::path& folder);
+
+    // Reads SONG.IDX whole so that locate() answers from memory: for runs
+    // over many songs. A single song needs only its two entries and does
+    // without. Call before locate() is used from several threads. Returns
+    // false (and locate() keeps reading the file) if SONG.IDX could not be
+    // read or held in memory.
+    bool loadIndex();
 
     RecordLookup locate(std::int32_t songNumber) const;
     // Reads a found record whole into record (resized to its length).
@@ -58,6 +53,8 @@ private:
 
     std::filesystem::path folder_;
     RandomAccessFile songIndex_;
+    std::vector<std::uint8_t> indexBytes_;  // SONG.IDX when loadIndex() succeeded
+    bool indexLoaded_ = false;
     RandomAccessFile songData_;
     mutable std::once_flag chorusOnce_;
     mutable RandomAccessFile chorusIndex_;

@@ -108,14 +108,9 @@ done:
 // copies for any count; nearer ones 8 at a time, the nearest byte by byte.
 constexpr std::size_t kWideCopy = 16;
 constexpr std::size_t kNarrowCopy = 8;
-// One group reads its flag byte and at most eight references, and one more
-// byte must follow for its last reference to count. Its literal runs are
-// copied eight bytes at a time, whatever their length, from wherever they
-// start: after the flag byte and seven references that reads 8 bytes from
-// group offset 15, the farthest any group reads.
-constexpr std::size_t kGroupInputMargin = 1 + 7 * 2 + kNarrowCopy;
-static_assert(kGroupInputMargin >= 1 + 8 * 2 + 1,
-              "eight references and the byte that must follow them lie inside the margin");
+// One group reads at most a flag byte and eight references, and a literal's
+// wide copy reads 16 bytes from its position.
+constexpr std::size_t kGroupInputMargin = 1 + 8 * 2 + kWideCopy;
 // One group writes at most eight items of two wide copies each.
 constexpr std::size_t kGroupOutputMargin = 8 * 2 * kWideCopy;
 static_assert(2 * kWideCopy >= kMaxMatch && 3 * kNarrowCopy >= kMaxMatch,
@@ -164,36 +159,56 @@ RecordError decompressSongImage(std::span<const std::uint8_t> record, std::size_
     // eight bytes at a time where source and destination are far enough apart.
     while (p < end && end - p >= kGroupInputMargin && capacity - k >= kGroupOutputMargin) {
         const unsigned flags = in[p++];
-        // The flag bits left to use sit at the top of `pending`; each pass
-        // takes the run of literals there (eight bytes copied, the run's
-        // length kept) and then one reference.
-        unsigned pending = flags;
-        unsigned items = 8;
-        while (true) {
-            const auto run = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(pending)));
+        if (flags == 0xFF) {
             copy8(out + k, in + p);
-            k += run;
-            p += run;
-            items -= run;
-            if (items == 0) break;
-            pending = (pending << (run + 1)) & 0xFF;
-            --items;
-
+            p += kNarrowCopy;
+            k += kNarrowCopy;
+            continue;
+        }
+        if (flags == 0) {
+            // Only a group of references can hold the end mark.
+            for (unsigned item = 0; item < 8; ++item) {
+                const unsigned b1 = in[p];
+                const unsigned b2 = in[p + 1];
+                p += 2;
+                if (b1 == 0 && b2 == 0) {
+                    image.length_ = k;
+                    return RecordError::none;
+                }
+                std::size_t source = 0;
+                if (!referenceSource((b1 << 4) | (b2 >> 4), k, source)) {
+                    return RecordError::referenceBeforeStart;
+                }
+                const std::size_t count = (b2 & 0x0F) + kMinMatch;
+                copyReference(out, k, source, count);
+                k += count;
+            }
+            continue;
+        }
+        // Literal or reference, each item is one 16-byte copy from a source
+        // chosen without a branch: a literal copies from the stream (only its
+        // first byte counts), a reference from the image. Only the rare items
+        // the wide copy cannot take (a near source, a bad source) branch off.
+        for (unsigned bit = 0x80; bit != 0; bit >>= 1) {
+            const bool literal = (flags & bit) != 0;
             const unsigned b1 = in[p];
             const unsigned b2 = in[p + 1];
-            p += 2;
-            if (flags == 0 && b1 == 0 && b2 == 0) {
-                image.length_ = k;
-                return RecordError::none;
+            const std::size_t window = (b1 << 4) | (b2 >> 4);
+            const std::size_t distance = ((k - window - 1) & (kWindowSize - 1)) + 1;
+            const std::size_t count = literal ? 1 : (b2 & 0x0F) + kMinMatch;
+            const bool special = (!literal) & ((distance < kWideCopy) | (distance > k));
+            if (special) [[unlikely]] {
+                p += 2;
+                if (distance > k) return RecordError::referenceBeforeStart;
+                copyReference(out, k, k - distance, count);
+                k += count;
+                continue;
             }
-            const std::size_t count = (b2 & 0x0F) + kMinMatch;
-            std::size_t source = 0;
-            if (!referenceSource((b1 << 4) | (b2 >> 4), k, source)) {
-                return RecordError::referenceBeforeStart;
-            }
-            copyReference(out, k, source, count);
+            const std::uint8_t* const from = literal ? in + p : out + k - distance;
+            copy16(out + k, from);
+            if (count > kWideCopy) copy16(out + k + kWideCopy, from + kWideCopy);
+            p += literal ? 1 : 2;
             k += count;
-            if (items == 0) break;
         }
     }
     return decodeCarefully(record, {p, k}, out, capacity, image.length_);

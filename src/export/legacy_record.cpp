@@ -1,17 +1,9 @@
 #include "export/legacy_record.hpp"
 
-#include <algorithm>
-
 #include "foundation/byte_order.hpp"
 #include "foundation/database_layout.hpp"
 
 namespace kdb2mid {
-
-namespace {
-
-constexpr std::size_t kCopyBlock = std::size_t{1} << 20;
-
-}  // namespace
 
 const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
     using Outcome = LegacyRecordLocation::Outcome;
@@ -28,11 +20,15 @@ const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
 LegacyRecordLocation legacyRecordAt(std::span<const std::uint8_t, 8> entries,
                                     std::uint64_t dataSize) noexcept {
     using Outcome = LegacyRecordLocation::Outcome;
-    const std::uint64_t start = readBigEndian32(entries, 0);
-    const std::uint64_t end = readBigEndian32(entries, kIndexEntrySize);
-    if (end < start) return {Outcome::endBeforeStart, start, 0};
-    if (end > dataSize) return {Outcome::pastDataEnd, start, end - start};
-    return {Outcome::found, start, end - start};
+    // song.idx counts bytes; equal entries give a record of 0 bytes.
+    const RecordLookup where = recordAt(entries, 1, dataSize);
+    switch (where.outcome) {
+        case RecordLookup::Outcome::found:
+        case RecordLookup::Outcome::empty: return {Outcome::found, where.start, where.length};
+        case RecordLookup::Outcome::pastDataEnd:
+            return {Outcome::pastDataEnd, where.start, where.length};
+        default: return {Outcome::endBeforeStart, where.start, 0};
+    }
 }
 
 LegacyRecordLocation locateLegacyRecord(std::int32_t songNumber, const RandomAccessFile& index,
@@ -47,19 +43,7 @@ LegacyRecordLocation locateLegacyRecord(std::int32_t songNumber, const RandomAcc
 
 bool extractLegacyRecord(const RandomAccessFile& data, const LegacyRecordLocation& where,
                          ByteSink& out, std::vector<std::uint8_t>& buffer) {
-    const std::uint64_t end = where.start + where.length;
-    if (buffer.size() < kCopyBlock && where.length > 0) {
-        buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, where.length)));
-    }
-    for (std::uint64_t at = where.start; at < end;) {
-        const auto size =
-            static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
-        const std::span<std::uint8_t> block(buffer.data(), size);
-        if (!data.readAt(at, block)) return false;
-        out.write(block);
-        at += size;
-    }
-    return true;
+    return copyRange(data, where.start, where.start + where.length, out, buffer);
 }
 
 std::string legacyRecordFileName(std::int32_t songNumber) {

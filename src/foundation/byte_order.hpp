@@ -46,6 +46,24 @@ void appendBigEndian16(std::vector<std::uint8_t>& out, std::uint16_t value);
 // low seven bits, as the database's own tools did.
 int writeVarLen(std::int32_t value, std::vector<std::uint8_t>& out);
 
+// Bytes writeVarLen takes for a value that is not negative.
+constexpr std::size_t varLenSize(std::uint32_t value) noexcept {
+    std::size_t size = 1;
+    while (value >>= 7) ++size;
+    return size;
+}
+
+// Stores a non-negative value as writeVarLen would into out, which has room
+// for varLenSize(value) bytes, and returns the position after it.
+inline std::uint8_t* putVarLen(std::uint8_t* out, std::uint32_t value) noexcept {
+    const std::size_t size = varLenSize(value);
+    for (std::size_t i = size - 1; i > 0; --i) {
+        *out++ = static_cast<std::uint8_t>(((value >> (7 * i)) & 0x7F) | 0x80);
+    }
+    *out++ = static_cast<std::uint8_t>(value & 0x7F);
+    return out;
+}
+
 // The largest value a MIDI variable-length quantity may carry (four groups).
 inline constexpr std::uint32_t kMaxMidiVarLen = 0x0FFFFFFF;
 

@@ -14,6 +14,11 @@ inline constexpr const char* kSongIndexFile = "SONG.IDX";
 inline constexpr const char* kSongDataFile = "SONG.DAT";
 inline constexpr const char* kChorusIndexFile = "CRS&TCK.IDX";
 inline constexpr const char* kChorusDataFile = "CHORUS.DAT";
+// Song names: name.idx holds one big-endian byte offset into name.tab per
+// song number (same numbering as SONG.IDX); a name runs from its song's
+// offset to one byte before the next song's.
+inline constexpr const char* kNameIndexFile = "name.idx";
+inline constexpr const char* kNameTableFile = "name.tab";
 
 // Every index of the database holds one 4-byte entry per song number; the
 // first entry belongs to this number.
@@ -43,6 +48,34 @@ constexpr std::optional<std::uint64_t> songIndexOffset(std::int32_t songNumber) 
     if (songNumber < kFirstSongNumber) return std::nullopt;
     return std::uint64_t{kIndexEntrySize} *
            static_cast<std::uint64_t>(songNumber - kFirstSongNumber);
+}
+
+// Where a song's record lies in its data file, or why it has none.
+struct RecordLookup {
+    enum class Outcome : std::uint8_t {
+        found,
+        empty,           // equal index entries: the song has no record
+        belowFirstSong,  // number below the first song number
+        pastIndexEnd,    // the index holds no entry pair for the number
+        endBeforeStart,  // the entry after the song's is smaller than its own
+        pastDataEnd,     // the record runs past the end of the data file
+    };
+    Outcome outcome = Outcome::found;
+    std::uint64_t start = 0;   // byte offset in the data file
+    std::uint64_t length = 0;  // bytes
+};
+
+// The record an index entry pair spells (the song's entry and the next, each
+// big-endian, counting `unit`-byte units), checked against the data file's size.
+constexpr RecordLookup recordAt(std::span<const std::uint8_t, 8> entries, std::uint64_t unit,
+                                std::uint64_t dataSize) noexcept {
+    using Outcome = RecordLookup::Outcome;
+    const std::uint64_t start = unit * readBigEndian32(entries, 0);
+    const std::uint64_t end = unit * readBigEndian32(entries, 4);
+    if (end < start) return {Outcome::endBeforeStart, start, 0};
+    if (end > dataSize) return {Outcome::pastDataEnd, start, end - start};
+    if (end == start) return {Outcome::empty, start, 0};
+    return {Outcome::found, start, end - start};
 }
 
 struct ChorusIndexEntry {

@@ -9,11 +9,9 @@
 
 namespace kdb2mid {
 
-// name.idx holds one big-endian byte offset into name.tab per song number,
-// addressed like SONG.IDX (kFirstSongNumber, kIndexEntrySize). A name ends one
-// byte before the next song's name starts.
-inline constexpr const char* kNameIndexFile = "name.idx";
-inline constexpr const char* kNameTableFile = "name.tab";
+// name.idx (kNameIndexFile) holds one big-endian byte offset into name.tab
+// per song number, addressed like SONG.IDX (kFirstSongNumber,
+// kIndexEntrySize). A name ends one byte before the next song's name starts.
 inline constexpr const char* kSongNamesFile = "Output.txt";
 
 // The song-name list covers these songs, no more: the range the database's

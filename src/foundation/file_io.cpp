@@ -1,5 +1,6 @@
 #include "foundation/file_io.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -108,6 +109,22 @@ bool RandomAccessFile::readAt(std::uint64_t offset, std::span<std::uint8_t> dest
 }
 
 #endif
+
+bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t end,
+               ByteSink& out, std::vector<std::uint8_t>& buffer) {
+    constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
+    if (end > start && buffer.size() < kBlock) {
+        buffer.resize(static_cast<std::size_t>(std::min(kBlock, end - start)));
+    }
+    for (std::uint64_t at = start; at < end;) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+        const std::span<std::uint8_t> block(buffer.data(), size);
+        if (!from.readAt(at, block)) return false;
+        out.write(block);
+        at += size;
+    }
+    return true;
+}
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kdb2mid {
 
@@ -57,6 +58,13 @@ private:
 #endif
     std::uint64_t size_ = 0;
 };
+
+// Copies bytes [start, end) of from to out through buffer, in blocks of at
+// most 1 MiB, so copying a large range costs no more memory than a small one.
+// False if the range could not be read whole; the caller has checked it
+// against from.size().
+bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t end,
+               ByteSink& out, std::vector<std::uint8_t>& buffer);
 
 // An output file written under a temporary name in the same directory and
 // renamed into place by commit(). Until then any existing file of the final

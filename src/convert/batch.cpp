@@ -1,0 +1,145 @@
+#include "convert/batch.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace kdb2mid {
+
+namespace {
+
+std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber) {
+    const RecordLookup where = database.locate(songNumber);
+    return where.outcome == RecordLookup::Outcome::found ? where.length : 0;
+}
+
+// convertSong() reports what it knows as results; what is left is running
+// out of memory (or another library failure), which must not take the other
+// songs down with it.
+SongResult convertGuarded(const SongDatabase& database, std::int32_t songNumber,
+                          const std::filesystem::path& outFolder, const ConvertOptions& options,
+                          ConvertWorkspace& work) {
+    const std::string prefix = "Cannot convert song " + std::to_string(songNumber) + ": ";
+    try {
+        return convertSong(database, songNumber, outFolder, options, work);
+    } catch (const std::bad_alloc&) {
+        work = ConvertWorkspace{};
+        SongResult result;
+        result.fail(prefix + "out of memory");
+        return result;
+    } catch (const std::exception& error) {
+        SongResult result;
+        result.fail(prefix + error.what());
+        return result;
+    }
+}
+
+class BatchRun {
+public:
+    BatchRun(const SongDatabase& database, std::span<const std::int32_t> songs,
+             const std::filesystem::path& outFolder, const ConvertOptions& options,
+             BatchObserver& observer)
+        : database_(database),
+          songs_(songs),
+          outFolder_(outFolder),
+          options_(options),
+          observer_(observer) {
+        progress_.songsTotal = songs.size();
+        for (std::int32_t song : songs) progress_.bytesTotal += recordBytes(database, song);
+    }
+
+    void work() {
+        ConvertWorkspace workspace;
+        for (;;) {
+            const std::size_t position = next_.fetch_add(1);
+            if (position >= songs_.size()) return;
+            const std::int32_t song = songs_[position];
+            SongResult result = convertGuarded(database_, song, outFolder_, options_, workspace);
+            const std::uint64_t bytes = recordBytes(database_, song);
+            finish(position, std::move(result), bytes);
+        }
+    }
+
+    BatchTotals totals() const { return totals_; }
+
+private:
+    void finish(std::size_t position, SongResult result, std::uint64_t bytes) {
+        const std::lock_guard<std::mutex> guard(lock_);
+        switch (result.outcome) {
+            case SongResult::Outcome::converted: ++totals_.converted; break;
+            case SongResult::Outcome::skipped: ++totals_.skipped; break;
+            case SongResult::Outcome::failed: ++totals_.failed; break;
+        }
+        ++progress_.songsDone;
+        progress_.bytesDone += bytes;
+        observer_.progressed(progress_);
+        // A result waits here while an earlier song is still being
+        // converted; it holds only its message lines, never the song's output.
+        waiting_.emplace(position, std::move(result));
+        while (!waiting_.empty() && waiting_.begin()->first == nextToReport_) {
+            observer_.songFinished(songs_[nextToReport_], waiting_.begin()->second);
+            waiting_.erase(waiting_.begin());
+            ++nextToReport_;
+        }
+    }
+
+    const SongDatabase& database_;
+    const std::span<const std::int32_t> songs_;
+    const std::filesystem::path& outFolder_;
+    const ConvertOptions& options_;
+    BatchObserver& observer_;
+    std::atomic<std::size_t> next_{0};
+
+    std::mutex lock_;  // guards everything below and every observer call
+    BatchTotals totals_;
+    BatchProgress progress_;
+    std::map<std::size_t, SongResult> waiting_;
+    std::size_t nextToReport_ = 0;
+};
+
+}  // namespace
+
+BatchTotals convertSongs(const SongDatabase& database, std::span<const std::int32_t> songs,
+                         const std::filesystem::path& outFolder, const ConvertOptions& options,
+                         unsigned threads, BatchObserver& observer) {
+    BatchRun run(database, songs, outFolder, options, observer);
+    const std::size_t helpers = std::min<std::size_t>(threads > 1 ? threads - 1 : 0,
+                                                      songs.size() > 0 ? songs.size() - 1 : 0);
+    // A helper thread that fails outside a song (out of memory while
+    // reporting) hands its exception to the caller instead of ending the program.
+    std::mutex failureLock;
+    std::exception_ptr failure;
+    std::vector<std::thread> pool;
+    pool.reserve(helpers);
+    for (std::size_t i = 0; i < helpers; ++i) {
+        try {
+            pool.emplace_back([&] {
+                try {
+                    run.work();
+                } catch (...) {
+                    const std::lock_guard<std::mutex> guard(failureLock);
+                    if (!failure) failure = std::current_exception();
+                }
+            });
+        } catch (const std::exception&) {
+            break;  // no more threads to be had: go on with those started
+        }
+    }
+    try {
+        run.work();
+    } catch (...) {
+        for (std::thread& thread : pool) thread.join();
+        throw;
+    }
+    for (std::thread& thread : pool) thread.join();
+    if (failure) std::rethrow_exception(failure);
+    return run.totals();
+}
+
+}  // namespace kdb2mid

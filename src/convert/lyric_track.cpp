@@ -165,6 +165,9 @@ RecordError writeStoredLyricTrack(std::span<const std::uint8_t> image, const Lyr
     for (const LyricEvent& event : lyrics.events) {
         size += varLenSize(event.delta) + 2 + varLenSize(event.text.length) + event.text.length;
     }
+    // Chunk head, events and end of track: the end of track must not make
+    // the chunk grow (and be copied) once more.
+    chunk.reserve(chunk.size() + 8 + size + 4);
     const std::size_t head = beginTrackChunk(chunk);
     chunk.resize(chunk.size() + size);
     std::uint8_t* out = chunk.data() + head + 8;

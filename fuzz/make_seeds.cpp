@@ -155,6 +155,17 @@ void writeSampleDatabaseSeeds(const fs::path& out, const fs::path& sample) {
             write(out / "record" / ("sample-" + std::to_string(song)), record);
             kdb2mid::sample::Database small;
             small.records = {record};
+            // The chorus files only for a song that asks for recordings.
+            if (kdb2mid::chorusRequest(record) && fs::exists(sample / kdb2mid::kChorusIndexFile) &&
+                fs::exists(sample / kdb2mid::kChorusDataFile)) {
+                const Bytes index = kdb2mid::sample::readFile(sample / kdb2mid::kChorusIndexFile);
+                for (std::size_t at = 0; at + kdb2mid::kChorusEntrySize <= index.size();
+                     at += kdb2mid::kChorusEntrySize) {
+                    small.chorusIndex.push_back(kdb2mid::parseChorusIndexEntry(
+                        std::span(index).subspan(at, kdb2mid::kChorusEntrySize)));
+                }
+                small.chorusData = kdb2mid::sample::readFile(sample / kdb2mid::kChorusDataFile);
+            }
             write(out / "convert_song" / ("sample-" + std::to_string(song)),
                   frameOf(small, 21090, 0));
         }

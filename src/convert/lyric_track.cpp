@@ -108,7 +108,7 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
         if (nul == image.end()) return RecordError::lyricLinePastImage;
         const auto textEnd = static_cast<std::size_t>(nul - image.begin());
         p = textEnd + 1 + kSkippedLineBytes;
-        ++lyrics.lineCount;
+        const auto line = lyrics.lineCount++;
 
         std::size_t eventStart = lineStart;
         bool first = true;
@@ -128,7 +128,7 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
             if (length > kMaxMidiVarLen) return RecordError::textTooLong;
             lyrics.events.push_back({{static_cast<std::uint32_t>(eventStart),
                                       static_cast<std::uint32_t>(length)},
-                                     delta, first});
+                                     line, delta, first});
             first = false;
             eventStart = i + 1;
         }
@@ -179,6 +179,9 @@ RecordError writeStoredLyricTrack(std::span<const std::uint8_t> image, const Lyr
     for (const LyricEvent& event : lyrics.events) {
         size += varLenSize(event.delta) + 2 + varLenSize(event.text.length) + event.text.length;
     }
+    // Chunk head, events and end of track: the end of track must not make
+    // the chunk grow (and be copied) once more.
+    chunk.reserve(chunk.size() + 8 + size + 4);
     const std::size_t head = beginTrackChunk(chunk);
     // Room for one short text copy past the end, cut off again below.
     chunk.resize(chunk.size() + size + kShortTextCopy);

@@ -39,6 +39,7 @@ inline std::span<const std::uint8_t> textBytes(std::span<const std::uint8_t> ima
 
 struct LyricEvent {
     TextRef text;
+    std::uint32_t line;  // index of the line it belongs to
     // Ticks after the previous lyric event, as written: a time word, or the
     // difference of one and the running time, so never above 65535.
     std::uint16_t delta;
@@ -46,7 +47,7 @@ struct LyricEvent {
 };
 // A lyric block can hold one event for every three image bytes, which makes
 // this list the largest buffer of a conversion: keep an event small.
-static_assert(sizeof(LyricEvent) <= 12);
+static_assert(sizeof(LyricEvent) <= 16);
 
 struct LyricBlock {
     std::vector<TextRef> titles;

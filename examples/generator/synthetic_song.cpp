@@ -5,20 +5,14 @@
 #include <random>
 #include <string>
 
+#include "foundation/byte_order.hpp"
+
 namespace kdb2mid::sample {
 
 namespace {
 
-void appendVarLen(Bytes& out, std::uint32_t value) {
-    std::uint8_t groups[5];
-    int count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1) out.push_back(static_cast<std::uint8_t>(groups[--count] | 0x80));
-    out.push_back(groups[0]);
-}
+// Delta times here are small and never negative.
+void appendVarLen(Bytes& out, std::uint32_t value) { writeVarLen(static_cast<std::int32_t>(value), out); }
 
 struct Note {
     std::uint8_t key;

@@ -1,0 +1,68 @@
+# bash completion for kdb2mid                                  -*- shell-script -*-
+
+_kdb2mid()
+{
+    local cur prev words cword
+    _init_completion || return
+
+    local commands="convert info list search names chorus-index legacy"
+    local command="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            convert | info | list | search | names | chorus-index | legacy)
+                command=${words[i]}
+                break
+                ;;
+        esac
+    done
+
+    case $prev in
+        -C | --database | -o | --output | --root)
+            _filedir -d
+            return
+            ;;
+        --soundfont)
+            _filedir '@(sf2|sf3|SF2|SF3)'
+            return
+            ;;
+        --lyrics)
+            COMPREPLY=($(compgen -W 'utf8 vni' -- "$cur"))
+            return
+            ;;
+        --audio)
+            COMPREPLY=($(compgen -W 'wav flac ogg opus mp3' -- "$cur"))
+            return
+            ;;
+        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit)
+            return
+            ;;
+    esac
+
+    local options
+    case $command in
+        "")
+            if [[ $cur == -* ]]; then
+                COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
+            else
+                COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+            fi
+            return
+            ;;
+        convert)
+            options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
+                --transpose --tempo --audio --soundfont --ultrastar --mute-melody --resume --shard
+                --name --help"
+            ;;
+        info) options="--database --json --help" ;;
+        list) options="--database --json --help" ;;
+        search) options="--database --limit --help" ;;
+        names | chorus-index) options="--database --output --help" ;;
+        legacy) options="--root --output --help" ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    fi
+} &&
+    complete -F _kdb2mid kdb2mid
+
+# ex: filetype=sh

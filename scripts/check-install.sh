@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Installs the build in BUILD_DIR into a scratch DESTDIR and runs what a user
+# would: the installed tool on the sample database, its manual page through
+# man, its bash completion; then builds the Debian package and, as root,
+# installs it, runs it and removes it again.
+# Usage: scripts/check-install.sh [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/default}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+DESTDIR="$scratch/root" cmake --install "$build" --prefix /usr >/dev/null
+tool="$scratch/root/usr/bin/kdb2mid"
+"$tool" --version
+"$tool" convert 50004 -C examples/sample-db -o "$scratch/out" -q
+test -s "$scratch/out/50004.mid"
+
+page="$scratch/root/usr/share/man/man1/kdb2mid.1"
+MANWIDTH=80 man -l "$page" >"$scratch/man.txt" 2>"$scratch/man.err"
+if [ -s "$scratch/man.err" ]; then
+    cat "$scratch/man.err" >&2
+    exit 1
+fi
+grep -q "EXIT STATUS" "$scratch/man.txt"
+if grep -q '@VERSION@' "$page"; then
+    echo "manual page still holds @VERSION@" >&2
+    exit 1
+fi
+
+completion="$scratch/root/usr/share/bash-completion/completions/kdb2mid"
+bash -n "$completion"
+if [ -r /usr/share/bash-completion/bash_completion ]; then
+    bash -c "source /usr/share/bash-completion/bash_completion; source '$completion';
+             COMP_WORDS=(kdb2mid con); COMP_CWORD=1; COMP_LINE='kdb2mid con'; COMP_POINT=11
+             _kdb2mid; [ \"\${COMPREPLY[*]}\" = convert ]"
+fi
+
+(cd "$build" && cpack -G DEB >/dev/null)
+package=$(ls "$build"/kdb2mid_*.deb)
+dpkg-deb --info "$package" >/dev/null
+if [ "$(id -u)" -eq 0 ]; then
+    if dpkg-query -W -f='${Status}' kdb2mid 2>/dev/null | grep -q "ok installed"; then
+        echo "kdb2mid is already installed as a package; not replacing it" >&2
+    else
+        dpkg -i "$package" >/dev/null
+        trap 'dpkg -r kdb2mid >/dev/null; rm -rf "$scratch"' EXIT
+        /usr/bin/kdb2mid convert 50001 -C examples/sample-db -o "$scratch/deb-out" -q
+        test -s "$scratch/deb-out/50001.mid"
+        man -w kdb2mid >/dev/null
+    fi
+fi
+echo "install check passed: $(basename "$package")"

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/midi_file.hpp"
-#include "convert/song_image.hpp"
+#include "midi/midi_file.hpp"
+#include "format/song_image.hpp"
 #include "generator/synthetic_song.hpp"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "convert/convert_song.hpp"
-#include "convert/kar_track.hpp"
+#include "midi/kar_track.hpp"
 #include "database_frame.hpp"
-#include "foundation/database_layout.hpp"
+#include "format/database_layout.hpp"
 #include "fuzz_targets.hpp"
 #include "midi_shape.hpp"
 

@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "convert/kar_track.hpp"
-#include "convert/midi_file.hpp"
-#include "convert/song_image.hpp"
-#include "foundation/database_layout.hpp"
+#include "midi/kar_track.hpp"
+#include "midi/midi_file.hpp"
+#include "format/song_image.hpp"
+#include "format/database_layout.hpp"
 #include "fuzz_targets.hpp"
 #include "midi_shape.hpp"
 

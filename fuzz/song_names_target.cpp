@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "export/song_names.hpp"
-#include "foundation/export_layout.hpp"
+#include "format/export_layout.hpp"
 #include "fuzz_targets.hpp"
 
 namespace kdb2mid::fuzz {

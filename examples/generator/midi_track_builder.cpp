@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/midi_format.hpp"
+#include "format/byte_order.hpp"
+#include "midi/midi_format.hpp"
 
 namespace kdb2mid::sample {
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "foundation/byte_order.hpp"
+#include "format/byte_order.hpp"
 
 namespace kdb2mid::sample {
 

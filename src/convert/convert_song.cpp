@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "convert/kar_track.hpp"
+#include "messages/messages.hpp"
+#include "midi/kar_track.hpp"
 
 namespace kdb2mid {
 

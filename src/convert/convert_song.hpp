@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/midi_file.hpp"
-#include "convert/song_database.hpp"
-#include "foundation/database_layout.hpp"
+#include "midi/midi_file.hpp"
+#include "io/song_database.hpp"
+#include "format/database_layout.hpp"
 
 namespace kdb2mid {
 

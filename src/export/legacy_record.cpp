@@ -1,7 +1,7 @@
 #include "export/legacy_record.hpp"
 
-#include "foundation/byte_order.hpp"
-#include "foundation/database_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/database_layout.hpp"
 
 namespace kdb2mid {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/file_io.hpp"
+#include "io/file_io.hpp"
 
 namespace kdb2mid {
 

@@ -5,7 +5,7 @@
 
 #include "convert/convert_song.hpp"
 #include "export/legacy_record.hpp"
-#include "foundation/byte_order.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "convert/convert_song.hpp"
-#include "convert/kar_track.hpp"
-#include "convert/text_track_reader.hpp"
-#include "convert/vietnamese_song.hpp"
-#include "foundation/vni_text.hpp"
+#include "midi/kar_track.hpp"
+#include "midi/text_track_reader.hpp"
+#include "midi/vietnamese_song.hpp"
+#include "format/vni_text.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 

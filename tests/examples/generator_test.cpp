@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "convert/midi_file.hpp"
+#include "midi/midi_file.hpp"
 #include "generator/database_writer.hpp"
 #include "generator/lead_sheet.hpp"
 #include "generator/midi_track_builder.hpp"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "convert/convert_song.hpp"
-#include "convert/midi_file.hpp"
-#include "convert/song_database.hpp"
-#include "foundation/byte_order.hpp"
+#include "midi/midi_file.hpp"
+#include "io/song_database.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "generator/sample_songs.hpp"
 #include "test_support.hpp"

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/export_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/export_layout.hpp"
 #include "test_support.hpp"
 
 namespace kdb2mid {

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "midi/lyric_track.hpp"
+#include "format/lyric_block.hpp"
 #include "generator/song_compressor.hpp"
 #include "format/song_image.hpp"
 #include "format/byte_order.hpp"

@@ -78,9 +78,9 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
         if (const RandomAccessFile* data = database.chorusData()) chorus.dataSize = data->size();
     }
 
-    MidiWorkspace work;
+    DecodedSong song;
     std::string text;
-    if (const RecordError error = describeSong(songNumber, record, chorus, work, text);
+    if (const RecordError error = describeSong(songNumber, record, chorus, song, text);
         error != RecordError::none) {
         printLine(cannotRead(songNumber) + describe(error));
         return kExitFailure;

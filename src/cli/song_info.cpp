@@ -6,6 +6,7 @@
 
 #include "convert/convert_song.hpp"
 #include "cli/display_text.hpp"
+#include "midi/midi_format.hpp"
 #include "midi/midi_timing.hpp"
 #include "cli/progress_line.hpp"
 #include "format/database_layout.hpp"
@@ -14,10 +15,6 @@
 namespace kdb2mid {
 
 namespace {
-
-std::span<const std::uint8_t> textOf(std::span<const std::uint8_t> image, TextRef ref) {
-    return image.subspan(ref.offset, ref.length);
-}
 
 void addField(std::string& text, const std::string& label, const std::string& value) {
     constexpr std::size_t kLabelWidth = 20;
@@ -76,32 +73,30 @@ void describeChorus(std::int32_t songNumber, std::span<const std::uint8_t> recor
 }  // namespace
 
 RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,
-                         const ChorusFacts& chorus, MidiWorkspace& work, std::string& text) {
+                         const ChorusFacts& chorus, DecodedSong& song, std::string& text) {
     text.clear();
     if (record.size() <= kRecordChorusIndexOffset + 1) return RecordError::recordTooShort;
-    const RecordError error = decodeSong(record, work);
+    const RecordError error = decodeSong(record, song);
     if (error != RecordError::none) return error;
 
-    const std::span<const std::uint8_t> image = work.image.bytes();
-    const std::vector<std::uint32_t>& entries = work.table.entries;
-    const std::size_t dataTracks = entries.size() - 2;
-    const LyricBlock& lyrics = work.lyrics;
+    const std::span<const std::uint8_t> image = song.imageBytes();
+    const std::size_t dataTracks = song.dataTrackCount();
+    const LyricBlock& lyrics = song.lyrics;
 
     std::vector<TempoChange> tempos;
     std::uint64_t endTick = 0;
     for (std::size_t j = 0; j < dataTracks; ++j) {
-        const auto track = image.subspan(entries[j], entries[j + 1] - entries[j]);
-        endTick = std::max(endTick, scanTrackTiming(track, tempos).endTick);
+        endTick = std::max(endTick, scanTrackTiming(song.dataTrack(j), tempos).endTick);
     }
     std::uint64_t lyricTick = 0;
     bool encoded = false;
     for (const LyricEvent& event : lyrics.events) {
         lyricTick += event.delta;
-        encoded = encoded || hasEncodedLetters(textOf(image, event.text));
+        encoded = encoded || hasEncodedLetters(song.text(event.text));
     }
     endTick = std::max(endTick, lyricTick);
     for (const TextRef& title : lyrics.titles) {
-        encoded = encoded || hasEncodedLetters(textOf(image, title));
+        encoded = encoded || hasEncodedLetters(song.text(title));
     }
     const double length = ticksToSeconds(endTick, tempos, kMidiDivision);
 
@@ -111,7 +106,7 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
         std::to_string(record.size()) + " bytes, " + std::to_string(image.size()) + " decoded");
     if (lyrics.titles.empty()) addField(text, "Title", "(none)");
     for (const TextRef& title : lyrics.titles) {
-        addField(text, "Title", displayText(textOf(image, title)));
+        addField(text, "Title", displayText(song.text(title)));
     }
     addField(text, "Data tracks", std::to_string(dataTracks));
     addField(text, "Length",
@@ -128,7 +123,7 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
     while (next < lyrics.events.size()) {
         std::vector<std::uint8_t> stored;
         do {
-            const auto part = textOf(image, lyrics.events[next].text);
+            const auto part = song.text(lyrics.events[next].text);
             stored.insert(stored.end(), part.begin(), part.end());
             ++next;
         } while (next < lyrics.events.size() && !lyrics.events[next].firstInLine);

@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "midi/midi_file.hpp"
+#include "format/decoded_song.hpp"
 #include "format/record_error.hpp"
 
 namespace kdb2mid {
@@ -23,9 +23,10 @@ struct ChorusFacts {
 // Writes the report for the song whose record this is into text: titles,
 // data tracks, length in ticks and seconds, lyric lines and events, whether
 // its text holds two-byte letters, chorus recordings, then the lyrics line by
-// line. Text is shown as UTF-8. On an error the record cannot be decoded and
-// text is left empty. Reads only inside record and chorus.entries.
+// line. The record is decoded into song (kept between calls) by decodeSong,
+// as for the files. Text is shown as UTF-8. On an error the record cannot be
+// decoded and text is left empty. Reads only inside record and chorus.entries.
 RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,
-                         const ChorusFacts& chorus, MidiWorkspace& work, std::string& text);
+                         const ChorusFacts& chorus, DecodedSong& song, std::string& text);
 
 }  // namespace kdb2mid

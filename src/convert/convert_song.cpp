@@ -4,6 +4,7 @@
 
 #include "messages/messages.hpp"
 #include "midi/kar_track.hpp"
+#include "midi/midi_file.hpp"
 
 namespace kdb2mid {
 
@@ -42,25 +43,25 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
     return {};
 }
 
-// Writes "<song>.kar"; decoded says whether work.midi already holds the
-// decoded record.
-void writeKaraokeOutput(std::span<const std::uint8_t> record, bool decoded,
-                        std::int32_t songNumber, const std::filesystem::path& outFolder,
-                        LyricText text, ConvertWorkspace& work, SongResult& result) {
-    const std::filesystem::path path = outputPath(outFolder, karaokeFileName(songNumber));
-    AtomicOutputFile kar;
-    if (!kar.open(path)) {
+// Writes one output of a song through write(song, out), complete or not at
+// all. Returns false when the record was refused (decoded, or the writer,
+// found it unfit), after reporting it: the song's later files are not tried.
+template <class Write>
+bool writeSongOutput(const std::filesystem::path& path, std::int32_t songNumber,
+                     RecordError decoded, SongResult& result, Write write) {
+    AtomicOutputFile out;
+    if (!out.open(path)) {
         result.fail(cannotCreate(path));
-        return;
+        return true;
     }
-    const RecordError error = decoded ? writeDecodedKaraokeFile(work.midi, text, kar)
-                                      : writeKaraokeFile(record, kar, work.midi, text);
+    const RecordError error = decoded != RecordError::none ? decoded : write(out);
     if (error != RecordError::none) {
-        kar.abandon();
+        out.abandon();
         result.fail(songPrefix(songNumber) + describe(error));
-    } else if (!kar.commit()) {
-        result.fail(cannotWrite(path));
+        return false;
     }
+    if (!out.commit()) result.fail(cannotWrite(path));
+    return true;
 }
 
 }  // namespace
@@ -135,26 +136,20 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
         return result;
     }
 
-    const std::filesystem::path midiPath = outputPath(outFolder, midiFileName(songNumber));
-    // Whether the record decoded into work.midi: unknown until a file is written.
-    enum class Decoded : std::uint8_t { unknown, yes, no } decoded = Decoded::unknown;
-    AtomicOutputFile midi;
-    if (!midi.open(midiPath)) {
-        result.fail(cannotCreate(midiPath));
-    } else if (const RecordError error = writeMidiFile(record, midi, work.midi, options.lyrics);
-               error != RecordError::none) {
-        midi.abandon();
-        decoded = Decoded::no;
-        result.fail(songPrefix(songNumber) + describe(error));
-    } else {
-        decoded = Decoded::yes;
-        if (!midi.commit()) result.fail(cannotWrite(midiPath));
-    }
-
-    // A record that failed above is reported once, not again for the .kar.
-    if (options.karaoke && decoded != Decoded::no) {
-        writeKaraokeOutput(record, decoded == Decoded::yes, songNumber, outFolder, options.lyrics,
-                           work, result);
+    // Decoded once; every file of the song is written from work.song.
+    const RecordError decoded = decodeSong(record, work.song);
+    const bool accepted = writeSongOutput(
+        outputPath(outFolder, midiFileName(songNumber)), songNumber, decoded, result,
+        [&](ByteSink& out) {
+            return writeMidiFile(work.song, options.lyrics, out, work.trackBuffer);
+        });
+    // A record refused above is reported once, not again for the .kar.
+    if (options.karaoke && accepted) {
+        writeSongOutput(outputPath(outFolder, karaokeFileName(songNumber)), songNumber, decoded,
+                        result, [&](ByteSink& out) {
+                            return writeKaraokeFile(work.song, options.lyrics, out,
+                                                    work.trackBuffer);
+                        });
     }
 
     // As in the database's own tools, the chorus recordings are exported even

@@ -32,23 +32,4 @@ void appendBigEndian16(std::vector<std::uint8_t>& out, std::uint16_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
 }
 
-int writeVarLen(std::int32_t value, std::vector<std::uint8_t>& out) {
-    if (value < 0) {
-        out.push_back(static_cast<std::uint8_t>(value & 0x7F));
-        return 1;
-    }
-    auto rest = static_cast<std::uint32_t>(value);
-    std::uint8_t groups[5];
-    int count = 0;
-    do {
-        groups[count++] = static_cast<std::uint8_t>(rest & 0x7F);
-        rest >>= 7;
-    } while (rest != 0);
-    for (int i = count - 1; i > 0; --i) {
-        out.push_back(static_cast<std::uint8_t>(groups[i] | 0x80));
-    }
-    out.push_back(groups[0]);
-    return count;
-}
-
 }  // namespace kdb2mid

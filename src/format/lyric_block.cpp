@@ -63,7 +63,7 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
             continue;
         }
         const std::size_t length = p - titleStart;
-        if (length > kMaxMidiVarLen) return RecordError::textTooLong;
+        if (length > kMaxEventTextBytes) return RecordError::textTooLong;
         lyrics.titles.push_back(
             {static_cast<std::uint32_t>(titleStart), static_cast<std::uint32_t>(length)});
         ++p;
@@ -103,7 +103,7 @@ RecordError parseLyricBlock(std::span<const std::uint8_t> image, const TrackOffs
             }
             runningTime += delta;
             const std::size_t length = i + 1 - eventStart;
-            if (length > kMaxMidiVarLen) return RecordError::textTooLong;
+            if (length > kMaxEventTextBytes) return RecordError::textTooLong;
             lyrics.events.push_back({{static_cast<std::uint32_t>(eventStart),
                                       static_cast<std::uint32_t>(length)},
                                      line, delta, first});

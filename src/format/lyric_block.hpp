@@ -27,6 +27,10 @@ bool isLetterStartCode(std::uint8_t code) noexcept;
 // a modifier byte that belongs to the same letter.
 bool closesLyricEvent(std::uint8_t current, std::uint8_t next) noexcept;
 
+// The longest title or lyric text an event of a MIDI file can hold: its
+// length is a variable-length number of at most four 7-bit groups.
+inline constexpr std::uint32_t kMaxEventTextBytes = 0x0FFFFFFF;
+
 struct TextRef {
     std::uint32_t offset;  // into the image
     std::uint32_t length;

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <string>
 
-#include "format/byte_order.hpp"
-#include "midi/midi_format.hpp"
 #include "format/vni_text.hpp"
+#include "midi/midi_chunk.hpp"
+#include "midi/midi_file.hpp"
+#include "midi/midi_format.hpp"
 
 namespace kdb2mid {
 
 namespace {
-
 
 bool isUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -20,10 +20,7 @@ public:
     WordsTrack(LyricText text, std::vector<std::uint8_t>& chunk) : text_(text), chunk_(chunk) {}
 
     void metaEvent(std::uint32_t delta, std::uint8_t type, std::string_view data) {
-        writeVarLen(static_cast<std::int32_t>(delta), chunk_);
-        chunk_.insert(chunk_.end(), {kMetaEvent, type});
-        writeVarLen(static_cast<std::int32_t>(data.size()), chunk_);
-        chunk_.insert(chunk_.end(), data.begin(), data.end());
+        appendMetaEvent(chunk_, delta, type, data);
     }
 
     // One or more text events at delta: mark (if any) and the stored text,
@@ -91,28 +88,23 @@ RecordError writeKaraokeTrack(std::span<const std::uint8_t> image, const LyricBl
     return endTrackChunk(chunk, head);
 }
 
-RecordError writeDecodedKaraokeFile(MidiWorkspace& work, LyricText text, ByteSink& out) {
-    work.lyricChunk.clear();
-    const RecordError error =
-        writeKaraokeTrack(work.image.bytes(), work.lyrics, text, work.lyricChunk);
+RecordError writeKaraokeFile(const DecodedSong& song, LyricText text, ByteSink& out,
+                             std::vector<std::uint8_t>& trackBuffer) {
+    trackBuffer.clear();
+    const RecordError error = writeKaraokeTrack(song.imageBytes(), song.lyrics, text, trackBuffer);
     if (error != RecordError::none) return error;
-    writeHeaderAndDataTracks(work, out);
-    out.write(work.lyricChunk);
+    writeSongFile(song, trackBuffer, out);
     return RecordError::none;
 }
 
-RecordError writeKaraokeFile(std::span<const std::uint8_t> record, ByteSink& out,
-                             MidiWorkspace& work, LyricText text) {
-    const RecordError error = decodeSong(record, work);
+RecordError recordToKaraoke(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
+                            LyricText text) {
+    DecodedSong song;
+    const RecordError error = decodeSong(record, song);
     if (error != RecordError::none) return error;
-    return writeDecodedKaraokeFile(work, text, out);
-}
-
-RecordError writeKaraokeFile(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
-                             LyricText text) {
-    MidiWorkspace work;
+    std::vector<std::uint8_t> track;
     VectorSink sink(out);
-    return writeKaraokeFile(record, sink, work, text);
+    return writeKaraokeFile(song, text, sink, track);
 }
 
 }  // namespace kdb2mid

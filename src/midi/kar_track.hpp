@@ -19,10 +19,10 @@
 #include <string_view>
 #include <vector>
 
-#include "midi/lyric_track.hpp"
-#include "midi/midi_file.hpp"
 #include "format/byte_sink.hpp"
+#include "format/decoded_song.hpp"
 #include "format/record_error.hpp"
+#include "midi/lyric_track.hpp"
 
 namespace kdb2mid {
 
@@ -49,17 +49,14 @@ inline constexpr std::size_t kMaxKaraokeTextBytes = 999;
 RecordError writeKaraokeTrack(std::span<const std::uint8_t> image, const LyricBlock& lyrics,
                               LyricText text, std::vector<std::uint8_t>& chunk);
 
-// Writes the .kar of a song that decodeSong has decoded into work (its
-// lyricChunk buffer is reused for the Words track). On an error nothing has
-// been written.
-RecordError writeDecodedKaraokeFile(MidiWorkspace& work, LyricText text, ByteSink& out);
+// Writes the song's .kar to out; the Words track is built in trackBuffer
+// (kept between songs) first, so on an error nothing has been written.
+RecordError writeKaraokeFile(const DecodedSong& song, LyricText text, ByteSink& out,
+                             std::vector<std::uint8_t>& trackBuffer);
 
-// Decodes record and writes its .kar; on an error nothing has been written.
-RecordError writeKaraokeFile(std::span<const std::uint8_t> record, ByteSink& out,
-                             MidiWorkspace& work, LyricText text);
-
-// The same into memory, for tests and tools.
-RecordError writeKaraokeFile(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
-                             LyricText text);
+// Decodes record and appends its .kar to out: for tests and tools that start
+// from a record. On an error nothing has been appended.
+RecordError recordToKaraoke(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
+                            LyricText text);
 
 }  // namespace kdb2mid

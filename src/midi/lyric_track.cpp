@@ -6,11 +6,14 @@
 #include <limits>
 #include <string>
 
-#include "format/byte_order.hpp"
-#include "midi/midi_format.hpp"
 #include "format/vni_text.hpp"
+#include "midi/midi_chunk.hpp"
+#include "midi/midi_format.hpp"
 
 namespace kdb2mid {
+
+static_assert(kMaxEventTextBytes == kMaxMidiVarLen,
+              "a text the lyric block accepts must fit one MIDI event");
 
 namespace {
 
@@ -20,37 +23,19 @@ namespace {
 bool appendEventText(std::span<const std::uint8_t> stored, LyricText text, std::string& decoded,
                      std::vector<std::uint8_t>& chunk) {
     if (text == LyricText::stored) {
-        writeVarLen(static_cast<std::int32_t>(stored.size()), chunk);
+        writeVarLen(static_cast<std::uint32_t>(stored.size()), chunk);
         chunk.insert(chunk.end(), stored.begin(), stored.end());
         return true;
     }
     decoded.clear();
     appendVniAsUtf8(stored, decoded);
     if (decoded.size() > kMaxMidiVarLen) return false;
-    writeVarLen(static_cast<std::int32_t>(decoded.size()), chunk);
+    writeVarLen(static_cast<std::uint32_t>(decoded.size()), chunk);
     chunk.insert(chunk.end(), decoded.begin(), decoded.end());
     return true;
 }
 
 }  // namespace
-
-std::size_t beginTrackChunk(std::vector<std::uint8_t>& chunk) {
-    const std::size_t head = chunk.size();
-    chunk.insert(chunk.end(), {'M', 'T', 'r', 'k', 0, 0, 0, 0});
-    return head;
-}
-
-RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head) {
-    chunk.insert(chunk.end(), {0x00, kMetaEvent, kMetaEndOfTrack, 0x00});
-    const std::size_t length = chunk.size() - head - 8;
-    if (length > std::numeric_limits<std::uint32_t>::max()) return RecordError::textTooLong;
-    const auto length32 = static_cast<std::uint32_t>(length);
-    const std::uint8_t bytes[4] = {
-        static_cast<std::uint8_t>(length32 >> 24), static_cast<std::uint8_t>(length32 >> 16),
-        static_cast<std::uint8_t>(length32 >> 8), static_cast<std::uint8_t>(length32)};
-    std::memcpy(chunk.data() + head + 4, bytes, 4);
-    return RecordError::none;
-}
 
 namespace {
 
@@ -118,7 +103,7 @@ RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBloc
         }
     }
     for (const LyricEvent& event : lyrics.events) {
-        writeVarLen(static_cast<std::int32_t>(event.delta), chunk);
+        writeVarLen(event.delta, chunk);
         chunk.insert(chunk.end(), {kMetaEvent, kMetaLyric});
         if (!appendEventText(textBytes(image, event.text), text, decoded, chunk)) {
             return RecordError::textTooLong;

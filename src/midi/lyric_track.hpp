@@ -12,12 +12,6 @@
 
 namespace kdb2mid {
 
-// Appends "MTrk" and a length placeholder; returns where the chunk starts.
-std::size_t beginTrackChunk(std::vector<std::uint8_t>& chunk);
-// Appends the end-of-track event and fills in the length of the chunk that
-// starts at head. textTooLong if the body does not fit its 32-bit length.
-RecordError endTrackChunk(std::vector<std::uint8_t>& chunk, std::size_t head);
-
 // How the titles and lyric texts are written.
 enum class LyricText : std::uint8_t {
     stored,  // the database's bytes, unchanged (the default)

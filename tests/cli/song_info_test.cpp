@@ -22,7 +22,7 @@ TEST(SongInfo, DescribesTitlesTracksLengthLyricsAndChorus) {
     const test::Bytes record = test::fixtureDatabase().records[0];
     const test::Bytes entries = chorusEntries({{7, 0, 1}, {8, 1, 3}});
     ChorusFacts chorus{true, entries, 3 * kChorusDataUnit};
-    MidiWorkspace work;
+    DecodedSong work;
     std::string text;
     ASSERT_EQ(describeSong(21090, record, chorus, work, text), RecordError::none);
     // Tempo 500000 us per quarter for 480 ticks (2 s), then 250000 up to the
@@ -75,7 +75,7 @@ TEST(SongInfo, ChorusProblemsAreShownNotFatal) {
          "  part 8: 4096 bytes, 21090_8.mp3\n"},
     };
     for (const Case& c : cases) {
-        MidiWorkspace work;
+        DecodedSong work;
         std::string text;
         ASSERT_EQ(describeSong(21090, record, c.chorus, work, text), RecordError::none) << c.name;
         const auto from = text.find("Chorus recordings:");
@@ -96,7 +96,7 @@ TEST(SongInfo, TellsWhetherTextHoldsTwoByteLetters) {
         {4, "Two-byte letters:   yes (--lyrics utf8 writes them as UTF-8)\n"},
     };
     for (const Case& c : cases) {
-        MidiWorkspace work;
+        DecodedSong work;
         std::string text;
         ASSERT_EQ(describeSong(21090, database.records[c.record], {}, work, text), RecordError::none);
         EXPECT_NE(text.find(c.expected), std::string::npos) << text;
@@ -114,7 +114,7 @@ TEST(SongInfo, RefusesWhatCannotBeDecoded) {
         {test::Bytes(32, 0), RecordError::tableTooSmall},
     };
     for (const Case& c : cases) {
-        MidiWorkspace work;
+        DecodedSong work;
         std::string text = "stale";
         EXPECT_EQ(describeSong(21090, c.record, {}, work, text), c.expected);
         EXPECT_EQ(text, "");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "midi/midi_file.hpp"
 #include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
@@ -71,7 +72,7 @@ TEST(ConvertSong, WritesTheMidiFileAndEachChorusPart) {
     EXPECT_EQ(f.out.files(), (std::vector<std::string>{"21092.mid", "21092_7.mp3", "21092_8.mp3",
                                                         "21092_9.mp3"}));
     Bytes midi;
-    ASSERT_EQ(writeMidiFile(sample::buildRecord(chorusSong(3, 1)), midi), RecordError::none);
+    ASSERT_EQ(recordToMidi(sample::buildRecord(chorusSong(3, 1)), midi), RecordError::none);
     EXPECT_EQ(sample::readFile(f.out / "21092.mid"), midi);
     const Bytes data = chorusData(16);
     EXPECT_EQ(sample::readFile(f.out / "21092_7.mp3"), Bytes(data.begin() + 10 * 2048, data.begin() + 12 * 2048));

@@ -1,4 +1,5 @@
 #include "midi/kar_track.hpp"
+#include "midi/midi_file.hpp"
 
 #include <gtest/gtest.h>
 
@@ -25,13 +26,13 @@ Bytes bytesOf(const std::string& text) { return Bytes(text.begin(), text.end());
 
 Bytes karaokeFile(const Bytes& record, LyricText text) {
     Bytes out;
-    EXPECT_EQ(writeKaraokeFile(record, out, text), RecordError::none);
+    EXPECT_EQ(recordToKaraoke(record, out, text), RecordError::none);
     return out;
 }
 
 Bytes midiFile(const Bytes& record, LyricText text) {
     Bytes out;
-    EXPECT_EQ(writeMidiFile(record, out, text), RecordError::none);
+    EXPECT_EQ(recordToMidi(record, out, text), RecordError::none);
     return out;
 }
 
@@ -194,7 +195,7 @@ TEST(KaraokeFile, RefusesWhatTheMidiFileRefuses) {
     Bytes record = sample::buildRecord(test::vietnameseSong());
     record.resize(21);
     Bytes out;
-    EXPECT_EQ(writeKaraokeFile(record, out, LyricText::utf8), RecordError::recordTooShort);
+    EXPECT_EQ(recordToKaraoke(record, out, LyricText::utf8), RecordError::recordTooShort);
     EXPECT_TRUE(out.empty());
 }
 

@@ -42,13 +42,13 @@ TEST(WriteMidiFile, HeaderAndDataTracks) {
     for (std::size_t i = 0; i < c.size(); ++i) c[i] = static_cast<std::uint8_t>(i ^ 0x5A);
 
     Bytes out;
-    ASSERT_EQ(writeMidiFile(recordFor(lyric, {0, 99}), out), RecordError::none);
+    ASSERT_EQ(recordToMidi(recordFor(lyric, {0, 99}), out), RecordError::none);
     EXPECT_EQ(out, concat({bytes({0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 1, 0, 1, 0, 0x78}),
                            kEmptyLyricTrack}));
 
     // N = 5, entries 0, 300, 300, 1000: three tracks of 300, 0 and 700 bytes.
     out.clear();
-    ASSERT_EQ(writeMidiFile(recordFor(concat({a, c, lyric}), {0, 300, 300, 1000, 12345}), out),
+    ASSERT_EQ(recordToMidi(recordFor(concat({a, c, lyric}), {0, 300, 300, 1000, 12345}), out),
               RecordError::none);
     EXPECT_EQ(out, concat({bytes({0x4D, 0x54, 0x68, 0x64, 0, 0, 0, 6, 0, 1, 0, 4, 0, 0x78}),
                            trackChunk(a), trackChunk({}), trackChunk(c), kEmptyLyricTrack}));
@@ -76,7 +76,7 @@ TEST(WriteMidiFile, RefusedRecordsWriteNothing) {
     };
     for (const Case& c : cases) {
         Bytes out;
-        EXPECT_EQ(writeMidiFile(c.record, out), c.error) << c.what;
+        EXPECT_EQ(recordToMidi(c.record, out), c.error) << c.what;
         EXPECT_TRUE(out.empty()) << c.what;
     }
 }
@@ -88,7 +88,7 @@ TEST(WriteMidiFile, SongsBuiltByTheGeneratorLibrary) {
     song.lyricBlock = sample::buildLyricBlock(
         {"Title", "Author"}, {{" Hi", false, {0, 5, 5}}, {"yo", true, {240, 10}}});
     Bytes out;
-    ASSERT_EQ(writeMidiFile(sample::buildRecord(song), out), RecordError::none);
+    ASSERT_EQ(recordToMidi(sample::buildRecord(song), out), RecordError::none);
     const Bytes expectedLyric =
         concat({bytes({0x00, 0xFF, 0x03, 5}), bytes({'T', 'i', 't', 'l', 'e'}),
                 bytes({0x00, 0xFF, 0x03, 6}), bytes({'A', 'u', 't', 'h', 'o', 'r'}),

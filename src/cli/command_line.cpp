@@ -16,6 +16,7 @@
 #include "convert/convert_song.hpp"
 #include "cli/inspect_commands.hpp"
 #include "cli/export_commands.hpp"
+#include "messages/messages.hpp"
 
 #ifndef KDB2MID_VERSION
 #define KDB2MID_VERSION "unknown"
@@ -107,7 +108,7 @@ std::int32_t parseSongNumber(std::string_view text) noexcept {
 int runSingleSong(std::int32_t songNumber) {
     SongDatabase database;
     if (const auto error = database.open({}); error != SongDatabase::OpenError::none) {
-        printLine(SongDatabase::describe(error));
+        printLine(databaseOpenFailure(error));
         return kExitFailure;
     }
     ConvertWorkspace work;

@@ -5,11 +5,9 @@
 #include <span>
 #include <string_view>
 
-namespace kdb2mid {
+#include "cli/exit_status.hpp"
 
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
+namespace kdb2mid {
 
 // Reads a song number the way C's atoi does: leading white space, one
 // optional sign, then digits up to the first non-digit; no digits gives 0.

@@ -12,6 +12,7 @@
 #include "cli/console.hpp"
 #include "cli/progress_line.hpp"
 #include "io/song_database.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
@@ -110,14 +111,14 @@ int runConvertCommand(const ConvertRequest& request) {
     SongDatabase database;
     if (const auto error = database.open(request.databaseFolder);
         error != SongDatabase::OpenError::none) {
-        printLine(SongDatabase::describe(error));
+        printLine(databaseOpenFailure(error));
         return kExitFailure;
     }
     if (!request.outputFolder.empty()) {
         std::error_code error;
         std::filesystem::create_directories(request.outputFolder, error);
         if (error || !std::filesystem::is_directory(request.outputFolder, error)) {
-            printLine("Cannot create folder " + displayName(request.outputFolder));
+            printLine(cannotCreateFolder(request.outputFolder));
             return kExitFailure;
         }
     }

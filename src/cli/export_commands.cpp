@@ -8,54 +8,35 @@
 #include "export/chorus_index_dump.hpp"
 #include "export/legacy_record.hpp"
 #include "export/song_names.hpp"
+#include "cli/console.hpp"
+#include "cli/exit_status.hpp"
 #include "format/export_layout.hpp"
 #include "io/file_io.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kFailed = 1;
-
-// The line the exports have always printed when one of their inputs is missing.
-constexpr const char* kCannotOpenInput = "Failed to open file";
-
 // CRS&TCK.IDX is dumped in blocks of whole entries, so that its size does not
 // decide how much memory the dump takes.
 constexpr std::size_t kChorusIndexBlock = 4096 * 12;
-
-void printLine(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
-}
 
 // Path of a file named name in folder; an empty folder is the current one.
 std::filesystem::path inFolder(const std::filesystem::path& folder, const std::string& name) {
     return folder.empty() ? std::filesystem::path(name) : folder / name;
 }
 
-std::string cannotCreate(const std::filesystem::path& path) {
-    return "Cannot open file " + displayName(path) + " for writing";
-}
-
-std::string cannotWrite(const std::filesystem::path& path) {
-    return "Cannot write file " + displayName(path);
-}
-
 // Writes bytes as the file path, complete or not at all; prints the failure line.
 bool writeWhole(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
     AtomicOutputFile out;
-    if (!out.open(path)) {
-        printLine(cannotCreate(path));
-        return false;
+    bool written = out.open(path);
+    if (written) {
+        out.write(bytes);
+        written = out.commit();
     }
-    out.write(bytes);
-    if (!out.commit()) {
-        printLine(cannotWrite(path));
-        return false;
-    }
-    return true;
+    if (!written) printLine(outputFailure(path, out.failure()));
+    return written;
 }
 
 }  // namespace
@@ -66,7 +47,7 @@ int runNamesCommand(const std::filesystem::path& folder) {
     if (!table.open(inFolder(folder, kNameTableFile)) ||
         !index.open(inFolder(folder, kNameIndexFile))) {
         printLine(kCannotOpenInput);
-        return kFailed;
+        return kExitFailure;
     }
 
     // Only the listed songs' entries, whole ones, and only the part of name.tab
@@ -76,42 +57,42 @@ int runNamesCommand(const std::filesystem::path& folder) {
     std::vector<std::uint8_t> entries(static_cast<std::size_t>(
         std::min(available, kNameIndexBytesRead) / kIndexEntrySize * kIndexEntrySize));
     if (!entries.empty() && !index.readAt(kNameIndexStart, entries)) {
-        printLine("Cannot read " + std::string(kNameIndexFile));
-        return kFailed;
+        printLine(cannotRead(kNameIndexFile));
+        return kExitFailure;
     }
     const NameTableRange wanted = nameTableRange(entries);
     const std::uint64_t first = std::min(wanted.first, table.size());
     const std::uint64_t end = std::min(wanted.end, table.size());
     std::vector<std::uint8_t> names(static_cast<std::size_t>(end - first));
     if (!table.readAt(first, names)) {
-        printLine("Cannot read " + std::string(kNameTableFile));
-        return kFailed;
+        printLine(cannotRead(kNameTableFile));
+        return kExitFailure;
     }
 
     const SongNameList list = exportSongNames(entries, {first, names});
     bool failed = false;
     for (const SongNameNotice& notice : list.notices) {
-        printLine(describe(notice));
+        printLine(songNameNotice(notice));
         failed = failed || isFailure(notice);
     }
     // Without a single line there is nothing to replace an earlier list with.
     if (!list.text.empty() && !writeWhole(inFolder(folder, kSongNamesFile), list.text)) {
         failed = true;
     }
-    return failed ? kFailed : kDone;
+    return failed ? kExitFailure : kExitSuccess;
 }
 
 int runChorusIndexCommand(const std::filesystem::path& folder) {
     RandomAccessFile index;
     if (!index.open(inFolder(folder, kChorusIndexFile))) {
         printLine(kCannotOpenInput);
-        return kFailed;
+        return kExitFailure;
     }
     const std::filesystem::path path = inFolder(folder, kChorusIndexTextFile);
     AtomicOutputFile out;
     if (!out.open(path)) {
-        printLine(cannotCreate(path));
-        return kFailed;
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
     }
     std::vector<std::uint8_t> block;
     std::string text;
@@ -119,8 +100,8 @@ int runChorusIndexCommand(const std::filesystem::path& folder) {
         block.resize(static_cast<std::size_t>(
             std::min<std::uint64_t>(kChorusIndexBlock, index.size() - at)));
         if (!index.readAt(at, block)) {
-            printLine("Cannot read " + std::string(kChorusIndexFile));
-            return kFailed;
+            printLine(cannotRead(kChorusIndexFile));
+            return kExitFailure;
         }
         text.clear();
         dumpChorusIndex(block, kTextLineEnd, text);
@@ -128,10 +109,10 @@ int runChorusIndexCommand(const std::filesystem::path& folder) {
         at += block.size();
     }
     if (!out.commit()) {
-        printLine(cannotWrite(path));
-        return kFailed;
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
     }
-    return kDone;
+    return kExitSuccess;
 }
 
 int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root) {
@@ -140,31 +121,30 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root)
     RandomAccessFile index;
     if (!data.open(database / kLegacyDataFile) || !index.open(database / kLegacyIndexFile)) {
         printLine(kCannotOpenInput);
-        return kFailed;
+        return kExitFailure;
     }
-    const std::string prefix = "Cannot extract song " + std::to_string(songNumber) + ": ";
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
     if (where.outcome != LegacyRecordLocation::Outcome::found) {
-        printLine(prefix + describe(where.outcome));
-        return kFailed;
+        printLine(cannotExtract(songNumber, describe(where.outcome)));
+        return kExitFailure;
     }
 
     const std::filesystem::path path = inFolder(root, legacyRecordFileName(songNumber));
     AtomicOutputFile out;
     if (!out.open(path)) {
-        printLine(cannotCreate(path));
-        return kFailed;
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
     }
     std::vector<std::uint8_t> buffer;
     if (!extractLegacyRecord(data, where, out, buffer)) {
-        printLine(prefix + std::string(kLegacyDataFile) + " could not be read");
-        return kFailed;
+        printLine(cannotExtract(songNumber, couldNotRead(kLegacyDataFile)));
+        return kExitFailure;
     }
     if (!out.commit()) {
-        printLine(cannotWrite(path));
-        return kFailed;
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
     }
-    return kDone;
+    return kExitSuccess;
 }
 
 std::filesystem::path defaultLegacyRoot() {

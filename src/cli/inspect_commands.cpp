@@ -6,22 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.hpp"
 #include "cli/console.hpp"
-#include "io/song_database.hpp"
+#include "cli/exit_status.hpp"
 #include "cli/song_info.hpp"
-#include "messages/messages.hpp"
 #include "cli/song_list.hpp"
-#include "format/name_index.hpp"
 #include "format/database_layout.hpp"
+#include "format/name_index.hpp"
+#include "io/song_database.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
 namespace {
-
-std::string cannotRead(std::int32_t songNumber) {
-    return "Cannot read song " + std::to_string(songNumber) + ": ";
-}
 
 // The song's CRS&TCK.IDX entries, as many as the file holds of them.
 std::vector<std::uint8_t> readChorusEntries(const RandomAccessFile& index, ChorusRequest request) {
@@ -52,17 +48,17 @@ std::vector<std::uint8_t> readNameIndex(const RandomAccessFile& file) {
 int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printLine(SongDatabase::describe(error));
+        printLine(databaseOpenFailure(error));
         return kExitFailure;
     }
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome != RecordLookup::Outcome::found) {
-        printLine(cannotRead(songNumber) + describe(where.outcome));
+        printLine(cannotReadSong(songNumber, describe(where.outcome)));
         return kExitFailure;
     }
     std::vector<std::uint8_t> record;
     if (!database.readRecord(where, record)) {
-        printLine(cannotRead(songNumber) + "SONG.DAT could not be read");
+        printLine(cannotReadSong(songNumber, couldNotRead(kSongDataFile)));
         return kExitFailure;
     }
 
@@ -82,7 +78,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
     std::string text;
     if (const RecordError error = describeSong(songNumber, record, chorus, song, text);
         error != RecordError::none) {
-        printLine(cannotRead(songNumber) + describe(error));
+        printLine(cannotReadSong(songNumber, describe(error)));
         return kExitFailure;
     }
     printText(text);
@@ -92,7 +88,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
 int runListCommand(const std::filesystem::path& databaseFolder) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printLine(SongDatabase::describe(error));
+        printLine(databaseOpenFailure(error));
         return kExitFailure;
     }
     database.loadIndex();

@@ -10,36 +10,24 @@ namespace kdb2mid {
 
 namespace {
 
-std::string songPrefix(std::int32_t songNumber) {
-    return "Cannot convert song " + std::to_string(songNumber) + ": ";
-}
-
-std::string cannotCreate(const std::filesystem::path& path) {
-    return "Cannot open file " + displayName(path) + " for writing";
-}
-
-std::string cannotWrite(const std::filesystem::path& path) {
-    return "Cannot write file " + displayName(path);
-}
-
 // Copies one recording; returns the message for a failure, empty on success.
 std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& entry,
                           std::int32_t songNumber, const std::filesystem::path& outFolder,
                           std::vector<std::uint8_t>& buffer) {
-    const std::string partName = "Cannot export chorus part " +
-                                 std::to_string(static_cast<std::int32_t>(entry.partNumber)) +
-                                 " of song " + std::to_string(songNumber) + ": ";
-    if (entry.end < entry.start) return partName + "its end lies before its start";
+    const auto partFailure = [&](std::string_view why) {
+        return cannotExportChorusPart(songNumber, entry.partNumber, why);
+    };
+    if (entry.end < entry.start) return partFailure("its end lies before its start");
     const std::uint64_t start = kChorusDataUnit * entry.start;
     const std::uint64_t end = kChorusDataUnit * entry.end;
-    if (end > data.size()) return partName + "it runs past the end of CHORUS.DAT";
+    if (end > data.size()) return partFailure("it runs past the end of CHORUS.DAT");
 
     const std::filesystem::path path =
         outputPath(outFolder, chorusFileName(songNumber, entry.partNumber));
     AtomicOutputFile out;
-    if (!out.open(path)) return cannotCreate(path);
-    if (!copyRange(data, start, end, out, buffer)) return partName + "CHORUS.DAT could not be read";
-    if (!out.commit()) return cannotWrite(path);
+    if (!out.open(path)) return outputFailure(path, out.failure());
+    if (!copyRange(data, start, end, out, buffer)) return partFailure(couldNotRead(kChorusDataFile));
+    if (!out.commit()) return outputFailure(path, out.failure());
     return {};
 }
 
@@ -51,16 +39,16 @@ bool writeSongOutput(const std::filesystem::path& path, std::int32_t songNumber,
                      RecordError decoded, SongResult& result, Write write) {
     AtomicOutputFile out;
     if (!out.open(path)) {
-        result.fail(cannotCreate(path));
+        result.fail(outputFailure(path, out.failure()));
         return true;
     }
     const RecordError error = decoded != RecordError::none ? decoded : write(out);
     if (error != RecordError::none) {
         out.abandon();
-        result.fail(songPrefix(songNumber) + describe(error));
+        result.fail(cannotConvert(songNumber, describe(error)));
         return false;
     }
-    if (!out.commit()) result.fail(cannotWrite(path));
+    if (!out.commit()) result.fail(outputFailure(path, out.failure()));
     return true;
 }
 
@@ -82,15 +70,14 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        std::int32_t songNumber, const std::filesystem::path& outFolder,
                        ConvertWorkspace& work, SongResult& result) {
-    const std::string prefix = "Cannot export chorus of song " + std::to_string(songNumber) + ": ";
     const RandomAccessFile* index = database.chorusIndex();
     if (index == nullptr) {
-        result.fail(prefix + "cannot open CRS&TCK.IDX");
+        result.fail(cannotExportChorus(songNumber, "cannot open CRS&TCK.IDX"));
         return false;
     }
     const RandomAccessFile* data = database.chorusData();
     if (data == nullptr) {
-        result.fail(prefix + "cannot open CHORUS.DAT");
+        result.fail(cannotExportChorus(songNumber, "cannot open CHORUS.DAT"));
         return false;
     }
     bool ok = true;
@@ -98,7 +85,8 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
         const std::uint64_t number = std::uint64_t{request.firstEntry} + i;
         std::uint8_t bytes[kChorusEntrySize];
         if (!index->readAt(number * kChorusEntrySize, bytes)) {
-            result.fail(prefix + "CRS&TCK.IDX ends before entry " + std::to_string(number));
+            result.fail(cannotExportChorus(
+                songNumber, "CRS&TCK.IDX ends before entry " + std::to_string(number)));
             return false;
         }
         std::string failure = copyRecording(*data, parseChorusIndexEntry(bytes), songNumber,
@@ -118,21 +106,21 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome == RecordLookup::Outcome::empty) {
         result.outcome = SongResult::Outcome::skipped;
-        result.messages.push_back(songPrefix(songNumber) + describe(where.outcome));
+        result.messages.push_back(cannotConvert(songNumber, describe(where.outcome)));
         return result;
     }
     if (where.outcome != RecordLookup::Outcome::found) {
-        result.fail(songPrefix(songNumber) + describe(where.outcome));
+        result.fail(cannotConvert(songNumber, describe(where.outcome)));
         return result;
     }
     if (!database.readRecord(where, work.record)) {
-        result.fail(songPrefix(songNumber) + "SONG.DAT could not be read");
+        result.fail(cannotConvert(songNumber, couldNotRead(kSongDataFile)));
         return result;
     }
     const std::span<const std::uint8_t> record = work.record;
     // The chorus test reads header bytes 0 to 5; a record without them is refused whole.
     if (record.size() <= kRecordChorusIndexOffset + 1) {
-        result.fail(songPrefix(songNumber) + describe(RecordError::recordTooShort));
+        result.fail(cannotConvert(songNumber, describe(RecordError::recordTooShort)));
         return result;
     }
 

@@ -25,9 +25,6 @@ struct LegacyRecordLocation {
     std::uint64_t length = 0;  // bytes
 };
 
-// The phrase for a failed lookup in a message line.
-const char* describe(LegacyRecordLocation::Outcome outcome) noexcept;
-
 // The record that song.idx's entry pair (8 bytes: the song's entry and the
 // next) gives, checked against song.dat's size. Reads nothing outside entries.
 LegacyRecordLocation legacyRecordAt(std::span<const std::uint8_t, 8> entries,

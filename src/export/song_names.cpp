@@ -161,25 +161,6 @@ NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexce
     return range;
 }
 
-std::string describe(const SongNameNotice& notice) {
-    const std::string song = std::to_string(notice.song);
-    switch (notice.kind) {
-        case SongNameNotice::Kind::skipped: return "Skip " + song;
-        case SongNameNotice::Kind::entryBelowPrevious:
-            return "Cannot export the name of song " + song +
-                   ": the name.idx entry after it lies below its own";
-        case SongNameNotice::Kind::namePastTableEnd:
-            return "Cannot export the name of song " + song +
-                   ": it runs past the end of name.tab";
-        case SongNameNotice::Kind::nameTooLong:
-            return "Cannot export the name of song " + song + ": it is longer than " +
-                   std::to_string(kMaxNameBytes) + " bytes";
-        case SongNameNotice::Kind::indexEnds:
-            return "Cannot export the names from song " + song + " on: name.idx ends before them";
-    }
-    return {};
-}
-
 bool isFailure(const SongNameNotice& notice) noexcept {
     return notice.kind != SongNameNotice::Kind::skipped;
 }

@@ -158,6 +158,13 @@ std::filesystem::path temporaryNameFor(const std::filesystem::path& finalPath, u
 
 AtomicOutputFile::~AtomicOutputFile() { abandon(); }
 
+void AtomicOutputFile::fail(OutputFailure::Step step) noexcept { fail(step, errno); }
+
+void AtomicOutputFile::fail(OutputFailure::Step step, int error) noexcept {
+    // The first failure is the one to report; later ones follow from it.
+    if (failure_.step == OutputFailure::Step::none) failure_ = {step, error};
+}
+
 #if defined(__linux__) && defined(O_TMPFILE)
 
 bool AtomicOutputFile::openUnnamed(const std::filesystem::path& finalPath) {
@@ -179,20 +186,20 @@ bool AtomicOutputFile::openUnnamed(const std::filesystem::path& finalPath) {
     file_ = std::move(file);
     finalPath_ = finalPath;
     unnamed_ = true;
-    failed_ = false;
     return true;
 }
 
 bool AtomicOutputFile::commitUnnamed() {
     unnamed_ = false;
-    const bool flushed = std::fflush(file_.get()) == 0;
+    if (std::fflush(file_.get()) != 0) fail(OutputFailure::Step::write);
     // A second descriptor keeps the file alive past fclose(), which must
     // succeed before the file gets its name.
-    const int fd = failed_ || !flushed ? -1 : ::dup(::fileno(file_.get()));
-    const bool closed = std::fclose(file_.release()) == 0;
+    const int fd = failed() ? -1 : ::dup(::fileno(file_.get()));
+    if (fd < 0) fail(OutputFailure::Step::write);
+    if (std::fclose(file_.release()) != 0) fail(OutputFailure::Step::write);
     if (fd < 0) return false;
     bool named = false;
-    if (closed) {
+    if (!failed()) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         auto linkAs = [&](const std::filesystem::path& name) {
             return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
@@ -212,6 +219,7 @@ bool AtomicOutputFile::commitUnnamed() {
                 }
             }
             named = error == 0;
+            if (!named) fail(OutputFailure::Step::place, error);
         } else if (error != 0) {
             // The file system made the file but will not link it: copy it.
             named = copyIntoPlace(fd);
@@ -231,6 +239,7 @@ bool AtomicOutputFile::copyIntoPlace(int fd) {
         if (!copy && errno != EEXIST) break;
     }
     if (!copy) {
+        fail(OutputFailure::Step::place);
         tempPath_.clear();
         return false;
     }
@@ -249,10 +258,13 @@ bool AtomicOutputFile::copyIntoPlace(int fd) {
         }
         at += got;
     }
+    if (!ok) fail(OutputFailure::Step::write);
     ok = std::fflush(copy.get()) == 0 && ok;
     ok = std::fclose(copy.release()) == 0 && ok;
+    if (!ok) fail(OutputFailure::Step::write);
     std::error_code error;
     if (ok) std::filesystem::rename(tempPath_, finalPath_, error);
+    if (error) fail(OutputFailure::Step::place, error.value());
     if (!ok || error) {
         abandon();
         return false;
@@ -271,6 +283,7 @@ bool AtomicOutputFile::copyIntoPlace(int) { return false; }
 
 bool AtomicOutputFile::open(const std::filesystem::path& finalPath) {
     abandon();
+    failure_ = {};
     // Before the file exists, so that running out of memory leaves nothing behind.
     if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);
     if (openUnnamed(finalPath)) return true;
@@ -284,17 +297,19 @@ bool AtomicOutputFile::open(const std::filesystem::path& finalPath) {
             file_ = std::move(file);
             finalPath_ = finalPath;
             tempPath_ = std::move(temp);
-            failed_ = false;
             return true;
         }
         if (errno != EEXIST) break;
     }
+    fail(OutputFailure::Step::open);
     return false;
 }
 
 void AtomicOutputFile::write(std::span<const std::uint8_t> bytes) {
-    if (!file_ || failed_ || bytes.empty()) return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) failed_ = true;
+    if (!file_ || failed() || bytes.empty()) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
+        fail(OutputFailure::Step::write);
+    }
 }
 
 void AtomicOutputFile::write(std::string_view text) {
@@ -302,17 +317,21 @@ void AtomicOutputFile::write(std::string_view text) {
 }
 
 bool AtomicOutputFile::commit() {
-    if (!file_) return false;
+    if (!file_) {
+        fail(OutputFailure::Step::open, 0);
+        return false;
+    }
     if (unnamed_) return commitUnnamed();
-    const bool flushed = std::fflush(file_.get()) == 0;
-    const bool closed = std::fclose(file_.release()) == 0;
-    if (failed_ || !flushed || !closed) {
+    if (std::fflush(file_.get()) != 0) fail(OutputFailure::Step::write);
+    if (std::fclose(file_.release()) != 0) fail(OutputFailure::Step::write);
+    if (failed()) {
         abandon();
         return false;
     }
     std::error_code error;
     std::filesystem::rename(tempPath_, finalPath_, error);
     if (error) {
+        fail(OutputFailure::Step::place, error.value());
         abandon();
         return false;
     }

@@ -61,6 +61,19 @@ private:
 bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t end,
                ByteSink& out, std::vector<std::uint8_t>& buffer);
 
+// Why an output file did not come to be, and the system's reason.
+struct OutputFailure {
+    enum class Step : std::uint8_t {
+        none,
+        open,   // the file could not be created
+        write,  // a write, the flush or the close failed (no space left, ...)
+        place,  // the finished file could not take its name: something that
+                // cannot be replaced has it (a folder), or the folder refuses it
+    };
+    Step step = Step::none;
+    int error = 0;  // errno of the failing call; 0 when there is none
+};
+
 // An output file written under a temporary name in the same directory and
 // renamed into place by commit(). Until then any existing file of the final
 // name is untouched; if commit() is never reached the temporary file is removed.
@@ -84,11 +97,16 @@ public:
     bool commit();
     // Removes the temporary file; the final name is left as it was.
     void abandon() noexcept;
+    // What made open() or commit() fail: the first failure since open().
+    const OutputFailure& failure() const noexcept { return failure_; }
 
 private:
     bool openUnnamed(const std::filesystem::path& finalPath);
     bool commitUnnamed();
     bool copyIntoPlace(int fd);
+    bool failed() const noexcept { return failure_.step != OutputFailure::Step::none; }
+    void fail(OutputFailure::Step step) noexcept;  // with errno as the reason
+    void fail(OutputFailure::Step step, int error) noexcept;
 
     // Declared before file_ so that it outlives the stream that uses it.
     std::unique_ptr<char[]> buffer_;
@@ -96,7 +114,7 @@ private:
     std::filesystem::path finalPath_;
     std::filesystem::path tempPath_;
     bool unnamed_ = false;  // file_ has no name yet (O_TMPFILE)
-    bool failed_ = false;
+    OutputFailure failure_;
 };
 
 // The name to show the user for an output path: as given, in the platform's

@@ -10,23 +10,6 @@
 
 namespace kdb2mid {
 
-const char* describe(RecordLookup::Outcome outcome) noexcept {
-    switch (outcome) {
-        case RecordLookup::Outcome::found: return "found";
-        case RecordLookup::Outcome::empty: return "it has no record";
-        case RecordLookup::Outcome::belowFirstSong: return "song numbers start at 21090";
-        case RecordLookup::Outcome::pastIndexEnd: return "SONG.IDX has no entry for it";
-        case RecordLookup::Outcome::endBeforeStart:
-            return "its SONG.IDX entries end before they start";
-        case RecordLookup::Outcome::pastDataEnd: return "its record runs past the end of SONG.DAT";
-    }
-    return "unknown";
-}
-
-const char* SongDatabase::describe(OpenError error) noexcept {
-    return error == OpenError::songIndex ? "Cannot open SONG.IDX" : "Cannot open SONG.DAT";
-}
-
 SongDatabase::OpenError SongDatabase::open(const std::filesystem::path& folder) {
     folder_ = folder;
     indexBytes_.clear();

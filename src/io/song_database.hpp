@@ -14,15 +14,9 @@
 
 namespace kdb2mid {
 
-// The phrase for a lookup failure in a message line.
-const char* describe(RecordLookup::Outcome outcome) noexcept;
-
 class SongDatabase {
 public:
     enum class OpenError : std::uint8_t { none, songIndex, songData };
-    // The failure line for an open error: "Cannot open SONG.IDX" or "Cannot open SONG.DAT".
-    static const char* describe(OpenError error) noexcept;
-
     // Opens SONG.IDX and SONG.DAT in folder; the chorus files are opened on
     // first use.
     OpenError open(const std::filesystem::path& folder);

@@ -138,7 +138,7 @@ TEST(NamesCommand, UnwritableListIsReported) {
     writeFile(dir / "Output.txt" / "inside", kEarlierOutput);
     const test::RunResult run = runTool(dir.path(), {"names"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "Skip 50006\nCannot write file Output.txt\n");
+    EXPECT_EQ(run.out, "Skip 50006\nCannot open file Output.txt for writing\n");
     EXPECT_EQ(dir.files(), (std::vector<std::string>{"Output.txt", "name.idx", "name.tab"}));
 }
 

@@ -249,6 +249,27 @@ TEST(ConvertSong, MissingChorusFilesAndUncreatableOutputs) {
                       "Cannot open file " + (missing / "21092.mid").string() + " for writing",
                       "Cannot open file " + (missing / "21092_1.mp3").string() + " for writing"}));
     }
+    {
+        // Folders that hold the outputs' names cannot be replaced: each
+        // output is reported as one that cannot be opened, the folders stay.
+        Fixture f(contents);
+        ASSERT_EQ(f.database.open(f.db.path()), SongDatabase::OpenError::none);
+        const std::vector<std::string> names = {"21092.kar", "21092.mid", "21092_1.mp3"};
+        for (const std::string& name : names) std::filesystem::create_directory(f.out / name);
+        ConvertOptions options;
+        options.karaoke = true;
+        const SongResult result = convertSong(f.database, kSong, f.out.path(), options, f.work);
+        EXPECT_EQ(result.outcome, Outcome::failed);
+        std::vector<std::string> expected;
+        for (const char* name : {"21092.mid", "21092.kar", "21092_1.mp3"}) {
+            expected.push_back("Cannot open file " + (f.out / name).string() + " for writing");
+        }
+        EXPECT_EQ(result.messages, expected);
+        EXPECT_EQ(f.out.files(), names);
+        for (const std::string& name : names) {
+            EXPECT_TRUE(std::filesystem::is_directory(f.out / name)) << name;
+        }
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -71,13 +72,20 @@ TEST(AtomicOutputFile, ReportsWhatCannotBeWritten) {
     test::TempDir folder;
     AtomicOutputFile out;
     EXPECT_FALSE(out.open(folder / "missing" / "21090.mid"));
+    EXPECT_EQ(out.failure().step, OutputFailure::Step::open);
+    EXPECT_EQ(out.failure().error, ENOENT);
     EXPECT_FALSE(out.commit());
+    EXPECT_EQ(out.failure().step, OutputFailure::Step::open);
 
-    // A folder of the final name cannot be replaced by a file.
+    // A folder of the final name cannot be replaced by a file: the file is
+    // written, but cannot be put in place.
     std::filesystem::create_directory(folder / "21090.mid");
     ASSERT_TRUE(out.open(folder / "21090.mid"));
+    EXPECT_EQ(out.failure().step, OutputFailure::Step::none);
     out.write(Bytes{1, 2, 3});
     EXPECT_FALSE(out.commit());
+    EXPECT_EQ(out.failure().step, OutputFailure::Step::place);
+    EXPECT_NE(out.failure().error, 0);
     EXPECT_EQ(folder.files(), std::vector<std::string>{"21090.mid"});
     EXPECT_TRUE(std::filesystem::is_directory(folder / "21090.mid"));
 }

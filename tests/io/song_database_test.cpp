@@ -7,6 +7,7 @@
 #include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 namespace {
@@ -77,8 +78,8 @@ TEST(SongDatabaseIndex, OpenErrorsNameTheMissingFile) {
     EXPECT_EQ(database.open(folder.path()), SongDatabase::OpenError::songIndex);
     sample::writeFile(folder / kSongIndexFile, {});
     EXPECT_EQ(database.open(folder.path()), SongDatabase::OpenError::songData);
-    EXPECT_STREQ(SongDatabase::describe(SongDatabase::OpenError::songIndex), "Cannot open SONG.IDX");
-    EXPECT_STREQ(SongDatabase::describe(SongDatabase::OpenError::songData), "Cannot open SONG.DAT");
+    EXPECT_STREQ(databaseOpenFailure(SongDatabase::OpenError::songIndex), "Cannot open SONG.IDX");
+    EXPECT_STREQ(databaseOpenFailure(SongDatabase::OpenError::songData), "Cannot open SONG.DAT");
 }
 
 }  // namespace

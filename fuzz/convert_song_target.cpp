@@ -13,9 +13,10 @@
 #include <string>
 
 #include "convert/convert_song.hpp"
-#include "convert/kar_track.hpp"
+#include "midi/kar_track.hpp"
+#include "midi/midi_file.hpp"
 #include "database_frame.hpp"
-#include "foundation/database_layout.hpp"
+#include "format/database_layout.hpp"
 #include "fuzz_targets.hpp"
 #include "midi_shape.hpp"
 
@@ -165,11 +166,11 @@ void fuzzConvertSong(Input input) {
     std::optional<Bytes> expectedKaraoke;
     if (record && record->size() > kRecordChorusIndexOffset + 1) {
         Bytes midi;
-        if (writeMidiFile(*record, midi, options.lyrics) == RecordError::none) {
+        if (recordToMidi(*record, midi, options.lyrics) == RecordError::none) {
             expectedMidi = std::move(midi);
             Bytes karaoke;
             if (options.karaoke &&
-                writeKaraokeFile(*record, karaoke, options.lyrics) == RecordError::none) {
+                recordToKaraoke(*record, karaoke, options.lyrics) == RecordError::none) {
                 expectedKaraoke = std::move(karaoke);
             }
         }

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "convert/song_database.hpp"
+#include "io/song_database.hpp"
 #include "database_frame.hpp"
-#include "foundation/byte_order.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 
 namespace {

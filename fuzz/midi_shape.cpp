@@ -4,8 +4,8 @@
 #include <iterator>
 #include <optional>
 
-#include "convert/kar_track.hpp"
-#include "foundation/byte_order.hpp"
+#include "midi/kar_track.hpp"
+#include "format/byte_order.hpp"
 
 namespace kdb2mid::fuzz {
 

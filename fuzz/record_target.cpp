@@ -8,10 +8,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "convert/kar_track.hpp"
-#include "convert/midi_file.hpp"
-#include "convert/song_image.hpp"
-#include "foundation/database_layout.hpp"
+#include "midi/kar_track.hpp"
+#include "midi/midi_file.hpp"
+#include "format/song_image.hpp"
+#include "format/database_layout.hpp"
 #include "fuzz_targets.hpp"
 #include "midi_shape.hpp"
 
@@ -47,13 +47,12 @@ void checkDecoders(Input record) {
 
 // The file a decoded song makes with the text track writeTrack appends.
 template <typename WriteTrack>
-Bytes fileWith(const MidiWorkspace& work, WriteTrack writeTrack) {
+Bytes fileWith(const DecodedSong& song, WriteTrack writeTrack) {
     Bytes chunk;
     require(writeTrack(chunk) == RecordError::none, "a decoded song's text track failed");
     Bytes file;
     VectorSink sink(file);
-    writeHeaderAndDataTracks(work, sink);
-    file.insert(file.end(), chunk.begin(), chunk.end());
+    writeSongFile(song, chunk, sink);
     return file;
 }
 
@@ -62,21 +61,23 @@ Bytes fileWith(const MidiWorkspace& work, WriteTrack writeTrack) {
 void fuzzRecord(Input record) {
     checkDecoders(record);
 
-    // A batch reuses one workspace from song to song; a song must not see
+    // A batch reuses one decoded song from song to song; a song must not see
     // anything the previous ones left in it.
-    static MidiWorkspace reused;
+    static DecodedSong reused;
+    static Bytes trackBuffer;
     Bytes midi;
     VectorSink sink(midi);
-    const RecordError error = writeMidiFile(record, sink, reused);
+    RecordError error = decodeSong(record, reused);
+    if (error == RecordError::none) error = writeMidiFile(reused, LyricText::stored, sink, trackBuffer);
 
     Bytes fromFresh;
-    require(writeMidiFile(record, fromFresh) == error,
+    require(recordToMidi(record, fromFresh) == error,
             "reused and fresh workspaces disagree on refusing");
     require(midi == fromFresh, "reused and fresh workspaces write different files");
     if (error != RecordError::none) {
         require(midi.empty(), "a refused record still wrote bytes");
         Bytes karaoke;
-        require(writeKaraokeFile(record, karaoke, LyricText::stored) == error,
+        require(recordToKaraoke(record, karaoke, LyricText::stored) == error,
                 "the .kar and the .mid disagree on refusing");
         require(karaoke.empty(), "a refused record still wrote .kar bytes");
         return;

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "export/song_names.hpp"
-#include "foundation/export_layout.hpp"
+#include "format/export_layout.hpp"
 #include "fuzz_targets.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid::fuzz {
 
@@ -97,7 +98,7 @@ void fuzzSongNames(Input input) {
     }
     require(list.notices.size() <= expectedLines + 1, "more notices than lines");
     for (const SongNameNotice& notice : list.notices) {
-        require(!describe(notice).empty(), "notice without a line");
+        require(!songNameNotice(notice).empty(), "notice without a line");
     }
 }
 

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "convert/lyric_track.hpp"
-#include "convert/song_compressor.hpp"
-#include "convert/song_image.hpp"
-#include "foundation/byte_order.hpp"
+#include "format/lyric_block.hpp"
+#include "generator/song_compressor.hpp"
+#include "format/song_image.hpp"
+#include "format/byte_order.hpp"
 
 namespace kdb2mid::sample {
 

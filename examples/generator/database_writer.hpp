@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/database_layout.hpp"
+#include "format/database_layout.hpp"
 
 namespace kdb2mid::sample {
 

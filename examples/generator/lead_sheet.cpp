@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "convert/lyric_track.hpp"
-#include "convert/midi_file.hpp"
+#include "format/lyric_block.hpp"
+#include "midi/midi_format.hpp"
 #include "generator/midi_track_builder.hpp"
 #include "generator/vni_encoding.hpp"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/midi_format.hpp"
+#include "midi/midi_chunk.hpp"
+#include "midi/midi_format.hpp"
 
 namespace kdb2mid::sample {
 
@@ -39,7 +39,7 @@ void MidiTrackBuilder::add(std::uint32_t tick, Order order, std::vector<std::uin
 
 void MidiTrackBuilder::trackName(std::string_view name) {
     std::vector<std::uint8_t> bytes{kMetaEvent, kMetaTrackName};
-    writeVarLen(static_cast<std::int32_t>(name.size()), bytes);
+    writeVarLen(static_cast<std::uint32_t>(name.size()), bytes);
     bytes.insert(bytes.end(), name.begin(), name.end());
     add(0, Order::meta, std::move(bytes));
 }
@@ -103,11 +103,11 @@ std::vector<std::uint8_t> MidiTrackBuilder::finish(std::uint32_t endTick) const 
     std::uint32_t time = 0;
     for (const Event* event : sorted) {
         if (event->tick - time > kMaxMidiVarLen) throw std::invalid_argument("event too far apart");
-        writeVarLen(static_cast<std::int32_t>(event->tick - time), body);
+        writeVarLen(static_cast<std::uint32_t>(event->tick - time), body);
         body.insert(body.end(), event->bytes.begin(), event->bytes.end());
         time = event->tick;
     }
-    writeVarLen(static_cast<std::int32_t>(std::max(endTick, time) - time), body);
+    writeVarLen(static_cast<std::uint32_t>(std::max(endTick, time) - time), body);
     body.insert(body.end(), {kMetaEvent, kMetaEndOfTrack, 0});
     return body;
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/export_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/export_layout.hpp"
 
 namespace kdb2mid::sample {
 

@@ -5,14 +5,14 @@
 #include <random>
 #include <string>
 
-#include "foundation/byte_order.hpp"
+#include "format/byte_order.hpp"
+#include "midi/midi_chunk.hpp"
 
 namespace kdb2mid::sample {
 
 namespace {
 
-// Delta times here are small and never negative.
-void appendVarLen(Bytes& out, std::uint32_t value) { writeVarLen(static_cast<std::int32_t>(value), out); }
+void appendVarLen(Bytes& out, std::uint32_t value) { writeVarLen(value, out); }
 
 struct Note {
     std::uint8_t key;

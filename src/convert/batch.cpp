@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "messages/messages.hpp"
+
 namespace kdb2mid {
 
 namespace {
@@ -25,17 +27,16 @@ std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber)
 SongResult convertGuarded(const SongDatabase& database, std::int32_t songNumber,
                           const std::filesystem::path& outFolder, const ConvertOptions& options,
                           ConvertWorkspace& work) {
-    const std::string prefix = "Cannot convert song " + std::to_string(songNumber) + ": ";
     try {
         return convertSong(database, songNumber, outFolder, options, work);
     } catch (const std::bad_alloc&) {
         work = ConvertWorkspace{};
         SongResult result;
-        result.fail(prefix + "out of memory");
+        result.fail(cannotConvert(songNumber, "out of memory"));
         return result;
     } catch (const std::exception& error) {
         SongResult result;
-        result.fail(prefix + error.what());
+        result.fail(cannotConvert(songNumber, error.what()));
         return result;
     }
 }

@@ -8,7 +8,7 @@
 #include <span>
 
 #include "convert/convert_song.hpp"
-#include "convert/song_database.hpp"
+#include "io/song_database.hpp"
 
 namespace kdb2mid {
 

@@ -2,64 +2,54 @@
 
 #include <algorithm>
 
-#include "convert/kar_track.hpp"
+#include "messages/messages.hpp"
+#include "midi/kar_track.hpp"
+#include "midi/midi_file.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-std::string songPrefix(std::int32_t songNumber) {
-    return "Cannot convert song " + std::to_string(songNumber) + ": ";
-}
-
-std::string cannotCreate(const std::filesystem::path& path) {
-    return "Cannot open file " + displayName(path) + " for writing";
-}
-
-std::string cannotWrite(const std::filesystem::path& path) {
-    return "Cannot write file " + displayName(path);
-}
-
 // Copies one recording; returns the message for a failure, empty on success.
 std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& entry,
                           std::int32_t songNumber, const std::filesystem::path& outFolder,
                           std::vector<std::uint8_t>& buffer) {
-    const std::string partName = "Cannot export chorus part " +
-                                 std::to_string(static_cast<std::int32_t>(entry.partNumber)) +
-                                 " of song " + std::to_string(songNumber) + ": ";
-    if (entry.end < entry.start) return partName + "its end lies before its start";
+    const auto partFailure = [&](std::string_view why) {
+        return cannotExportChorusPart(songNumber, entry.partNumber, why);
+    };
+    if (entry.end < entry.start) return partFailure("its end lies before its start");
     const std::uint64_t start = kChorusDataUnit * entry.start;
     const std::uint64_t end = kChorusDataUnit * entry.end;
-    if (end > data.size()) return partName + "it runs past the end of CHORUS.DAT";
+    if (end > data.size()) return partFailure("it runs past the end of CHORUS.DAT");
 
     const std::filesystem::path path =
         outputPath(outFolder, chorusFileName(songNumber, entry.partNumber));
     AtomicOutputFile out;
-    if (!out.open(path)) return cannotCreate(path);
-    if (!copyRange(data, start, end, out, buffer)) return partName + "CHORUS.DAT could not be read";
-    if (!out.commit()) return cannotWrite(path);
+    if (!out.open(path)) return outputFailure(path, out.failure());
+    if (!copyRange(data, start, end, out, buffer)) return partFailure(couldNotRead(kChorusDataFile));
+    if (!out.commit()) return outputFailure(path, out.failure());
     return {};
 }
 
-// Writes "<song>.kar"; decoded says whether work.midi already holds the
-// decoded record.
-void writeKaraokeOutput(std::span<const std::uint8_t> record, bool decoded,
-                        std::int32_t songNumber, const std::filesystem::path& outFolder,
-                        LyricText text, ConvertWorkspace& work, SongResult& result) {
-    const std::filesystem::path path = outputPath(outFolder, karaokeFileName(songNumber));
-    AtomicOutputFile kar;
-    if (!kar.open(path)) {
-        result.fail(cannotCreate(path));
-        return;
+// Writes one output of a song through write(song, out), complete or not at
+// all. Returns false when the record was refused (decoded, or the writer,
+// found it unfit), after reporting it: the song's later files are not tried.
+template <class Write>
+bool writeSongOutput(const std::filesystem::path& path, std::int32_t songNumber,
+                     RecordError decoded, SongResult& result, Write write) {
+    AtomicOutputFile out;
+    if (!out.open(path)) {
+        result.fail(outputFailure(path, out.failure()));
+        return true;
     }
-    const RecordError error = decoded ? writeDecodedKaraokeFile(work.midi, text, kar)
-                                      : writeKaraokeFile(record, kar, work.midi, text);
+    const RecordError error = decoded != RecordError::none ? decoded : write(out);
     if (error != RecordError::none) {
-        kar.abandon();
-        result.fail(songPrefix(songNumber) + describe(error));
-    } else if (!kar.commit()) {
-        result.fail(cannotWrite(path));
+        out.abandon();
+        result.fail(cannotConvert(songNumber, describe(error)));
+        return false;
     }
+    if (!out.commit()) result.fail(outputFailure(path, out.failure()));
+    return true;
 }
 
 }  // namespace
@@ -80,15 +70,14 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        std::int32_t songNumber, const std::filesystem::path& outFolder,
                        ConvertWorkspace& work, SongResult& result) {
-    const std::string prefix = "Cannot export chorus of song " + std::to_string(songNumber) + ": ";
     const RandomAccessFile* index = database.chorusIndex();
     if (index == nullptr) {
-        result.fail(prefix + "cannot open CRS&TCK.IDX");
+        result.fail(cannotExportChorus(songNumber, "cannot open CRS&TCK.IDX"));
         return false;
     }
     const RandomAccessFile* data = database.chorusData();
     if (data == nullptr) {
-        result.fail(prefix + "cannot open CHORUS.DAT");
+        result.fail(cannotExportChorus(songNumber, "cannot open CHORUS.DAT"));
         return false;
     }
     bool ok = true;
@@ -96,7 +85,8 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
         const std::uint64_t number = std::uint64_t{request.firstEntry} + i;
         std::uint8_t bytes[kChorusEntrySize];
         if (!index->readAt(number * kChorusEntrySize, bytes)) {
-            result.fail(prefix + "CRS&TCK.IDX ends before entry " + std::to_string(number));
+            result.fail(cannotExportChorus(
+                songNumber, "CRS&TCK.IDX ends before entry " + std::to_string(number)));
             return false;
         }
         std::string failure = copyRecording(*data, parseChorusIndexEntry(bytes), songNumber,
@@ -116,44 +106,38 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome == RecordLookup::Outcome::empty) {
         result.outcome = SongResult::Outcome::skipped;
-        result.messages.push_back(songPrefix(songNumber) + describe(where.outcome));
+        result.messages.push_back(cannotConvert(songNumber, describe(where.outcome)));
         return result;
     }
     if (where.outcome != RecordLookup::Outcome::found) {
-        result.fail(songPrefix(songNumber) + describe(where.outcome));
+        result.fail(cannotConvert(songNumber, describe(where.outcome)));
         return result;
     }
     if (!database.readRecord(where, work.record)) {
-        result.fail(songPrefix(songNumber) + "SONG.DAT could not be read");
+        result.fail(cannotConvert(songNumber, couldNotRead(kSongDataFile)));
         return result;
     }
     const std::span<const std::uint8_t> record = work.record;
     // The chorus test reads header bytes 0 to 5; a record without them is refused whole.
     if (record.size() <= kRecordChorusIndexOffset + 1) {
-        result.fail(songPrefix(songNumber) + describe(RecordError::recordTooShort));
+        result.fail(cannotConvert(songNumber, describe(RecordError::recordTooShort)));
         return result;
     }
 
-    const std::filesystem::path midiPath = outputPath(outFolder, midiFileName(songNumber));
-    // Whether the record decoded into work.midi: unknown until a file is written.
-    enum class Decoded : std::uint8_t { unknown, yes, no } decoded = Decoded::unknown;
-    AtomicOutputFile midi;
-    if (!midi.open(midiPath)) {
-        result.fail(cannotCreate(midiPath));
-    } else if (const RecordError error = writeMidiFile(record, midi, work.midi, options.lyrics);
-               error != RecordError::none) {
-        midi.abandon();
-        decoded = Decoded::no;
-        result.fail(songPrefix(songNumber) + describe(error));
-    } else {
-        decoded = Decoded::yes;
-        if (!midi.commit()) result.fail(cannotWrite(midiPath));
-    }
-
-    // A record that failed above is reported once, not again for the .kar.
-    if (options.karaoke && decoded != Decoded::no) {
-        writeKaraokeOutput(record, decoded == Decoded::yes, songNumber, outFolder, options.lyrics,
-                           work, result);
+    // Decoded once; every file of the song is written from work.song.
+    const RecordError decoded = decodeSong(record, work.song);
+    const bool accepted = writeSongOutput(
+        outputPath(outFolder, midiFileName(songNumber)), songNumber, decoded, result,
+        [&](ByteSink& out) {
+            return writeMidiFile(work.song, options.lyrics, out, work.trackBuffer);
+        });
+    // A record refused above is reported once, not again for the .kar.
+    if (options.karaoke && accepted) {
+        writeSongOutput(outputPath(outFolder, karaokeFileName(songNumber)), songNumber, decoded,
+                        result, [&](ByteSink& out) {
+                            return writeKaraokeFile(work.song, options.lyrics, out,
+                                                    work.trackBuffer);
+                        });
     }
 
     // As in the database's own tools, the chorus recordings are exported even

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/midi_file.hpp"
-#include "convert/song_database.hpp"
-#include "foundation/database_layout.hpp"
+#include "format/database_layout.hpp"
+#include "format/decoded_song.hpp"
+#include "io/song_database.hpp"
+#include "midi/lyric_track.hpp"
 
 namespace kdb2mid {
 
@@ -42,7 +43,9 @@ constexpr LyricText chosenLyricText(std::optional<LyricText> requested, bool kar
 // Buffers reused from song to song by one converting thread.
 struct ConvertWorkspace {
     std::vector<std::uint8_t> record;
-    MidiWorkspace midi;
+    // The song decoded once; every file made from it reads it.
+    DecodedSong song;
+    std::vector<std::uint8_t> trackBuffer;  // the text track while it is built
     std::vector<std::uint8_t> copyBuffer;
 };
 

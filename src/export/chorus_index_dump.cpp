@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/database_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/database_layout.hpp"
 
 namespace kdb2mid {
 

@@ -1,21 +1,9 @@
 #include "export/legacy_record.hpp"
 
-#include "foundation/byte_order.hpp"
-#include "foundation/database_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/database_layout.hpp"
 
 namespace kdb2mid {
-
-const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
-    using Outcome = LegacyRecordLocation::Outcome;
-    switch (outcome) {
-        case Outcome::found: return "found";
-        case Outcome::belowFirstSong: return "song numbers start at 21090";
-        case Outcome::pastIndexEnd: return "song.idx has no entry for it";
-        case Outcome::endBeforeStart: return "its song.idx entries end before they start";
-        case Outcome::pastDataEnd: return "its record runs past the end of song.dat";
-    }
-    return "unknown";
-}
 
 LegacyRecordLocation legacyRecordAt(std::span<const std::uint8_t, 8> entries,
                                     std::uint64_t dataSize) noexcept {

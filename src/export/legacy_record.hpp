@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/file_io.hpp"
+#include "io/file_io.hpp"
 
 namespace kdb2mid {
 
@@ -24,9 +24,6 @@ struct LegacyRecordLocation {
     std::uint64_t start = 0;   // byte offset in song.dat
     std::uint64_t length = 0;  // bytes
 };
-
-// The phrase for a failed lookup in a message line.
-const char* describe(LegacyRecordLocation::Outcome outcome) noexcept;
 
 // The record that song.idx's entry pair (8 bytes: the song's entry and the
 // next) gives, checked against song.dat's size. Reads nothing outside entries.

@@ -4,8 +4,8 @@
 #include <array>
 #include <charconv>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/export_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/export_layout.hpp"
 
 namespace kdb2mid {
 
@@ -159,25 +159,6 @@ NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexce
         range.end = std::max(range.end, entry);
     }
     return range;
-}
-
-std::string describe(const SongNameNotice& notice) {
-    const std::string song = std::to_string(notice.song);
-    switch (notice.kind) {
-        case SongNameNotice::Kind::skipped: return "Skip " + song;
-        case SongNameNotice::Kind::entryBelowPrevious:
-            return "Cannot export the name of song " + song +
-                   ": the name.idx entry after it lies below its own";
-        case SongNameNotice::Kind::namePastTableEnd:
-            return "Cannot export the name of song " + song +
-                   ": it runs past the end of name.tab";
-        case SongNameNotice::Kind::nameTooLong:
-            return "Cannot export the name of song " + song + ": it is longer than " +
-                   std::to_string(kMaxNameBytes) + " bytes";
-        case SongNameNotice::Kind::indexEnds:
-            return "Cannot export the names from song " + song + " on: name.idx ends before them";
-    }
-    return {};
 }
 
 bool isFailure(const SongNameNotice& notice) noexcept {

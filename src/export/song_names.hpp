@@ -66,8 +66,8 @@ struct SongNameNotice {
     std::int32_t song;
 };
 
-// The line the user reads for a notice, without line end: "Skip 50006", ...
-std::string describe(const SongNameNotice& notice);
+// Whether the notice tells of a name that could not be exported (not just
+// a song without a name).
 bool isFailure(const SongNameNotice& notice) noexcept;
 
 struct SongNameList {

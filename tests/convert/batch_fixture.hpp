@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/song_database.hpp"
+#include "io/song_database.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 

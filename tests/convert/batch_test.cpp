@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "batch_fixture.hpp"
+#include "convert/batch_fixture.hpp"
 
 namespace kdb2mid {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "convert/convert_song.hpp"
 #include "export/legacy_record.hpp"
-#include "foundation/byte_order.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 
@@ -77,7 +77,7 @@ TEST(ClaimedSizes, RecordBeyondSongDataIsRefusedBeforeAllocation) {
                                        "Cannot convert song 21091: its record runs past the end of SONG.DAT"})
             << c.what;
         EXPECT_EQ(work.record.capacity(), 0U) << c.what;
-        EXPECT_EQ(work.midi.image.capacity(), 0U) << c.what;
+        EXPECT_EQ(work.song.image.capacity(), 0U) << c.what;
         EXPECT_TRUE(database.out.files().empty()) << c.what;
     }
 }

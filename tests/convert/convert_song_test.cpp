@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/byte_order.hpp"
+#include "midi/midi_file.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 
@@ -71,7 +72,7 @@ TEST(ConvertSong, WritesTheMidiFileAndEachChorusPart) {
     EXPECT_EQ(f.out.files(), (std::vector<std::string>{"21092.mid", "21092_7.mp3", "21092_8.mp3",
                                                         "21092_9.mp3"}));
     Bytes midi;
-    ASSERT_EQ(writeMidiFile(sample::buildRecord(chorusSong(3, 1)), midi), RecordError::none);
+    ASSERT_EQ(recordToMidi(sample::buildRecord(chorusSong(3, 1)), midi), RecordError::none);
     EXPECT_EQ(sample::readFile(f.out / "21092.mid"), midi);
     const Bytes data = chorusData(16);
     EXPECT_EQ(sample::readFile(f.out / "21092_7.mp3"), Bytes(data.begin() + 10 * 2048, data.begin() + 12 * 2048));
@@ -247,6 +248,27 @@ TEST(ConvertSong, MissingChorusFilesAndUncreatableOutputs) {
                   (std::vector<std::string>{
                       "Cannot open file " + (missing / "21092.mid").string() + " for writing",
                       "Cannot open file " + (missing / "21092_1.mp3").string() + " for writing"}));
+    }
+    {
+        // Folders that hold the outputs' names cannot be replaced: each
+        // output is reported as one that cannot be opened, the folders stay.
+        Fixture f(contents);
+        ASSERT_EQ(f.database.open(f.db.path()), SongDatabase::OpenError::none);
+        const std::vector<std::string> names = {"21092.kar", "21092.mid", "21092_1.mp3"};
+        for (const std::string& name : names) std::filesystem::create_directory(f.out / name);
+        ConvertOptions options;
+        options.karaoke = true;
+        const SongResult result = convertSong(f.database, kSong, f.out.path(), options, f.work);
+        EXPECT_EQ(result.outcome, Outcome::failed);
+        std::vector<std::string> expected;
+        for (const char* name : {"21092.mid", "21092.kar", "21092_1.mp3"}) {
+            expected.push_back("Cannot open file " + (f.out / name).string() + " for writing");
+        }
+        EXPECT_EQ(result.messages, expected);
+        EXPECT_EQ(f.out.files(), names);
+        for (const std::string& name : names) {
+            EXPECT_TRUE(std::filesystem::is_directory(f.out / name)) << name;
+        }
     }
 }
 

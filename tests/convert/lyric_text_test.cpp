@@ -5,11 +5,12 @@
 #include <utility>
 #include <string>
 
+#include "midi/midi_file.hpp"
 #include "convert/convert_song.hpp"
-#include "convert/kar_track.hpp"
-#include "convert/text_track_reader.hpp"
-#include "convert/vietnamese_song.hpp"
-#include "foundation/vni_text.hpp"
+#include "midi/kar_track.hpp"
+#include "midi/text_track_reader.hpp"
+#include "midi/vietnamese_song.hpp"
+#include "format/vni_text.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 
@@ -120,8 +121,8 @@ TEST(LyricText, KaraokeWritesTheKarNextToTheMid) {
         EXPECT_EQ(song.dir.files(), withDatabase({"21090.kar", "21090.mid"}));
         Bytes mid;
         Bytes kar;
-        ASSERT_EQ(writeMidiFile(record, mid, text), RecordError::none);
-        ASSERT_EQ(writeKaraokeFile(record, kar, text), RecordError::none);
+        ASSERT_EQ(recordToMidi(record, mid, text), RecordError::none);
+        ASSERT_EQ(recordToKaraoke(record, kar, text), RecordError::none);
         EXPECT_EQ(sample::readFile(song.dir / "21090.mid"), mid);
         EXPECT_EQ(sample::readFile(song.dir / "21090.kar"), kar);
     }
@@ -154,7 +155,7 @@ TEST(LyricText, TellsWhetherASongHoldsTwoByteLetters) {
     ascii.lyricBlock = sample::buildLyricBlock({"Title"}, {{" la", false, {0, 1, 1}}});
     for (const auto& [spec, expected] :
          {std::pair{test::vietnameseSong(), true}, std::pair{ascii, false}}) {
-        MidiWorkspace work;
+        DecodedSong work;
         ASSERT_EQ(decodeSong(sample::buildRecord(spec), work), RecordError::none);
         EXPECT_EQ(hasEncodedLetters(work.image.bytes(), work.lyrics), expected);
     }
@@ -175,7 +176,7 @@ TEST(LyricText, SampleDatabaseTitlesDecode) {
         ASSERT_EQ(where.outcome, RecordLookup::Outcome::found) << expected.song;
         Bytes record;
         ASSERT_TRUE(database.readRecord(where, record));
-        MidiWorkspace work;
+        DecodedSong work;
         ASSERT_EQ(decodeSong(record, work), RecordError::none);
         std::string titles;
         for (const TextRef& title : work.lyrics.titles) {

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "convert/midi_file.hpp"
+#include "midi/midi_file.hpp"
 #include "generator/database_writer.hpp"
 #include "generator/lead_sheet.hpp"
 #include "generator/midi_track_builder.hpp"
@@ -112,7 +112,7 @@ TEST(BuildRecord, PadsARecordTooShortForItsImage) {
     EXPECT_EQ(record.size() % 16, 0U);
     EXPECT_GE(3 * record.size(), 20000U + song.lyricBlock.size());
     Bytes midi;
-    EXPECT_EQ(writeMidiFile(record, midi), RecordError::none);
+    EXPECT_EQ(recordToMidi(record, midi), RecordError::none);
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "convert/convert_song.hpp"
-#include "convert/midi_file.hpp"
-#include "convert/song_database.hpp"
-#include "foundation/byte_order.hpp"
+#include "midi/midi_file.hpp"
+#include "io/song_database.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "generator/sample_songs.hpp"
 #include "test_support.hpp"
@@ -38,7 +38,7 @@ TEST(SampleDatabase, CommittedFilesAreWhatTheGeneratorWrites) {
 }
 
 // Reads the song's record and decodes it.
-void decodeSample(const SongDatabase& database, std::int32_t song, MidiWorkspace& work) {
+void decodeSample(const SongDatabase& database, std::int32_t song, DecodedSong& work) {
     const RecordLookup where = database.locate(song);
     ASSERT_EQ(where.outcome, RecordLookup::Outcome::found) << song;
     std::vector<std::uint8_t> record;
@@ -46,7 +46,7 @@ void decodeSample(const SongDatabase& database, std::int32_t song, MidiWorkspace
     ASSERT_EQ(decodeSong(record, work), RecordError::none) << song;
 }
 
-std::string textOf(const MidiWorkspace& work, TextRef ref) {
+std::string textOf(const DecodedSong& work, TextRef ref) {
     const auto bytes = work.image.bytes().subspan(ref.offset, ref.length);
     return std::string(bytes.begin(), bytes.end());
 }
@@ -110,10 +110,10 @@ TEST(SampleDatabase, EverySongConvertsWithItsTracksTitlesAndChorusParts) {
         EXPECT_EQ(at, midi.size());
         EXPECT_EQ(chunks, song.tracks);
 
-        decodeSample(database, song.number, work.midi);
-        ASSERT_EQ(work.midi.lyrics.titles.size(), 2U);
-        EXPECT_EQ(textOf(work.midi, work.midi.lyrics.titles[0]), song.title);
-        EXPECT_EQ(textOf(work.midi, work.midi.lyrics.titles[1]), song.subtitle);
+        decodeSample(database, song.number, work.song);
+        ASSERT_EQ(work.song.lyrics.titles.size(), 2U);
+        EXPECT_EQ(textOf(work.song, work.song.lyrics.titles[0]), song.title);
+        EXPECT_EQ(textOf(work.song, work.song.lyrics.titles[1]), song.subtitle);
     }
     EXPECT_EQ(database.locate(50000).outcome, RecordLookup::Outcome::empty);
     EXPECT_EQ(database.locate(21090).outcome, RecordLookup::Outcome::empty);
@@ -157,7 +157,7 @@ std::set<std::uint32_t> noteOnTimes(std::span<const std::uint8_t> track) {
 TEST(SampleDatabase, LyricLettersStartOnMelodyNotes) {
     SongDatabase database;
     ASSERT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
-    MidiWorkspace work;
+    DecodedSong work;
     for (const ExpectedSong& song : expectedSongs()) {
         SCOPED_TRACE(song.number);
         decodeSample(database, song.number, work);
@@ -194,7 +194,7 @@ TEST(SampleDatabase, VietnameseLyricsKeepTwoByteLettersInOneEvent) {
     };
     SongDatabase database;
     ASSERT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
-    MidiWorkspace work;
+    DecodedSong work;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.song);
         decodeSample(database, c.song, work);

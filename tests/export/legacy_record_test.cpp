@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/byte_order.hpp"
+#include "format/byte_order.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 

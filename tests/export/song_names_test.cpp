@@ -5,9 +5,10 @@
 #include <set>
 #include <string>
 
-#include "foundation/byte_order.hpp"
-#include "foundation/export_layout.hpp"
+#include "format/byte_order.hpp"
+#include "format/export_layout.hpp"
 #include "test_support.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 namespace {
@@ -132,7 +133,7 @@ std::vector<std::string> noticeLines(const SongNameList& list, std::int32_t last
     std::vector<std::string> lines;
     for (const SongNameNotice& notice : list.notices) {
         if (notice.song <= lastSong) {
-            lines.push_back(describe(notice));
+            lines.push_back(songNameNotice(notice));
         }
     }
     return lines;
@@ -213,7 +214,7 @@ TEST(ExportSongNames, ReadsNamesThroughTheTableWindow) {
     EXPECT_EQ(firstBytes(list.text, expected.size()), expected);
     // An entry below the window counts as outside name.tab.
     const SongNameList below = exportSongNames(completeIndex({10, 12}), {11, bytes({0x41, 0x42})});
-    EXPECT_EQ(describe(below.notices.front()),
+    EXPECT_EQ(songNameNotice(below.notices.front()),
               "Cannot export the name of song 50001: it runs past the end of name.tab");
 }
 
@@ -238,7 +239,7 @@ TEST(ExportSongNames, ShortIndexEndsTheListWithANotice) {
         const SongNameList list = exportSongNames(c.index, {0, table});
         EXPECT_EQ(list.text, utf16(c.text)) << c.notice;
         ASSERT_EQ(list.notices.size(), 1u) << c.notice;
-        EXPECT_EQ(describe(list.notices[0]), c.notice);
+        EXPECT_EQ(songNameNotice(list.notices[0]), c.notice);
         EXPECT_TRUE(isFailure(list.notices[0]));
     }
 }

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/command_line.hpp"
+#include "cli/command_line.hpp"
 #include "convert/convert_song.hpp"
-#include "convert/vietnamese_song.hpp"
+#include "midi/vietnamese_song.hpp"
 #include "generator/database_writer.hpp"
 
 namespace {

@@ -1,0 +1,158 @@
+#include "cli/export_commands.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "export/chorus_index_dump.hpp"
+#include "export/legacy_record.hpp"
+#include "export/song_names.hpp"
+#include "cli/console.hpp"
+#include "cli/exit_status.hpp"
+#include "format/export_layout.hpp"
+#include "io/file_io.hpp"
+#include "messages/messages.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+// CRS&TCK.IDX is dumped in blocks of whole entries, so that its size does not
+// decide how much memory the dump takes.
+constexpr std::size_t kChorusIndexBlock = 4096 * 12;
+
+// Path of a file named name in folder; an empty folder is the current one.
+std::filesystem::path inFolder(const std::filesystem::path& folder, const std::string& name) {
+    return folder.empty() ? std::filesystem::path(name) : folder / name;
+}
+
+// Writes bytes as the file path, complete or not at all; prints the failure line.
+bool writeWhole(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+    AtomicOutputFile out;
+    bool written = out.open(path);
+    if (written) {
+        out.write(bytes);
+        written = out.commit();
+    }
+    if (!written) printLine(outputFailure(path, out.failure()));
+    return written;
+}
+
+}  // namespace
+
+int runNamesCommand(const std::filesystem::path& folder) {
+    RandomAccessFile table;
+    RandomAccessFile index;
+    if (!table.open(inFolder(folder, kNameTableFile)) ||
+        !index.open(inFolder(folder, kNameIndexFile))) {
+        printLine(kCannotOpenInput);
+        return kExitFailure;
+    }
+
+    // Only the listed songs' entries, whole ones, and only the part of name.tab
+    // they point into: name.idx spans every song number from the first one.
+    const std::uint64_t available =
+        index.size() > kNameIndexStart ? index.size() - kNameIndexStart : 0;
+    std::vector<std::uint8_t> entries(static_cast<std::size_t>(
+        std::min(available, kNameIndexBytesRead) / kIndexEntrySize * kIndexEntrySize));
+    if (!entries.empty() && !index.readAt(kNameIndexStart, entries)) {
+        printLine(cannotRead(kNameIndexFile));
+        return kExitFailure;
+    }
+    const NameTableRange wanted = nameTableRange(entries);
+    const std::uint64_t first = std::min(wanted.first, table.size());
+    const std::uint64_t end = std::min(wanted.end, table.size());
+    std::vector<std::uint8_t> names(static_cast<std::size_t>(end - first));
+    if (!table.readAt(first, names)) {
+        printLine(cannotRead(kNameTableFile));
+        return kExitFailure;
+    }
+
+    const SongNameList list = exportSongNames(entries, {first, names});
+    bool failed = false;
+    for (const SongNameNotice& notice : list.notices) {
+        printLine(songNameNotice(notice));
+        failed = failed || isFailure(notice);
+    }
+    // Without a single line there is nothing to replace an earlier list with.
+    if (!list.text.empty() && !writeWhole(inFolder(folder, kSongNamesFile), list.text)) {
+        failed = true;
+    }
+    return failed ? kExitFailure : kExitSuccess;
+}
+
+int runChorusIndexCommand(const std::filesystem::path& folder) {
+    RandomAccessFile index;
+    if (!index.open(inFolder(folder, kChorusIndexFile))) {
+        printLine(kCannotOpenInput);
+        return kExitFailure;
+    }
+    const std::filesystem::path path = inFolder(folder, kChorusIndexTextFile);
+    AtomicOutputFile out;
+    if (!out.open(path)) {
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
+    }
+    std::vector<std::uint8_t> block;
+    std::string text;
+    for (std::uint64_t at = 0; at < index.size();) {
+        block.resize(static_cast<std::size_t>(
+            std::min<std::uint64_t>(kChorusIndexBlock, index.size() - at)));
+        if (!index.readAt(at, block)) {
+            printLine(cannotRead(kChorusIndexFile));
+            return kExitFailure;
+        }
+        text.clear();
+        dumpChorusIndex(block, kTextLineEnd, text);
+        out.write(text);
+        at += block.size();
+    }
+    if (!out.commit()) {
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root) {
+    const std::filesystem::path database = inFolder(root, kLegacyFolder);
+    RandomAccessFile data;
+    RandomAccessFile index;
+    if (!data.open(database / kLegacyDataFile) || !index.open(database / kLegacyIndexFile)) {
+        printLine(kCannotOpenInput);
+        return kExitFailure;
+    }
+    const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
+    if (where.outcome != LegacyRecordLocation::Outcome::found) {
+        printLine(cannotExtract(songNumber, describe(where.outcome)));
+        return kExitFailure;
+    }
+
+    const std::filesystem::path path = inFolder(root, legacyRecordFileName(songNumber));
+    AtomicOutputFile out;
+    if (!out.open(path)) {
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
+    }
+    std::vector<std::uint8_t> buffer;
+    if (!extractLegacyRecord(data, where, out, buffer)) {
+        printLine(cannotExtract(songNumber, couldNotRead(kLegacyDataFile)));
+        return kExitFailure;
+    }
+    if (!out.commit()) {
+        printLine(outputFailure(path, out.failure()));
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+std::filesystem::path defaultLegacyRoot() {
+#ifdef _WIN32
+    return "C:\\music\\midi\\pro";
+#else
+    return {};
+#endif
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,15 @@
+#include "format/decoded_song.hpp"
+
+namespace kdb2mid {
+
+RecordError decodeSong(std::span<const std::uint8_t> record, DecodedSong& song) {
+    RecordError error = readTrackOffsetTable(record, song.table);
+    if (error != RecordError::none) return error;
+    error = decompressSongImage(record, std::size_t{song.table.streamOffset} + 4, song.image);
+    if (error != RecordError::none) return error;
+    error = checkTrackOffsets(song.table, song.image.length());
+    if (error != RecordError::none) return error;
+    return parseLyricBlock(song.image.bytes(), song.table, song.lyrics);
+}
+
+}  // namespace kdb2mid

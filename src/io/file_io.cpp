@@ -1,0 +1,358 @@
+#include "io/file_io.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kdb2mid {
+
+FileHandle openFile(const std::filesystem::path& path, const char* mode) {
+#ifdef _WIN32
+    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
+    return FileHandle(_wfopen(path.c_str(), wideMode.c_str()));
+#else
+    return FileHandle(std::fopen(path.c_str(), mode));
+#endif
+}
+
+RandomAccessFile::RandomAccessFile(RandomAccessFile&& other) noexcept { *this = std::move(other); }
+
+RandomAccessFile& RandomAccessFile::operator=(RandomAccessFile&& other) noexcept {
+    if (this != &other) {
+#ifdef _WIN32
+        file_ = std::move(other.file_);
+        lock_ = std::move(other.lock_);
+#else
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+#endif
+        size_ = other.size_;
+        other.size_ = 0;
+    }
+    return *this;
+}
+
+RandomAccessFile::~RandomAccessFile() {
+#ifndef _WIN32
+    if (fd_ >= 0) ::close(fd_);
+#endif
+}
+
+bool RandomAccessFile::isOpen() const noexcept {
+#ifdef _WIN32
+    return file_ != nullptr;
+#else
+    return fd_ >= 0;
+#endif
+}
+
+#ifdef _WIN32
+
+bool RandomAccessFile::open(const std::filesystem::path& path) {
+    FileHandle file = openFile(path, "rb");
+    if (!file) return false;
+    if (_fseeki64(file.get(), 0, SEEK_END) != 0) return false;
+    const long long end = _ftelli64(file.get());
+    if (end < 0) return false;
+    file_ = std::move(file);
+    lock_ = std::make_unique<std::mutex>();
+    size_ = static_cast<std::uint64_t>(end);
+    return true;
+}
+
+bool RandomAccessFile::readAt(std::uint64_t offset, std::span<std::uint8_t> dest) const {
+    if (!file_ || offset > size_ || dest.size() > size_ - offset) return false;
+    if (dest.empty()) return true;
+    std::lock_guard<std::mutex> guard(*lock_);
+    if (_fseeki64(file_.get(), static_cast<long long>(offset), SEEK_SET) != 0) return false;
+    return std::fread(dest.data(), 1, dest.size(), file_.get()) == dest.size();
+}
+
+#else
+
+bool RandomAccessFile::open(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+bool RandomAccessFile::readAt(std::uint64_t offset, std::span<std::uint8_t> dest) const {
+    if (fd_ < 0 || offset > size_ || dest.size() > size_ - offset) return false;
+    std::size_t done = 0;
+    while (done < dest.size()) {
+        const ssize_t got = ::pread(fd_, dest.data() + done, dest.size() - done,
+                                    static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+#endif
+
+bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t end,
+               ByteSink& out, std::vector<std::uint8_t>& buffer) {
+    constexpr std::uint64_t kBlock = std::uint64_t{1} << 20;
+    if (end > start && buffer.size() < kBlock) {
+        buffer.resize(static_cast<std::size_t>(std::min(kBlock, end - start)));
+    }
+    for (std::uint64_t at = start; at < end;) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+        const std::span<std::uint8_t> block(buffer.data(), size);
+        if (!from.readAt(at, block)) return false;
+        out.write(block);
+        at += size;
+    }
+    return true;
+}
+
+namespace {
+
+// Output is buffered in blocks of this size: a whole MIDI file of a large
+// song fits, so it reaches the system in one write instead of one per 4 KB.
+constexpr std::size_t kOutputBufferSize = std::size_t{256} << 10;
+
+unsigned long processId() {
+#ifdef _WIN32
+    static const auto pid = static_cast<unsigned long>(_getpid());
+#else
+    static const auto pid = static_cast<unsigned long>(::getpid());
+#endif
+    return pid;
+}
+
+// A name for the temporary file that no other writer in this or another
+// process picks at the same moment.
+std::filesystem::path temporaryNameFor(const std::filesystem::path& finalPath, unsigned attempt) {
+    static std::atomic<unsigned> counter{0};
+    const unsigned long pid = processId();
+    const auto ticks = static_cast<unsigned long long>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    std::filesystem::path temp = finalPath;
+    temp += ".tmp" + std::to_string(pid) + "-" + std::to_string(counter++) + "-" +
+            std::to_string((ticks + attempt) % 100000);
+    return temp;
+}
+
+}  // namespace
+
+AtomicOutputFile::~AtomicOutputFile() { abandon(); }
+
+void AtomicOutputFile::fail(OutputFailure::Step step) noexcept { fail(step, errno); }
+
+void AtomicOutputFile::fail(OutputFailure::Step step, int error) noexcept {
+    // The first failure is the one to report; later ones follow from it.
+    if (failure_.step == OutputFailure::Step::none) failure_ = {step, error};
+}
+
+#if defined(__linux__) && defined(O_TMPFILE)
+
+bool AtomicOutputFile::openUnnamed(const std::filesystem::path& finalPath) {
+    // An unnamed file is given its name through /proc/self/fd; without /proc
+    // the named temporary file is used instead.
+    static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
+    if (!canLink) return false;
+    const std::filesystem::path folder =
+        finalPath.has_parent_path() ? finalPath.parent_path() : std::filesystem::path(".");
+    // Readable too, for the rare file system that will not link it (commit copies it then).
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0) return false;  // e.g. a file system without unnamed files
+    FileHandle file(::fdopen(fd, "wb"));
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
+    std::setvbuf(file.get(), buffer_.get(), _IOFBF, kOutputBufferSize);
+    file_ = std::move(file);
+    finalPath_ = finalPath;
+    unnamed_ = true;
+    return true;
+}
+
+bool AtomicOutputFile::commitUnnamed() {
+    unnamed_ = false;
+    if (std::fflush(file_.get()) != 0) fail(OutputFailure::Step::write);
+    // A second descriptor keeps the file alive past fclose(), which must
+    // succeed before the file gets its name.
+    const int fd = failed() ? -1 : ::dup(::fileno(file_.get()));
+    if (fd < 0) fail(OutputFailure::Step::write);
+    if (std::fclose(file_.release()) != 0) fail(OutputFailure::Step::write);
+    if (fd < 0) return false;
+    bool named = false;
+    if (!failed()) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        auto linkAs = [&](const std::filesystem::path& name) {
+            return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
+                       ? 0
+                       : errno;
+        };
+        int error = linkAs(finalPath_);
+        if (error == EEXIST) {
+            // Name the file beside the existing one, then rename it over
+            // that, which replaces it in one step.
+            for (unsigned attempt = 0; error == EEXIST && attempt < 16; ++attempt) {
+                const std::filesystem::path temp = temporaryNameFor(finalPath_, attempt);
+                error = linkAs(temp);
+                if (error == 0 && ::rename(temp.c_str(), finalPath_.c_str()) != 0) {
+                    error = errno;
+                    ::unlink(temp.c_str());
+                }
+            }
+            named = error == 0;
+            if (!named) fail(OutputFailure::Step::place, error);
+        } else if (error != 0) {
+            // The file system made the file but will not link it: copy it.
+            named = copyIntoPlace(fd);
+        } else {
+            named = true;
+        }
+    }
+    ::close(fd);
+    return named;
+}
+
+bool AtomicOutputFile::copyIntoPlace(int fd) {
+    FileHandle copy;
+    for (unsigned attempt = 0; attempt < 16 && !copy; ++attempt) {
+        tempPath_ = temporaryNameFor(finalPath_, attempt);
+        copy = openFile(tempPath_, "wbx");
+        if (!copy && errno != EEXIST) break;
+    }
+    if (!copy) {
+        fail(OutputFailure::Step::place);
+        tempPath_.clear();
+        return false;
+    }
+    bool ok = true;
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd, buffer_.get(), kOutputBufferSize, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        const auto size = static_cast<std::size_t>(got);
+        if (std::fwrite(buffer_.get(), 1, size, copy.get()) != size) {
+            ok = false;
+            break;
+        }
+        at += got;
+    }
+    if (!ok) fail(OutputFailure::Step::write);
+    ok = std::fflush(copy.get()) == 0 && ok;
+    ok = std::fclose(copy.release()) == 0 && ok;
+    if (!ok) fail(OutputFailure::Step::write);
+    std::error_code error;
+    if (ok) std::filesystem::rename(tempPath_, finalPath_, error);
+    if (error) fail(OutputFailure::Step::place, error.value());
+    if (!ok || error) {
+        abandon();
+        return false;
+    }
+    tempPath_.clear();
+    return true;
+}
+
+#else
+
+bool AtomicOutputFile::openUnnamed(const std::filesystem::path&) { return false; }
+bool AtomicOutputFile::commitUnnamed() { return false; }
+bool AtomicOutputFile::copyIntoPlace(int) { return false; }
+
+#endif
+
+bool AtomicOutputFile::open(const std::filesystem::path& finalPath) {
+    abandon();
+    failure_ = {};
+    // Before the file exists, so that running out of memory leaves nothing behind.
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kOutputBufferSize);
+    if (openUnnamed(finalPath)) return true;
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        std::filesystem::path temp = temporaryNameFor(finalPath, attempt);
+        // "x": fail rather than reuse a file that already has this name.
+        FileHandle file = openFile(temp, "wbx");
+        if (file) {
+            // Without the larger buffer the stream keeps its own; only speed differs.
+            std::setvbuf(file.get(), buffer_.get(), _IOFBF, kOutputBufferSize);
+            file_ = std::move(file);
+            finalPath_ = finalPath;
+            tempPath_ = std::move(temp);
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    fail(OutputFailure::Step::open);
+    return false;
+}
+
+void AtomicOutputFile::write(std::span<const std::uint8_t> bytes) {
+    if (!file_ || failed() || bytes.empty()) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
+        fail(OutputFailure::Step::write);
+    }
+}
+
+void AtomicOutputFile::write(std::string_view text) {
+    write(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+bool AtomicOutputFile::commit() {
+    if (!file_) {
+        fail(OutputFailure::Step::open, 0);
+        return false;
+    }
+    if (unnamed_) return commitUnnamed();
+    if (std::fflush(file_.get()) != 0) fail(OutputFailure::Step::write);
+    if (std::fclose(file_.release()) != 0) fail(OutputFailure::Step::write);
+    if (failed()) {
+        abandon();
+        return false;
+    }
+    std::error_code error;
+    std::filesystem::rename(tempPath_, finalPath_, error);
+    if (error) {
+        fail(OutputFailure::Step::place, error.value());
+        abandon();
+        return false;
+    }
+    tempPath_.clear();
+    return true;
+}
+
+void AtomicOutputFile::abandon() noexcept {
+    // An unnamed file disappears with its last descriptor.
+    file_.reset();
+    unnamed_ = false;
+    if (!tempPath_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove(tempPath_, ignored);
+        tempPath_.clear();
+    }
+}
+
+std::string displayName(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,136 @@
+#include "messages/messages.hpp"
+
+#include <system_error>
+
+#include "format/export_layout.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+std::string songLine(std::string_view what, std::int32_t songNumber, std::string_view why) {
+    std::string line(what);
+    line += std::to_string(songNumber);
+    line += ": ";
+    line += why;
+    return line;
+}
+
+}  // namespace
+
+const char* describe(RecordError error) noexcept {
+    switch (error) {
+        case RecordError::none: return "no error";
+        case RecordError::recordTooShort: return "record is shorter than its header";
+        case RecordError::tableTooSmall: return "track table has fewer than two entries";
+        case RecordError::tableOutsideRecord: return "track table runs past the end of the record";
+        case RecordError::tooManyTracks: return "record has more than 65535 tracks";
+        case RecordError::imageOverflow:
+            return "compressed data expands to more than three times the record size";
+        case RecordError::referenceBeforeStart:
+            return "compressed data refers to bytes before the start of the song";
+        case RecordError::tracksOutOfOrder:
+            return "track offsets are out of order or beyond the decoded data";
+        case RecordError::lyricLinePastImage: return "a lyric line runs past the end of the song data";
+        case RecordError::textTooLong: return "a title or lyric is too long for a MIDI file";
+    }
+    return "unknown error";
+}
+
+
+const char* describe(RecordLookup::Outcome outcome) noexcept {
+    switch (outcome) {
+        case RecordLookup::Outcome::found: return "found";
+        case RecordLookup::Outcome::empty: return "it has no record";
+        case RecordLookup::Outcome::belowFirstSong: return "song numbers start at 21090";
+        case RecordLookup::Outcome::pastIndexEnd: return "SONG.IDX has no entry for it";
+        case RecordLookup::Outcome::endBeforeStart:
+            return "its SONG.IDX entries end before they start";
+        case RecordLookup::Outcome::pastDataEnd: return "its record runs past the end of SONG.DAT";
+    }
+    return "unknown";
+}
+
+const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
+    using Outcome = LegacyRecordLocation::Outcome;
+    switch (outcome) {
+        case Outcome::found: return "found";
+        case Outcome::belowFirstSong: return "song numbers start at 21090";
+        case Outcome::pastIndexEnd: return "song.idx has no entry for it";
+        case Outcome::endBeforeStart: return "its song.idx entries end before they start";
+        case Outcome::pastDataEnd: return "its record runs past the end of song.dat";
+    }
+    return "unknown";
+}
+
+std::string couldNotRead(std::string_view file) {
+    return std::string(file) + " could not be read";
+}
+
+std::string systemReason(int error) { return std::generic_category().message(error); }
+
+const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept {
+    return error == SongDatabase::OpenError::songIndex ? "Cannot open SONG.IDX"
+                                                       : "Cannot open SONG.DAT";
+}
+
+std::string cannotOpenForWriting(const std::filesystem::path& path) {
+    return "Cannot open file " + displayName(path) + " for writing";
+}
+
+std::string songNameNotice(const SongNameNotice& notice) {
+    const std::string song = std::to_string(notice.song);
+    switch (notice.kind) {
+        case SongNameNotice::Kind::skipped: return "Skip " + song;
+        case SongNameNotice::Kind::entryBelowPrevious:
+            return "Cannot export the name of song " + song +
+                   ": the name.idx entry after it lies below its own";
+        case SongNameNotice::Kind::namePastTableEnd:
+            return "Cannot export the name of song " + song +
+                   ": it runs past the end of name.tab";
+        case SongNameNotice::Kind::nameTooLong:
+            return "Cannot export the name of song " + song + ": it is longer than " +
+                   std::to_string(kMaxNameBytes) + " bytes";
+        case SongNameNotice::Kind::indexEnds:
+            return "Cannot export the names from song " + song + " on: name.idx ends before them";
+    }
+    return {};
+}
+
+std::string outputFailure(const std::filesystem::path& path, const OutputFailure& failure) {
+    if (failure.step != OutputFailure::Step::write) return cannotOpenForWriting(path);
+    std::string line = "Cannot write file " + displayName(path);
+    if (failure.error != 0) line += ": " + systemReason(failure.error);
+    return line;
+}
+
+std::string cannotConvert(std::int32_t songNumber, std::string_view why) {
+    return songLine("Cannot convert song ", songNumber, why);
+}
+
+std::string cannotReadSong(std::int32_t songNumber, std::string_view why) {
+    return songLine("Cannot read song ", songNumber, why);
+}
+
+std::string cannotExtract(std::int32_t songNumber, std::string_view why) {
+    return songLine("Cannot extract song ", songNumber, why);
+}
+
+std::string cannotExportChorus(std::int32_t songNumber, std::string_view why) {
+    return songLine("Cannot export chorus of song ", songNumber, why);
+}
+
+std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
+                                   std::string_view why) {
+    // The part number is shown signed, as in the recording's file name.
+    return "Cannot export chorus part " + std::to_string(static_cast<std::int32_t>(partNumber)) +
+           songLine(" of song ", songNumber, why);
+}
+
+std::string cannotRead(std::string_view file) { return "Cannot read " + std::string(file); }
+
+std::string cannotCreateFolder(const std::filesystem::path& path) {
+    return "Cannot create folder " + displayName(path);
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,61 @@
+// Every failure and notice as the line the user reads. The libraries below
+// return what went wrong as values (RecordError, lookup outcomes, notices,
+// OutputFailure); this is the one place that words them. Lines come without
+// a line end; the command line prints them.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "export/legacy_record.hpp"
+#include "export/song_names.hpp"
+#include "format/database_layout.hpp"
+#include "format/record_error.hpp"
+#include "io/file_io.hpp"
+#include "io/song_database.hpp"
+
+namespace kdb2mid {
+
+// Phrases for the end of a line, lower case: "record is shorter than its
+// header", "it has no record", "song.idx has no entry for it", ...
+const char* describe(RecordError error) noexcept;
+const char* describe(RecordLookup::Outcome outcome) noexcept;
+const char* describe(LegacyRecordLocation::Outcome outcome) noexcept;
+
+// "<file> could not be read", as a phrase.
+std::string couldNotRead(std::string_view file);
+
+// The system's wording of an errno value: "No space left on device".
+std::string systemReason(int error);
+
+// Lines the database's own tools printed, kept word for word.
+// "Cannot open SONG.IDX" or "Cannot open SONG.DAT".
+const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept;
+// A missing input of the song-name list or of the legacy extraction.
+inline constexpr const char* kCannotOpenInput = "Failed to open file";
+// "Cannot open file <path> for writing"
+std::string cannotOpenForWriting(const std::filesystem::path& path);
+// "Skip 50006", or why a name could not be exported.
+std::string songNameNotice(const SongNameNotice& notice);
+
+// The line for an output that did not come to be: "Cannot open file <path>
+// for writing" when it could not be created or put in place under its name
+// (a folder has the name, or its folder refuses it), "Cannot write file
+// <path>: <reason>" when writing it failed.
+std::string outputFailure(const std::filesystem::path& path, const OutputFailure& failure);
+
+// Lines of this tool's own: a prefix for the song and the phrase why.
+std::string cannotConvert(std::int32_t songNumber, std::string_view why);  // "Cannot convert song N: "
+std::string cannotReadSong(std::int32_t songNumber, std::string_view why);  // info
+std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // legacy
+std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
+std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
+                                   std::string_view why);
+// "Cannot read name.idx"
+std::string cannotRead(std::string_view file);
+// "Cannot create folder <path>"
+std::string cannotCreateFolder(const std::filesystem::path& path);
+
+}  // namespace kdb2mid

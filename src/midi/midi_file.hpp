@@ -1,0 +1,34 @@
+// A decoded song as a Standard MIDI File: format 1, division 120, the
+// record's data tracks as stored, then the lyric track.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "format/byte_sink.hpp"
+#include "format/decoded_song.hpp"
+#include "format/record_error.hpp"
+#include "midi/lyric_track.hpp"
+
+namespace kdb2mid {
+
+// Writes the song's .mid to out, its titles and lyrics as text says. The
+// lyric track is built in trackBuffer (kept between songs) before the first
+// byte goes out: on an error nothing has been written. Track bodies go to out
+// straight from the decoded image.
+RecordError writeMidiFile(const DecodedSong& song, LyricText text, ByteSink& out,
+                          std::vector<std::uint8_t>& trackBuffer);
+
+// What every file made from a decoded song shares: the header chunk (the
+// data tracks and one text track), the data track chunks as stored, then the
+// text track chunk the caller built.
+void writeSongFile(const DecodedSong& song, std::span<const std::uint8_t> textTrack,
+                   ByteSink& out);
+
+// Decodes record and appends its .mid to out: for tests and tools that start
+// from a record. On an error nothing has been appended.
+RecordError recordToMidi(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
+                         LyricText text = LyricText::stored);
+
+}  // namespace kdb2mid

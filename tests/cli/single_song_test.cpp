@@ -1,0 +1,76 @@
+#include "cli/command_line.hpp"
+
+#include <gtest/gtest.h>
+
+#include "generator/database_writer.hpp"
+#include "test_support.hpp"
+
+namespace kdb2mid {
+namespace {
+
+TEST(ParseSongNumber, ReadsLikeAtoi) {
+    struct Case {
+        const char* text;
+        std::int32_t value;
+    };
+    const Case cases[] = {
+        {"21090", 21090},       {"21090abc", 21090},     {"  \t21090", 21090},
+        {"+21090", 21090},      {"-21090", -21090},      {"abc", 0},
+        {"", 0},                {"+-5", 0},              {" - 5", 0},
+        {"00021090", 21090},    {"2147483647", 2147483647},
+        {"99999999999", 2147483647},                      {"-99999999999", -2147483647 - 1},
+        {"21090.5", 21090},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parseSongNumber(c.text), c.value) << '"' << c.text << '"';
+}
+
+class SingleSong : public ::testing::Test {
+protected:
+    test::TempDir dir;
+
+    void writeDatabase() {
+        sample::SongSpec song;
+        song.tracks = {test::bytes({0x00, 0xFF, 0x2F, 0x00})};
+        song.lyricBlock = sample::buildLyricBlock({"T"}, {{" a", false, {0, 10}}});
+        sample::Database contents;
+        contents.records = {sample::buildRecord(song), {}};
+        sample::writeDatabase(contents, dir.path());
+    }
+};
+
+TEST_F(SingleSong, NoArgumentIsAUsageError) {
+    const test::RunResult run = test::runTool(dir.path(), {});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("usage"), std::string::npos);
+}
+
+TEST_F(SingleSong, MissingDatabaseFiles) {
+    test::RunResult run = test::runTool(dir.path(), {"21090"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Cannot open SONG.IDX\n");
+
+    sample::writeFile(dir / "SONG.IDX", test::Bytes(8, 0));
+    run = test::runTool(dir.path(), {"21090"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Cannot open SONG.DAT\n");
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"SONG.IDX"});
+}
+
+TEST_F(SingleSong, ConvertsOneSongQuietly) {
+    writeDatabase();
+    test::RunResult run = test::runTool(dir.path(), {" 21090xyz", "ignored"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(std::filesystem::exists(dir / "21090.mid"));
+
+    run = test::runTool(dir.path(), {"21091"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Cannot convert song 21091: it has no record\n");
+    run = test::runTool(dir.path(), {"junk"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Cannot convert song 0: song numbers start at 21090\n");
+}
+
+}  // namespace
+}  // namespace kdb2mid

@@ -1,0 +1,42 @@
+#include "messages/messages.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace kdb2mid {
+namespace {
+
+// An output that cannot be created or put in place reads as one that cannot
+// be opened, as the database's own tools said; only a failure while writing
+// is a write failure, with the system's reason when there is one.
+TEST(Messages, OutputFailureLines) {
+    using Step = OutputFailure::Step;
+    struct Case {
+        OutputFailure failure;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{Step::open, EACCES}, "Cannot open file out/21090.mid for writing"},
+        {{Step::place, EISDIR}, "Cannot open file out/21090.mid for writing"},
+        {{Step::write, ENOSPC}, "Cannot write file out/21090.mid: No space left on device"},
+        {{Step::write, 0}, "Cannot write file out/21090.mid"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(outputFailure(std::filesystem::path("out") / "21090.mid", c.failure), c.line);
+    }
+}
+
+TEST(Messages, SongLinesNameTheSongAndTheReason) {
+    EXPECT_EQ(cannotConvert(21091, describe(RecordLookup::Outcome::empty)),
+              "Cannot convert song 21091: it has no record");
+    EXPECT_EQ(cannotReadSong(21092, describe(RecordError::tableTooSmall)),
+              "Cannot read song 21092: track table has fewer than two entries");
+    EXPECT_EQ(cannotExtract(5, describe(LegacyRecordLocation::Outcome::belowFirstSong)),
+              "Cannot extract song 5: song numbers start at 21090");
+    EXPECT_EQ(cannotExportChorusPart(21092, 0xFFFFFFFF, couldNotRead(kChorusDataFile)),
+              "Cannot export chorus part -1 of song 21092: CHORUS.DAT could not be read");
+}
+
+}  // namespace
+}  // namespace kdb2mid

@@ -1,6 +1,8 @@
 #include "export/ass_file.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <iterator>
 #include <vector>
 
 namespace kdb2mid {
@@ -43,44 +45,60 @@ void appendTime(std::string& out, std::int64_t hundredths) {
     two(hundredths % 100);
 }
 
+// An override tag with its number: {\\k50}.
+void appendTag(std::string& out, std::string_view tag, std::int64_t value) {
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out += tag;
+    out.append(digits, end);
+    out += '}';
+}
+
 struct LineTimes {
-    std::vector<std::int64_t> words;  // when each word starts, never decreasing
+    std::size_t firstWord = 0;  // into the song's word times
     std::int64_t lastWordEnd = 0;
     std::int64_t start = 0;  // on screen
     std::int64_t end = 0;
 };
 
+struct SongTimes {
+    std::vector<std::int64_t> words;  // when each word starts, never decreasing
+    std::vector<LineTimes> lines;
+};
+
 // Word times first, then from them when each line shows.
-std::vector<LineTimes> lineTimes(const TimedLyrics& lyrics, const TempoMap& tempo) {
-    std::vector<LineTimes> lines(lyrics.lines.size());
+SongTimes songTimes(const TimedLyrics& lyrics, const TempoMap& tempo) {
+    SongTimes times;
+    times.lines.resize(lyrics.lines.size());
     std::int64_t last = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
+    for (std::size_t i = 0; i < lyrics.lines.size(); ++i) {
+        times.lines[i].firstWord = times.words.size();
         for (const TimedWord& word : lyrics.lines[i].words) {
             last = std::max(last, centiseconds(tempo.secondsAt(word.tick)));
-            lines[i].words.push_back(last);
+            times.words.push_back(last);
         }
     }
+    const std::vector<LineTimes>& lines = times.lines;
+    const auto firstOf = [&](std::size_t i) { return times.words[lines[i].firstWord]; };
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        LineTimes& line = lines[i];
-        const std::int64_t first = line.words.front();
-        line.lastWordEnd = line.words.back() + kAssLastWord;
-        if (i + 1 < lines.size()) {
-            line.lastWordEnd = std::min(line.lastWordEnd, lines[i + 1].words.front());
-        }
+        LineTimes& line = times.lines[i];
+        const std::size_t end = i + 1 < lines.size() ? lines[i + 1].firstWord : times.words.size();
+        line.lastWordEnd = times.words[end - 1] + kAssLastWord;
+        if (i + 1 < lines.size()) line.lastWordEnd = std::min(line.lastWordEnd, firstOf(i + 1));
         // The next line on this row may not appear later than its first word.
         line.end = line.lastWordEnd + kAssTail;
-        if (i + 2 < lines.size()) line.end = std::min(line.end, lines[i + 2].words.front());
-        line.start = std::max<std::int64_t>(first - kAssLeadIn, 0);
+        if (i + 2 < lines.size()) line.end = std::min(line.end, firstOf(i + 2));
+        line.start = std::max<std::int64_t>(firstOf(i) - kAssLeadIn, 0);
         if (i >= 2) line.start = std::max(line.start, lines[i - 2].end);
     }
-    return lines;
+    return times;
 }
 
 }  // namespace
 
-std::string escapeAssText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
+namespace {
+
+void appendAssText(std::string& out, std::string_view text) {
     for (const char c : text) {
         if (c == '{' || c == '}') {
             out += '\\';
@@ -92,6 +110,14 @@ std::string escapeAssText(std::string_view text) {
             out += c;
         }
     }
+}
+
+}  // namespace
+
+std::string escapeAssText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    appendAssText(out, text);
     return out;
 }
 
@@ -111,10 +137,11 @@ std::string writeAss(const AssInput& input) {
            "\n";
     out += kHeader;
 
-    const std::vector<LineTimes> times = lineTimes(lyrics, input.tempo);
-    for (std::size_t i = 0; i < times.size(); ++i) {
-        const LineTimes& line = times[i];
+    const SongTimes times = songTimes(lyrics, input.tempo);
+    for (std::size_t i = 0; i < times.lines.size(); ++i) {
+        const LineTimes& line = times.lines[i];
         const std::vector<TimedWord>& words = lyrics.lines[i].words;
+        const std::int64_t* wordTimes = times.words.data() + line.firstWord;
         out += "Dialogue: 0,";
         appendTime(out, line.start);
         out += ',';
@@ -123,13 +150,11 @@ std::string writeAss(const AssInput& input) {
         out += kRowStyles[i % 2];
         out += ",,0,0,0,,";
         // The karaoke clock starts at the line's start: wait until the first word.
-        if (line.words.front() > line.start) {
-            out += "{\\k" + std::to_string(line.words.front() - line.start) + "}";
-        }
+        if (wordTimes[0] > line.start) appendTag(out, "{\\k", wordTimes[0] - line.start);
         for (std::size_t j = 0; j < words.size(); ++j) {
-            const std::int64_t next = j + 1 < words.size() ? line.words[j + 1] : line.lastWordEnd;
-            out += "{\\kf" + std::to_string(next - line.words[j]) + "}";
-            out += escapeAssText(words[j].text);
+            const std::int64_t next = j + 1 < words.size() ? wordTimes[j + 1] : line.lastWordEnd;
+            appendTag(out, "{\\kf", next - wordTimes[j]);
+            appendAssText(out, words[j].text);
             if (j + 1 < words.size()) out += ' ';
         }
         out += '\n';

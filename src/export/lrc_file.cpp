@@ -16,8 +16,11 @@ void appendTwoDigits(std::string& out, std::int64_t value) {
 // mm:ss.xx, minutes at least two digits.
 void appendTime(std::string& out, std::int64_t hundredths) {
     const std::int64_t minutes = hundredths / 6000;
-    if (minutes < 10) out += '0';
-    out += std::to_string(minutes);
+    if (minutes < 100) {
+        appendTwoDigits(out, minutes);
+    } else {
+        out += std::to_string(minutes);
+    }
     out += ':';
     appendTwoDigits(out, hundredths / 100 % 60);
     out += '.';

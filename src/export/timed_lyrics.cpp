@@ -46,8 +46,14 @@ TimedLyrics timedLyrics(std::span<const std::uint8_t> image, const LyricBlock& l
     for (const LyricEvent& event : lyrics.events) {
         if (event.firstInLine) endLine();
         tick += event.delta;
+        // Most events are one plain ASCII letter, which decodes to itself.
+        const std::span<const std::uint8_t> stored = textBytes(image, event.text);
         decoded.clear();
-        appendVniAsUtf8(textBytes(image, event.text), decoded);
+        if (stored.size() == 1 && stored[0] < 0x80) {
+            decoded += static_cast<char>(stored[0]);
+        } else {
+            appendVniAsUtf8(stored, decoded);
+        }
         for (const char c : decoded) {
             if (separates(c)) {
                 inWord = false;

@@ -62,7 +62,8 @@ std::string lineText(std::string_view text) {
             continue;
         }
         const auto lead = static_cast<std::uint8_t>(text[pos]);
-        const bool c1 = size == 2 && lead == 0xC2 && static_cast<std::uint8_t>(text[pos + 1]) < 0xA0;
+        const bool c1 =
+            size == 2 && lead == 0xC2 && static_cast<std::uint8_t>(text[pos + 1]) < 0xA0;
         if (lead < 0x20 || lead == 0x7F || c1) {
             out += ' ';
         } else {
@@ -124,7 +125,8 @@ public:
         const TimedNote* nearest = at != notes_.end() ? &*at : nullptr;
         if (at != notes_.begin()) {
             const TimedNote& before = *(at - 1);
-            if (nearest == nullptr || tick - before.note.startTick <= nearest->note.startTick - tick) {
+            if (nearest == nullptr ||
+                tick - before.note.startTick <= nearest->note.startTick - tick) {
                 nearest = &before;
             }
         }

@@ -65,19 +65,6 @@ TEST(TrackNotes, PairsNoteOnsWithTheirEnds) {
     }
 }
 
-TEST(TrackNotes, ReadsWhatTheTrackBuilderWrites) {
-    MidiTrackBuilder builder;
-    builder.trackName("Melody");
-    builder.programChange(0, 2, 73);
-    builder.note(0, 120, 2, 72, 100);
-    builder.note(120, 60, 2, 74, 100);
-    builder.note(180, 60, 2, 74, 100);  // repeated key straight after
-    builder.note(240, 240, sample::kDrumChannel, 36, 110);
-    const std::vector<Note> expected = {
-        {0, 120, 72, 2}, {120, 180, 74, 2}, {180, 240, 74, 2}, {240, 480, 36, 9}};
-    EXPECT_EQ(trackNotes(builder.finish(960)), expected);
-}
-
 TEST(TrackNotes, EveryCutOfATrackGivesWholeNotes) {
     MidiTrackBuilder builder;
     builder.trackName("Melody");

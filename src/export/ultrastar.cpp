@@ -1,0 +1,277 @@
+#include "export/ultrastar.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string_view>
+
+namespace kdb2mid {
+
+namespace {
+
+constexpr std::uint8_t kDrumChannel = 9;
+constexpr int kMiddleC = 60;
+constexpr int kOctave = 12;
+// A word with no melody note of its own is held at most this long.
+constexpr double kUnmeasuredNoteMs = 1000.0;
+// How far back a word looks for a melody note still sounding at its tick; a
+// melody plays one note at a time, so the one it needs is among the last few.
+constexpr std::size_t kSoundingLookBack = 64;
+// Times beyond this (a day) come from a broken tempo map; they are clamped so
+// beat numbers stay far inside 64 bits.
+constexpr double kLatestMs = 24.0 * 3600.0 * 1000.0;
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// The length of the UTF-8 sequence that starts text[pos], 0 when it is not
+// a whole, shortest-form sequence of a Unicode scalar value.
+std::size_t utf8SequenceAt(std::string_view text, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[pos + i]); };
+    const auto inRange = [&](std::size_t i, std::uint8_t low, std::uint8_t high) {
+        return pos + i < text.size() && byte(i) >= low && byte(i) <= high;
+    };
+    const std::uint8_t lead = byte(0);
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return inRange(1, 0x80, 0xBF) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const std::uint8_t low = lead == 0xE0 ? 0xA0 : 0x80;
+        const std::uint8_t high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+        return inRange(1, low, high) && inRange(2, 0x80, 0xBF) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const std::uint8_t low = lead == 0xF0 ? 0x90 : 0x80;
+        const std::uint8_t high = lead == 0xF4 ? 0x8F : 0xBF;  // up to U+10FFFF
+        return inRange(1, low, high) && inRange(2, 0x80, 0xBF) && inRange(3, 0x80, 0xBF) ? 4 : 0;
+    }
+    return 0;
+}
+
+// Text safe for one line of the file: control characters (C0, DEL, C1; line
+// breaks among them) become spaces, bytes that are not UTF-8 become U+FFFD,
+// and spaces at either end go.
+std::string lineText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t size = utf8SequenceAt(text, pos);
+        if (size == 0) {
+            out += kReplacement;
+            ++pos;
+            continue;
+        }
+        const auto lead = static_cast<std::uint8_t>(text[pos]);
+        const bool c1 =
+            size == 2 && lead == 0xC2 && static_cast<std::uint8_t>(text[pos + 1]) < 0xA0;
+        if (lead < 0x20 || lead == 0x7F || c1) {
+            out += ' ';
+        } else {
+            out.append(text.substr(pos, size));
+        }
+        pos += size;
+    }
+    const std::size_t first = out.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return out.substr(first, out.find_last_not_of(' ') - first + 1);
+}
+
+double clampMs(double seconds) {
+    const double ms = seconds * 1000.0;
+    if (!std::isfinite(ms) || ms < 0.0) return 0.0;
+    return std::min(ms, kLatestMs);
+}
+
+int pitchOf(std::uint8_t key) {
+    int pitch = key - kMiddleC;
+    while (pitch > kOctave) pitch -= kOctave;
+    while (pitch < -kOctave) pitch += kOctave;
+    return pitch;
+}
+
+// What a word is sung to.
+struct Tone {
+    int pitch = 0;
+    bool freestyle = true;
+    std::optional<double> endSeconds;  // when the melody note ends, if it is the word's own
+};
+
+class Melody {
+public:
+    explicit Melody(std::vector<TimedNote> notes) : notes_(std::move(notes)) {
+        std::stable_sort(notes_.begin(), notes_.end(), [](const TimedNote& a, const TimedNote& b) {
+            return a.note.startTick < b.note.startTick;
+        });
+    }
+
+    Tone toneAt(std::uint64_t tick) const {
+        if (notes_.empty()) return {};
+        const auto at = std::lower_bound(
+            notes_.begin(), notes_.end(), tick,
+            [](const TimedNote& n, std::uint64_t t) { return n.note.startTick < t; });
+        // A note beginning with the word; of a chord, the top note carries the tune.
+        const TimedNote* best = nullptr;
+        for (auto it = at; it != notes_.end() && it->note.startTick == tick; ++it) {
+            if (best == nullptr || it->note.key > best->note.key) best = &*it;
+        }
+        if (best != nullptr) return {pitchOf(best->note.key), false, best->endSeconds};
+        // Else the latest note that began before and still sounds.
+        const auto first = at - std::min<std::ptrdiff_t>(at - notes_.begin(), kSoundingLookBack);
+        for (auto it = at; it != first;) {
+            --it;
+            if (it->note.endTick > tick) return {pitchOf(it->note.key), false, it->endSeconds};
+        }
+        // Else the nearest note's pitch, for a word the melody doesn't play.
+        const TimedNote* nearest = at != notes_.end() ? &*at : nullptr;
+        if (at != notes_.begin()) {
+            const TimedNote& before = *(at - 1);
+            if (nearest == nullptr ||
+                tick - before.note.startTick <= nearest->note.startTick - tick) {
+                nearest = &before;
+            }
+        }
+        return {pitchOf(nearest->note.key), false, std::nullopt};
+    }
+
+private:
+    std::vector<TimedNote> notes_;
+};
+
+struct Syllable {
+    std::string text;  // with its leading space after a phrase's first word
+    double ms = 0.0;
+    std::uint64_t tick = 0;
+    bool phraseStart = false;
+};
+
+std::vector<Syllable> syllablesOf(const UltraStarInput& song) {
+    std::vector<Syllable> out;
+    for (const auto& phrase : song.phrases) {
+        bool first = true;
+        for (const UltraStarWord& word : phrase) {
+            std::string text = lineText(word.text);
+            if (text.empty()) continue;
+            if (!first) text.insert(text.begin(), ' ');
+            out.push_back({std::move(text), clampMs(word.seconds), word.tick, first});
+            first = false;
+        }
+    }
+    return out;
+}
+
+void header(std::string& out, std::string_view key, std::string_view value) {
+    out += '#';
+    out += key;
+    out += ':';
+    out += value;
+    out += '\n';
+}
+
+}  // namespace
+
+MelodyChoice findMelody(std::span<const std::vector<Note>> tracks,
+                        std::span<const std::uint64_t> wordTicks) {
+    MelodyChoice choice;
+    if (wordTicks.empty()) return choice;
+    std::size_t bestCount = 0;
+    std::size_t bestStarts = 0;
+    std::vector<std::uint64_t> starts;
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        starts.clear();
+        for (const Note& note : tracks[t]) {
+            if (note.channel != kDrumChannel) starts.push_back(note.startTick);
+        }
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        if (starts.empty()) continue;
+        const auto count = static_cast<std::size_t>(
+            std::count_if(wordTicks.begin(), wordTicks.end(), [&](std::uint64_t tick) {
+                return std::binary_search(starts.begin(), starts.end(), tick);
+            }));
+        if (count == 0) continue;
+        if (count > bestCount || (count == bestCount && starts.size() < bestStarts)) {
+            bestCount = count;
+            bestStarts = starts.size();
+            choice.track = static_cast<int>(t);
+        }
+    }
+    choice.coverage = static_cast<double>(bestCount) / static_cast<double>(wordTicks.size());
+    // Compared in whole numbers so exactly 60 % qualifies.
+    if (bestCount * 5 < wordTicks.size() * 3) choice.track = -1;
+    return choice;
+}
+
+std::vector<TimedNote> timeNotes(std::span<const Note> notes,
+                                 const std::function<double(std::uint64_t tick)>& secondsAt) {
+    std::vector<TimedNote> timed;
+    timed.reserve(notes.size());
+    for (const Note& note : notes) {
+        timed.push_back({note, secondsAt(note.startTick), secondsAt(note.endTick)});
+    }
+    return timed;
+}
+
+std::string writeUltraStar(const UltraStarInput& song) {
+    const std::vector<Syllable> syllables = syllablesOf(song);
+    const Melody melody(song.melody);
+
+    double gapMs = 0.0;
+    if (!syllables.empty()) {
+        gapMs = std::floor(std::min_element(syllables.begin(), syllables.end(),
+                                            [](const Syllable& a, const Syllable& b) {
+                                                return a.ms < b.ms;
+                                            })->ms);
+    }
+    // The beat a time falls in; times before #GAP fall in beat 0.
+    const auto beatAt = [gapMs](double ms) {
+        return static_cast<std::int64_t>(std::floor(std::max(0.0, ms - gapMs) / kUltraStarBeatMs));
+    };
+
+    std::string out;
+    header(out, "VERSION", "1.0.0");
+    header(out, "TITLE", lineText(song.title));
+    header(out, "ARTIST", lineText(song.artist));
+    if (song.vietnamese) header(out, "LANGUAGE", "Vietnamese");
+    const std::string audio = lineText(song.audioFile);
+    header(out, "AUDIO", audio);
+    header(out, "MP3", audio);
+    header(out, "BPM", std::to_string(kUltraStarBpm));
+    header(out, "GAP", std::to_string(static_cast<std::int64_t>(gapMs)));
+
+    std::int64_t end = 0;  // beat after the last note written
+    for (std::size_t i = 0; i < syllables.size(); ++i) {
+        const Syllable& syllable = syllables[i];
+        std::int64_t start = beatAt(syllable.ms);
+        if (i > 0 && syllable.phraseStart) {
+            // The break takes the beat after the phrase's last note, so the
+            // next phrase starts at least one beat later.
+            out += "- " + std::to_string(end) + '\n';
+            start = std::max(start, end + 1);
+        } else {
+            start = std::max(start, end);
+        }
+
+        const Tone tone = melody.toneAt(syllable.tick);
+        std::int64_t last = beatAt(tone.endSeconds ? clampMs(*tone.endSeconds)
+                                              : syllable.ms + kUnmeasuredNoteMs);
+        if (i + 1 < syllables.size()) {
+            const Syllable& next = syllables[i + 1];
+            last = std::min(last, beatAt(next.ms) - (next.phraseStart ? 1 : 0));
+        }
+        end = std::max(start + 1, last);
+
+        out += tone.freestyle ? "F " : ": ";
+        out += std::to_string(start);
+        out += ' ';
+        out += std::to_string(end - start);
+        out += ' ';
+        out += std::to_string(tone.pitch);
+        out += ' ';
+        out += syllable.text;
+        out += '\n';
+    }
+    out += "E\n";
+    return out;
+}
+
+}  // namespace kdb2mid

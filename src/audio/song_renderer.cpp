@@ -82,19 +82,35 @@ void fadeOut(std::vector<float>& block) {
 
 }  // namespace
 
-struct SongRenderer::Synth {
+// The soundfont stays loaded in a synthesizer that never plays (the one
+// FluidSynth loaded it with, which owns it and its loader); each song's
+// synthesizer borrows it for the song.
+struct SongRenderer::Library {
     fluid_settings_t* settings = nullptr;
-    fluid_synth_t* synth = nullptr;
-    std::uint64_t frames = 0;  // rendered since it was created
+    fluid_synth_t* holder = nullptr;
+    fluid_sfont_t* font = nullptr;
 
-    Synth() = default;
-    Synth(const Synth&) = delete;
-    Synth& operator=(const Synth&) = delete;
-    ~Synth() {
-        if (synth != nullptr) delete_fluid_synth(synth);
+    Library() = default;
+    Library(const Library&) = delete;
+    Library& operator=(const Library&) = delete;
+    ~Library() {
+        if (holder != nullptr) delete_fluid_synth(holder);
         if (settings != nullptr) delete_fluid_settings(settings);
     }
 };
+
+namespace {
+
+struct SynthDeleter {
+    fluid_sfont_t* borrowed = nullptr;
+    void operator()(fluid_synth_t* synth) const noexcept {
+        if (borrowed != nullptr) fluid_synth_remove_sfont(synth, borrowed);
+        delete_fluid_synth(synth);
+    }
+};
+using SynthHandle = std::unique_ptr<fluid_synth_t, SynthDeleter>;
+
+}  // namespace
 
 SongRenderer::SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings)
     : soundFont_(std::move(soundFont)), settings_(settings) {}
@@ -111,65 +127,57 @@ std::unique_ptr<SongRenderer> SongRenderer::open(const std::filesystem::path& so
         return nullptr;
     }
     std::unique_ptr<SongRenderer> renderer(new SongRenderer(soundFont, settings));
-    status = renderer->start();
+    status = renderer->load();
     if (!status) return nullptr;
     return renderer;
 }
 
-AudioStatus SongRenderer::start() {
+// Synthesizers as FluidSynth's own file renderer sets one up (default reverb,
+// chorus, polyphony and interpolation; the player timed by the samples
+// rendered), with our gain and the format's sample rate. Each is used from
+// one thread only, so its API needs no locking.
+AudioStatus SongRenderer::load() {
     std::error_code error;
     if (!std::filesystem::is_regular_file(soundFont_, error)) {
         return failure(AudioError::soundFontMissing, "");
     }
-    if (!fluid_is_soundfont(soundFont_.string().c_str())) {
-        return failure(AudioError::notASoundFont, "");
-    }
-    return renew();
-}
+    const std::string path = soundFont_.string();
+    if (!fluid_is_soundfont(path.c_str())) return failure(AudioError::notASoundFont, "");
 
-// The new synthesizer loads the soundfont while the old one still holds it,
-// so the sample data comes from FluidSynth's cache instead of the disk.
-AudioStatus SongRenderer::renew() {
-    std::unique_ptr<Synth> fresh;
-    AudioStatus status = makeSynth(soundFont_, settings_, fresh);
-    if (status) synth_ = std::move(fresh);
-    return status;
-}
-
-// A synthesizer as FluidSynth's own file renderer sets one up (default
-// reverb, chorus, polyphony and interpolation; the player timed by the
-// samples rendered), with our gain and the format's sample rate, used from
-// one thread only so its API needs no locking.
-AudioStatus SongRenderer::makeSynth(const std::filesystem::path& soundFont,
-                                    const RenderSettings& wanted, std::unique_ptr<Synth>& made) {
     lastLibraryError.clear();
-    auto synth = std::make_unique<Synth>();
-    synth->settings = new_fluid_settings();
-    if (synth->settings == nullptr) return failure(AudioError::synthFailed);
-    fluid_settings_t* settings = synth->settings;
-    fluid_settings_setnum(settings, "synth.sample-rate", audioSampleRate(wanted.format));
-    fluid_settings_setnum(settings, "synth.gain", static_cast<double>(wanted.gain));
+    auto library = std::make_unique<Library>();
+    library->settings = new_fluid_settings();
+    if (library->settings == nullptr) return failure(AudioError::synthFailed);
+    fluid_settings_t* settings = library->settings;
+    fluid_settings_setnum(settings, "synth.sample-rate", audioSampleRate(settings_.format));
+    fluid_settings_setnum(settings, "synth.gain", static_cast<double>(settings_.gain));
     fluid_settings_setstr(settings, "player.timing-source", "sample");
     fluid_settings_setint(settings, "synth.lock-memory", 0);
     fluid_settings_setint(settings, "synth.threadsafe-api", 0);
-    synth->synth = new_fluid_synth(settings);
-    if (synth->synth == nullptr) return failure(AudioError::synthFailed);
-    if (fluid_synth_sfload(synth->synth, soundFont.string().c_str(), 1) == FLUID_FAILED) {
-        return failure(AudioError::soundFontRefused);
-    }
-    made = std::move(synth);
+    library->holder = new_fluid_synth(settings);
+    if (library->holder == nullptr) return failure(AudioError::synthFailed);
+    const int id = fluid_synth_sfload(library->holder, path.c_str(), 1);
+    if (id == FLUID_FAILED) return failure(AudioError::soundFontRefused);
+    library->font = fluid_synth_get_sfont_by_id(library->holder, id);
+    if (library->font == nullptr) return failure(AudioError::soundFontRefused);
+    library_ = std::move(library);
     return {};
 }
 
 RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink& out) {
     RenderResult result;
-    if (synth_->frames >= renewAfter_) {
-        result.status = renew();
-        if (!result.status) return result;
-    }
-    fluid_synth_t* synth = synth_->synth;
     lastLibraryError.clear();
-    fluid_synth_system_reset(synth);
+    SynthHandle synthHandle(new_fluid_synth(library_->settings));
+    if (!synthHandle) {
+        result.status = failure(AudioError::synthFailed);
+        return result;
+    }
+    if (fluid_synth_add_sfont(synthHandle.get(), library_->font) == FLUID_FAILED) {
+        result.status = failure(AudioError::soundFontRefused);
+        return result;
+    }
+    synthHandle.get_deleter().borrowed = library_->font;
+    fluid_synth_t* synth = synthHandle.get();
 
     PlayerHandle player(new_fluid_player(synth));
     if (!player || fluid_player_add_mem(player.get(), midi.data(), midi.size()) != FLUID_OK ||
@@ -228,7 +236,6 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
                                              : encode(block);
         if (!written) break;
     }
-    synth_->frames += frames;
     if (settings_.limit) encode(limiter.flush(kAudioChannels));
     if (!encoder.close()) {
         result.status = failure(AudioError::encoderFailed, encoder.error());

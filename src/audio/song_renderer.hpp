@@ -1,8 +1,14 @@
-// Songs played through FluidSynth into audio files. A renderer owns one
-// synthesizer with the soundfont loaded once; it renders one complete
+// Songs played through FluidSynth into audio files. A renderer loads the
+// soundfont once; it renders one complete
 // Standard MIDI File at a time, offline (no audio driver: the MIDI player
 // keeps time by the samples rendered), and encodes block by block into an
 // AudioSink, so a song costs a few hundred kilobytes whatever its length.
+//
+// Every song is played by a synthesizer of its own, made afresh from the
+// loaded soundfont, so no state of one song (reverb and chorus lines, their
+// modulation, controllers) reaches the next: a song sounds the same whatever
+// was rendered before it, and exactly as FluidSynth's own file renderer
+// renders it at the same gain.
 //
 // One renderer per thread. Renderers in one process that load the same
 // soundfont file share its sample data (FluidSynth caches it process-wide by
@@ -86,7 +92,7 @@ public:
     SongRenderer(const SongRenderer&) = delete;
     SongRenderer& operator=(const SongRenderer&) = delete;
 
-    // Plays midi (a whole Standard MIDI File) from a reset synthesizer and
+    // Plays midi (a whole Standard MIDI File) on a fresh synthesizer and
     // encodes it into out. The audio ends once the sound after the last
     // event has died away, at most kMaxFadeSeconds after it. On an error the
     // sink holds an incomplete file the caller drops.
@@ -94,24 +100,14 @@ public:
 
     const RenderSettings& settings() const noexcept { return settings_; }
 
-    // Samples the synthesizer renders before it is replaced by a fresh one
-    // between songs: its sample clock is 32 bits wide and the MIDI player
-    // loses its place when it wraps (after 27 hours at 44.1 kHz). Tests
-    // lower it.
-    void setFramesBeforeRenewal(std::uint64_t frames) noexcept { renewAfter_ = frames; }
-
 private:
-    struct Synth;
+    struct Library;
     SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings);
-    AudioStatus start();
-    AudioStatus renew();
-    static AudioStatus makeSynth(const std::filesystem::path& soundFont,
-                                 const RenderSettings& wanted, std::unique_ptr<Synth>& made);
+    AudioStatus load();
 
     std::filesystem::path soundFont_;
     RenderSettings settings_;
-    std::unique_ptr<Synth> synth_;
-    std::uint64_t renewAfter_ = std::uint64_t{1} << 31;
+    std::unique_ptr<Library> library_;
 };
 
 }  // namespace kdb2mid

@@ -42,7 +42,12 @@ std::span<const float> PeakLimiter::emit(float nextPeak, std::size_t channels) {
 std::span<const float> PeakLimiter::push(std::span<const float> block, std::size_t channels) {
     const float peak = peakOf(block);
     std::span<const float> result;
-    if (holding_ && !held_.empty()) result = emit(peak, channels);
+    if (holding_ && !held_.empty()) {
+        result = emit(peak, channels);
+    } else if (peak > ceiling_) {
+        // Nothing came before to ramp down in: start low.
+        gain_ = std::min(gain_, ceiling_ / peak);
+    }
     held_.assign(block.begin(), block.end());
     heldPeak_ = peak;
     holding_ = true;

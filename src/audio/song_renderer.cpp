@@ -71,6 +71,38 @@ struct PlayerDeleter {
 };
 using PlayerHandle = std::unique_ptr<fluid_player_t, PlayerDeleter>;
 
+std::uint32_t bigEndian(std::span<const std::uint8_t> bytes) {
+    std::uint32_t value = 0;
+    for (std::uint8_t byte : bytes) value = (value << 8) | byte;
+    return value;
+}
+
+// Why FluidSynth would refuse midi, or nullptr when its chunks are whole: a
+// header chunk announcing at least one track, and that many track chunks
+// inside the data. FluidSynth's player drops a file it cannot read without
+// always saying so; this says so first.
+const char* midiFault(std::span<const std::uint8_t> midi) {
+    constexpr std::size_t kChunkHead = 8;  // type and length
+    constexpr std::uint8_t kHeader[] = {'M', 'T', 'h', 'd'};
+    constexpr std::uint8_t kTrack[] = {'M', 'T', 'r', 'k'};
+    if (midi.size() < kChunkHead + 6 || !std::equal(kHeader, kHeader + 4, midi.begin())) {
+        return "no MIDI file header";
+    }
+    const std::uint32_t headerLength = bigEndian(midi.subspan(4, 4));
+    if (headerLength < 6 || headerLength > midi.size() - kChunkHead) return "no MIDI file header";
+    const std::uint32_t tracks = bigEndian(midi.subspan(10, 2));
+    if (tracks == 0) return "no tracks in the MIDI file";
+    std::size_t at = kChunkHead + headerLength;
+    for (std::uint32_t track = 0; track < tracks;) {
+        if (midi.size() - at < kChunkHead) return "a track is missing from the MIDI file";
+        const std::uint32_t length = bigEndian(midi.subspan(at + 4, 4));
+        if (length > midi.size() - at - kChunkHead) return "a track runs past the MIDI file's end";
+        if (std::equal(kTrack, kTrack + 4, midi.begin() + static_cast<std::ptrdiff_t>(at))) ++track;
+        at += kChunkHead + length;
+    }
+    return nullptr;
+}
+
 // Scales a block from full volume down to silence, for a song cut short.
 void fadeOut(std::vector<float>& block) {
     const std::size_t frames = block.size() / kAudioChannels;
@@ -166,6 +198,10 @@ AudioStatus SongRenderer::load() {
 
 RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink& out) {
     RenderResult result;
+    if (const char* fault = midiFault(midi)) {
+        result.status = failure(AudioError::midiRefused, fault);
+        return result;
+    }
     lastLibraryError.clear();
     SynthHandle synthHandle(new_fluid_synth(library_->settings));
     if (!synthHandle) {

@@ -1,0 +1,47 @@
+// One audio file being encoded by libsndfile into an AudioSink, fed with
+// blocks of interleaved stereo samples as they are rendered, so a song of
+// any length costs the same memory.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "audio/audio_format.hpp"
+#include "audio/audio_sink.hpp"
+
+struct sf_private_tag;
+
+namespace kdb2mid {
+
+class AudioEncoder {
+public:
+    AudioEncoder() = default;
+    AudioEncoder(const AudioEncoder&) = delete;
+    AudioEncoder& operator=(const AudioEncoder&) = delete;
+    // Closes a file still open; what it wrote is incomplete, the caller drops it.
+    ~AudioEncoder();
+
+    // Starts a file of format in sink at the format's sample rate; false,
+    // with the reason in error(), if libsndfile refuses.
+    bool open(AudioFormat format, AudioSink& sink);
+    // Appends frames: interleaved left/right, full scale at +-1.0, anything
+    // beyond clipped. False once anything failed.
+    bool write(std::span<const float> interleaved);
+    // Finishes the file (trailing pages, sizes in the header); false if this
+    // or anything before failed. The sink then holds the whole file.
+    bool close();
+
+    const std::string& error() const noexcept { return error_; }
+
+private:
+    friend struct EncoderIo;
+
+    bool fail(const char* what);
+
+    sf_private_tag* file_ = nullptr;
+    AudioSink* sink_ = nullptr;
+    bool sinkFailed_ = false;
+    std::string error_;
+};
+
+}  // namespace kdb2mid

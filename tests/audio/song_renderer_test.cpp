@@ -1,0 +1,252 @@
+// Songs rendered with the small GM soundfont TimGM6mb to every format and
+// read back with libsndfile: rate, channels, length against the song's own,
+// level; and what the renderer refuses.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "audio/peak_limiter.hpp"
+#include "audio/song_renderer.hpp"
+#include "convert/midi_file.hpp"
+#include "convert/midi_timing.hpp"
+#include "convert/song_database.hpp"
+#include "generator/midi_track_builder.hpp"
+#include "test_support.hpp"
+
+namespace kdb2mid {
+namespace {
+
+using test::Bytes;
+
+const std::filesystem::path kSmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+bool haveSoundFont() { return std::filesystem::exists(kSmallSoundFont); }
+
+#define REQUIRE_SOUNDFONT()                                                          \
+    if (!haveSoundFont()) GTEST_SKIP() << kSmallSoundFont << " missing (timgm6mb-soundfont)"
+
+// One renderer per format for the whole test program: the soundfont loads once.
+SongRenderer& renderer(AudioFormat format) {
+    static std::map<AudioFormat, std::unique_ptr<SongRenderer>> renderers;
+    auto& slot = renderers[format];
+    if (!slot) {
+        AudioStatus status;
+        RenderSettings settings;
+        settings.format = format;
+        slot = SongRenderer::open(kSmallSoundFont, settings, status);
+        EXPECT_TRUE(status) << describe(status.error) << " " << status.detail;
+    }
+    return *slot;
+}
+
+Bytes sampleSong(std::int32_t number) {
+    SongDatabase database;
+    EXPECT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
+    Bytes record;
+    EXPECT_TRUE(database.readRecord(database.locate(number), record));
+    Bytes midi;
+    EXPECT_EQ(writeMidiFile(record, midi), RecordError::none);
+    return midi;
+}
+
+void putBig(Bytes& out, std::uint32_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+// A format 1 MIDI file at 120 ticks a quarter note holding the track bodies.
+Bytes midiFile(const std::vector<Bytes>& tracks) {
+    Bytes file{'M', 'T', 'h', 'd'};
+    putBig(file, 6, 4);
+    putBig(file, 1, 2);
+    putBig(file, static_cast<std::uint32_t>(tracks.size()), 2);
+    putBig(file, 120, 2);
+    for (const Bytes& track : tracks) {
+        file.insert(file.end(), {'M', 'T', 'r', 'k'});
+        putBig(file, static_cast<std::uint32_t>(track.size()), 4);
+        file.insert(file.end(), track.begin(), track.end());
+    }
+    return file;
+}
+
+// A short tune: piano on channel 1 and a drum on channel 10, shifted by
+// transpose semitones.
+Bytes tune(int transpose = 0) {
+    sample::MidiTrackBuilder track;
+    track.programChange(0, 0, 0);
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        const auto key = static_cast<std::uint8_t>(60 + transpose + static_cast<int>(i % 4) * 2);
+        track.note(i * 120, 110, 0, key, 100);
+        track.note(i * 120, 60, sample::kDrumChannel, 42, 90);
+    }
+    return midiFile({track.finish()});
+}
+
+// When the last event of midi happens, in seconds.
+double songSeconds(const Bytes& midi) {
+    std::vector<TempoChange> tempos;
+    std::uint64_t end = 0;
+    for (std::size_t at = 14; at + 8 <= midi.size();) {
+        const std::size_t length = (std::size_t{midi[at + 4]} << 24) |
+                                   (std::size_t{midi[at + 5]} << 16) |
+                                   (std::size_t{midi[at + 6]} << 8) | midi[at + 7];
+        const std::span body(midi.data() + at + 8, std::min(length, midi.size() - at - 8));
+        end = std::max(end, scanTrackTiming(body, tempos).endTick);
+        at += 8 + length;
+    }
+    return ticksToSeconds(end, tempos, 120);
+}
+
+struct Decoded {
+    SF_INFO info{};
+    std::vector<float> samples;  // interleaved
+    double seconds() const { return static_cast<double>(info.frames) / info.samplerate; }
+    double rmsDb() const {
+        double sum = 0;
+        for (float s : samples) sum += static_cast<double>(s) * static_cast<double>(s);
+        return 10 * std::log10(sum / static_cast<double>(samples.size()) + 1e-30);
+    }
+};
+
+struct Reader {
+    const Bytes* bytes;
+    sf_count_t at = 0;
+};
+
+// Reads an audio file from memory with libsndfile, as a player would.
+Decoded decode(const Bytes& file) {
+    SF_VIRTUAL_IO io{
+        [](void* r) { return static_cast<sf_count_t>(static_cast<Reader*>(r)->bytes->size()); },
+        [](sf_count_t offset, int whence, void* r) {
+            auto& reader = *static_cast<Reader*>(r);
+            const auto size = static_cast<sf_count_t>(reader.bytes->size());
+            reader.at = std::clamp<sf_count_t>(
+                (whence == SEEK_SET ? 0 : whence == SEEK_CUR ? reader.at : size) + offset, 0, size);
+            return reader.at;
+        },
+        [](void* out, sf_count_t count, void* r) {
+            auto& reader = *static_cast<Reader*>(r);
+            const auto size = static_cast<sf_count_t>(reader.bytes->size());
+            const sf_count_t n = std::min(count, size - reader.at);
+            std::memcpy(out, reader.bytes->data() + reader.at, static_cast<std::size_t>(n));
+            reader.at += n;
+            return n;
+        },
+        [](const void*, sf_count_t, void*) { return sf_count_t{0}; },
+        [](void* r) { return static_cast<Reader*>(r)->at; }};
+    Reader reader{&file};
+    Decoded decoded;
+    SNDFILE* sound = sf_open_virtual(&io, SFM_READ, &decoded.info, &reader);
+    EXPECT_NE(sound, nullptr) << sf_strerror(nullptr);
+    if (sound == nullptr) return decoded;
+    std::vector<float> block(4096 * 2);
+    for (sf_count_t n; (n = sf_readf_float(sound, block.data(), 4096)) > 0;) {
+        decoded.samples.insert(decoded.samples.end(), block.begin(), block.begin() + n * 2);
+    }
+    sf_close(sound);
+    decoded.info.frames = static_cast<sf_count_t>(decoded.samples.size() / 2);
+    return decoded;
+}
+
+Bytes render(AudioFormat format, const Bytes& midi, RenderResult* out = nullptr) {
+    MemoryAudioSink sink;
+    const RenderResult result = renderer(format).render(midi, sink);
+    EXPECT_TRUE(result.status) << describe(result.status.error) << " " << result.status.detail;
+    if (out != nullptr) *out = result;
+    return sink.bytes();
+}
+
+// One test per format, so that ctest -j spreads the slow encoders.
+class EveryFormat : public testing::TestWithParam<AudioFormat> {};
+
+TEST_P(EveryFormat, SampleSongIsStereoAtItsRateAsLongAsTheSongAndLoudEnough) {
+    REQUIRE_SOUNDFONT();
+    const AudioFormat format = GetParam();
+    if (!audioFormatSupported(format)) GTEST_SKIP() << "this libsndfile cannot write it";
+    const Bytes midi = sampleSong(50004);  // the shortest sample song
+    const double length = songSeconds(midi);
+    ASSERT_GT(length, 20.0);
+    RenderResult result;
+    const Decoded audio = decode(render(format, midi, &result));
+    EXPECT_EQ(audio.info.samplerate, audioSampleRate(format));
+    EXPECT_EQ(audio.info.channels, 2);
+    // Encoders add a few milliseconds of padding at most.
+    EXPECT_GE(audio.seconds(), length);
+    EXPECT_LE(audio.seconds(), length + kMaxFadeSeconds + 0.1);
+    EXPECT_NEAR(result.seconds, audio.seconds(), 0.1);
+    EXPECT_GT(audio.rmsDb(), -30.0);
+    EXPECT_LE(peakOf(audio.samples), 1.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(SongRenderer, EveryFormat, testing::ValuesIn(kAudioFormats),
+                         [](const auto& param) { return std::string(audioFormatName(param.param)); });
+
+TEST(SongRenderer, SongsDoNotDependOnWhatWasRenderedBefore) {
+    REQUIRE_SOUNDFONT();
+    const Bytes first = render(AudioFormat::wav, sampleSong(50003));
+    render(AudioFormat::wav, sampleSong(50005));
+    EXPECT_TRUE(render(AudioFormat::wav, sampleSong(50003)) == first);
+}
+
+TEST(SongRenderer, TransposedOrSilentMusicSoundsDifferent) {
+    REQUIRE_SOUNDFONT();
+    const Decoded plain = decode(render(AudioFormat::wav, tune()));
+    const Decoded transposed = decode(render(AudioFormat::wav, tune(-2)));
+    EXPECT_GT(plain.rmsDb(), -40.0);
+    EXPECT_NE(plain.samples, transposed.samples);
+
+    // Only an end of track at two beats: no sound, and it ends with the track.
+    const Decoded silent = decode(render(AudioFormat::wav, midiFile({{0x81, 0x70, 0xFF, 0x2F, 0x00}})));
+    EXPECT_LT(silent.seconds(), 1.1);
+    EXPECT_LT(silent.rmsDb(), -90.0);
+}
+
+TEST(SongRenderer, ANoteNeverReleasedIsFadedTenSecondsAfterTheLastEvent) {
+    REQUIRE_SOUNDFONT();
+    // Church organ (a looped sample), a note-on without its note-off, and the
+    // end of track two beats (one second) later.
+    const Bytes midi = midiFile({{0x00, 0xC0, 0x13, 0x00, 0x90, 0x3C, 0x64, 0x81, 0x70, 0xFF,
+                                  0x2F, 0x00}});
+    const Decoded audio = decode(render(AudioFormat::wav, midi));
+    EXPECT_NEAR(audio.seconds(), 1.0 + kMaxFadeSeconds, 0.1);
+    const std::span tail(audio.samples.end() - 64, audio.samples.end());
+    EXPECT_LT(peakOf(tail), 0.01f);
+}
+
+TEST(SongRenderer, RefusesWhatIsNotASoundFontOrNotAMidiFile) {
+    REQUIRE_SOUNDFONT();
+    test::TempDir folder;
+    std::ofstream(folder / "fake.sf2") << "RIFF\x10\0\0\0WAVEfmt this is not a soundfont";
+    struct Case {
+        std::filesystem::path path;
+        AudioError expected;
+    };
+    for (const Case& c : {Case{folder / "fake.sf2", AudioError::notASoundFont},
+                          Case{folder / "none.sf2", AudioError::soundFontMissing},
+                          Case{folder.path(), AudioError::soundFontMissing}}) {
+        AudioStatus status;
+        EXPECT_EQ(SongRenderer::open(c.path, {}, status), nullptr);
+        EXPECT_EQ(status.error, c.expected) << c.path;
+    }
+
+    Bytes truncated = sampleSong(50001);
+    truncated.resize(40);
+    for (const Bytes& midi : {Bytes{}, Bytes{'M', 'T', 'h', 'd', 0, 0}, Bytes(100, 0x55), truncated}) {
+        MemoryAudioSink sink;
+        const RenderResult result = renderer(AudioFormat::wav).render(midi, sink);
+        EXPECT_EQ(result.status.error, AudioError::midiRefused) << midi.size();
+        EXPECT_FALSE(result.status.detail.empty());
+    }
+}
+
+}  // namespace
+}  // namespace kdb2mid

@@ -1,0 +1,51 @@
+#!/bin/sh
+# Renders the shortest sample song to every audio format the build can
+# write and has ffprobe (Debian ffmpeg), a reader independent of libsndfile,
+# read each one: 44,100 Hz (Opus: 48,000 Hz) stereo, as long as the song's
+# length as `kdb2mid info` gives it plus at most the 10 s fade.
+#
+#   tests/scripts/check-audio.sh BUILD_DIR [SOUNDFONT]
+#
+# Exits 77 (skipped) when ffprobe or the soundfont is missing.
+set -eu
+
+build=$1
+soundfont=${2:-/usr/share/sounds/sf2/TimGM6mb.sf2}
+here=$(cd "$(dirname "$0")" && pwd)
+render=$build/kdb2mid_render_audio
+command -v ffprobe >/dev/null 2>&1 || { echo "ffprobe missing (apt-get install ffmpeg): skipped"; exit 77; }
+[ -f "$soundfont" ] || { echo "$soundfont missing: skipped"; exit 77; }
+[ -x "$render" ] || { echo "$render is not built" >&2; exit 2; }
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+db=$here/../../examples/sample-db
+"$build/kdb2mid" convert 50004 -C "$db" -o "$out" -q >/dev/null
+
+status=0
+for format in wav flac ogg opus mp3; do
+    mkdir "$out/$format"
+    if ! "$render" -f "$format" "$soundfont" "$out/$format" "$out"/*.mid >"$out/log" 2>&1; then
+        if [ "$format" = mp3 ] && grep -q "not supported" "$out/log"; then
+            echo "mp3: this libsndfile cannot write it, skipped"; continue
+        fi
+        cat "$out/log"; status=1; continue
+    fi
+    rate=44100; [ "$format" = opus ] && rate=48000
+    for mid in "$out"/*.mid; do
+        song=$(basename "$mid" .mid)
+        file=$out/$format/$song.$format
+        songlen=$("$build/kdb2mid" info "$song" -C "$db" |
+                  sed -n 's/^Length:.* ticks, \([0-9.]*\) seconds.*/\1/p')
+        info=$(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,channels \
+               -show_entries format=duration -of csv=p=0 "$file" | tr '\n' ',')
+        if ! echo "$info" | awk -F, -v rate="$rate" -v songlen="$songlen" '
+            { sr = $1; ch = $2; dur = $3 }
+            END { exit !(songlen > 0 && sr == rate && ch == 2 &&
+                         dur + 0.05 >= songlen && dur <= songlen + 10.1) }'; then
+            echo "$file: ffprobe says $info (song $songlen s)"; status=1
+        fi
+    done
+    echo "$format: $(ls "$out/$format" | wc -l) files read by ffprobe"
+done
+exit $status

@@ -10,6 +10,7 @@
 #include "export/song_names.hpp"
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
+#include "convert/convert_song.hpp"
 #include "format/export_layout.hpp"
 #include "io/file_io.hpp"
 #include "messages/messages.hpp"
@@ -21,11 +22,6 @@ namespace {
 // CRS&TCK.IDX is dumped in blocks of whole entries, so that its size does not
 // decide how much memory the dump takes.
 constexpr std::size_t kChorusIndexBlock = 4096 * 12;
-
-// Path of a file named name in folder; an empty folder is the current one.
-std::filesystem::path inFolder(const std::filesystem::path& folder, const std::string& name) {
-    return folder.empty() ? std::filesystem::path(name) : folder / name;
-}
 
 // Writes bytes as the file path, complete or not at all; prints the failure line.
 bool writeWhole(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
@@ -44,8 +40,8 @@ bool writeWhole(const std::filesystem::path& path, std::span<const std::uint8_t>
 int runNamesCommand(const std::filesystem::path& folder) {
     RandomAccessFile table;
     RandomAccessFile index;
-    if (!table.open(inFolder(folder, kNameTableFile)) ||
-        !index.open(inFolder(folder, kNameIndexFile))) {
+    if (!table.open(outputPath(folder, kNameTableFile)) ||
+        !index.open(outputPath(folder, kNameIndexFile))) {
         printLine(kCannotOpenInput);
         return kExitFailure;
     }
@@ -76,7 +72,7 @@ int runNamesCommand(const std::filesystem::path& folder) {
         failed = failed || isFailure(notice);
     }
     // Without a single line there is nothing to replace an earlier list with.
-    if (!list.text.empty() && !writeWhole(inFolder(folder, kSongNamesFile), list.text)) {
+    if (!list.text.empty() && !writeWhole(outputPath(folder, kSongNamesFile), list.text)) {
         failed = true;
     }
     return failed ? kExitFailure : kExitSuccess;
@@ -84,11 +80,11 @@ int runNamesCommand(const std::filesystem::path& folder) {
 
 int runChorusIndexCommand(const std::filesystem::path& folder) {
     RandomAccessFile index;
-    if (!index.open(inFolder(folder, kChorusIndexFile))) {
+    if (!index.open(outputPath(folder, kChorusIndexFile))) {
         printLine(kCannotOpenInput);
         return kExitFailure;
     }
-    const std::filesystem::path path = inFolder(folder, kChorusIndexTextFile);
+    const std::filesystem::path path = outputPath(folder, kChorusIndexTextFile);
     AtomicOutputFile out;
     if (!out.open(path)) {
         printLine(outputFailure(path, out.failure()));
@@ -116,7 +112,7 @@ int runChorusIndexCommand(const std::filesystem::path& folder) {
 }
 
 int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root) {
-    const std::filesystem::path database = inFolder(root, kLegacyFolder);
+    const std::filesystem::path database = outputPath(root, kLegacyFolder);
     RandomAccessFile data;
     RandomAccessFile index;
     if (!data.open(database / kLegacyDataFile) || !index.open(database / kLegacyIndexFile)) {
@@ -129,7 +125,7 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root)
         return kExitFailure;
     }
 
-    const std::filesystem::path path = inFolder(root, legacyRecordFileName(songNumber));
+    const std::filesystem::path path = outputPath(root, legacyRecordFileName(songNumber));
     AtomicOutputFile out;
     if (!out.open(path)) {
         printLine(outputFailure(path, out.failure()));

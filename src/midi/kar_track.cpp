@@ -97,14 +97,4 @@ RecordError writeKaraokeFile(const DecodedSong& song, LyricText text, ByteSink& 
     return RecordError::none;
 }
 
-RecordError recordToKaraoke(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
-                            LyricText text) {
-    DecodedSong song;
-    const RecordError error = decodeSong(record, song);
-    if (error != RecordError::none) return error;
-    std::vector<std::uint8_t> track;
-    VectorSink sink(out);
-    return writeKaraokeFile(song, text, sink, track);
-}
-
 }  // namespace kdb2mid

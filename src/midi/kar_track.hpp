@@ -23,6 +23,7 @@
 #include "format/decoded_song.hpp"
 #include "format/record_error.hpp"
 #include "midi/lyric_track.hpp"
+#include "midi/midi_file.hpp"
 
 namespace kdb2mid {
 
@@ -54,9 +55,10 @@ RecordError writeKaraokeTrack(std::span<const std::uint8_t> image, const LyricBl
 RecordError writeKaraokeFile(const DecodedSong& song, LyricText text, ByteSink& out,
                              std::vector<std::uint8_t>& trackBuffer);
 
-// Decodes record and appends its .kar to out: for tests and tools that start
-// from a record. On an error nothing has been appended.
-RecordError recordToKaraoke(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
-                            LyricText text);
+// Decodes record and appends its .kar to out (see recordToFile).
+inline RecordError recordToKaraoke(std::span<const std::uint8_t> record,
+                                   std::vector<std::uint8_t>& out, LyricText text) {
+    return recordToFile(writeKaraokeFile, record, out, text);
+}
 
 }  // namespace kdb2mid

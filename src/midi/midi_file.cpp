@@ -22,14 +22,14 @@ RecordError writeMidiFile(const DecodedSong& song, LyricText text, ByteSink& out
     return RecordError::none;
 }
 
-RecordError recordToMidi(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
-                         LyricText text) {
+RecordError recordToFile(SongFileWriter write, std::span<const std::uint8_t> record,
+                         std::vector<std::uint8_t>& out, LyricText text) {
     DecodedSong song;
     const RecordError error = decodeSong(record, song);
     if (error != RecordError::none) return error;
     std::vector<std::uint8_t> track;
     VectorSink sink(out);
-    return writeMidiFile(song, text, sink, track);
+    return write(song, text, sink, track);
 }
 
 }  // namespace kdb2mid

@@ -26,9 +26,20 @@ RecordError writeMidiFile(const DecodedSong& song, LyricText text, ByteSink& out
 void writeSongFile(const DecodedSong& song, std::span<const std::uint8_t> textTrack,
                    ByteSink& out);
 
-// Decodes record and appends its .mid to out: for tests and tools that start
-// from a record. On an error nothing has been appended.
-RecordError recordToMidi(std::span<const std::uint8_t> record, std::vector<std::uint8_t>& out,
-                         LyricText text = LyricText::stored);
+// A writer of one kind of file made from a decoded song (writeMidiFile,
+// writeKaraokeFile).
+using SongFileWriter = RecordError (*)(const DecodedSong&, LyricText, ByteSink&,
+                                       std::vector<std::uint8_t>&);
+
+// Decodes record and appends the file write makes to out: for tests and
+// tools that start from a record. On an error nothing has been appended.
+RecordError recordToFile(SongFileWriter write, std::span<const std::uint8_t> record,
+                         std::vector<std::uint8_t>& out, LyricText text);
+
+inline RecordError recordToMidi(std::span<const std::uint8_t> record,
+                                std::vector<std::uint8_t>& out,
+                                LyricText text = LyricText::stored) {
+    return recordToFile(writeMidiFile, record, out, text);
+}
 
 }  // namespace kdb2mid

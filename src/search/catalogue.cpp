@@ -44,6 +44,9 @@ std::vector<std::uint8_t> readNameIndex(const RandomAccessFile& file, std::int32
     return bytes;
 }
 
+// The byte after a title's NUL that ends the title list.
+constexpr std::uint8_t kTitleListEnd = 0x20;
+
 struct Listing {
     std::int32_t song;
     RecordLookup where;
@@ -56,15 +59,37 @@ std::string catalogueText(std::span<const std::uint8_t> stored) {
     return std::string(utf8Prefix(trimSpaces(shown), kMaxCatalogueTextBytes));
 }
 
+void readTitles(std::span<const std::uint8_t> image, const TrackOffsetTable& table,
+                std::size_t maxTitles, std::vector<TextRef>& titles) {
+    titles.clear();
+    const std::size_t end = image.size();
+    std::size_t p = std::size_t{table.entries[table.entries.size() - 2]} + 1;
+    std::size_t start = p;
+    while (p < end && titles.size() < maxTitles) {
+        if (image[p] != 0) {
+            ++p;
+            continue;
+        }
+        titles.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(p - start)});
+        ++p;
+        if (p == end || image[p] == kTitleListEnd) break;
+        ++p;  // the separator byte
+        start = p;
+    }
+}
+
 CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_t> storedName,
                                   std::span<const std::uint8_t> record, MidiWorkspace& work) {
     CatalogueEntry entry;
     entry.song = song;
     entry.name = catalogueText(storedName);
-    if (!record.empty() && decodeSong(record, work) == RecordError::none) {
+    if (!record.empty() && readTrackOffsetTable(record, work.table) == RecordError::none &&
+        decompressSongImage(record, std::size_t{work.table.streamOffset} + 4, work.image) ==
+            RecordError::none &&
+        checkTrackOffsets(work.table, work.image.length()) == RecordError::none) {
         const std::span<const std::uint8_t> image = work.image.bytes();
+        readTitles(image, work.table, kMaxCatalogueTitles, work.lyrics.titles);
         for (const TextRef& title : work.lyrics.titles) {
-            if (entry.titles.size() == kMaxCatalogueTitles) break;
             std::string text = catalogueText(textBytes(image, title));
             if (!text.empty()) entry.titles.push_back(std::move(text));
         }

@@ -35,8 +35,17 @@ struct CatalogueEntry {
 // character boundary. Always one printable line.
 std::string catalogueText(std::span<const std::uint8_t> stored);
 
+// The titles at the head of the song image's lyric block (from the lead byte
+// at table entry N-2 on: text, NUL, separator byte, text, NUL, ... up to the
+// 0x20 that ends the list or the image's end), read by the same rules as the
+// lyric track's reader but without going on to the lyric lines, which search
+// does not need: the first search decodes every record. At most maxTitles.
+// table has passed checkTrackOffsets for image; reads only inside image.
+void readTitles(std::span<const std::uint8_t> image, const TrackOffsetTable& table,
+                std::size_t maxTitles, std::vector<TextRef>& titles);
+
 // The entry of one song from its stored name (empty: none) and its record
-// (empty: none). A record that does not decode contributes no titles. Reads
+// (empty: none). A record whose image does not decode contributes no titles. Reads
 // only inside storedName and record; work is scratch space reused between
 // songs.
 CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_t> storedName,

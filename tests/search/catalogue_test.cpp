@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "convert/song_database.hpp"
+#include "generator/synthetic_song.hpp"
 #include "search/catalogue.hpp"
 #include "search/search_fixture.hpp"
 #include "search/utf8_text.hpp"
@@ -46,6 +47,43 @@ TEST(Catalogue, EntryTakesNameElseFirstTitle) {
         EXPECT_EQ(entry.name, c.name) << c.what;
         EXPECT_EQ(entry.titles, c.titles) << c.what;
         EXPECT_TRUE(isPrintableUtf8(entry.name)) << c.what;
+    }
+}
+
+// readTitles must find exactly the titles the lyric track's reader finds.
+TEST(Catalogue, TitlesAreThoseOfTheLyricBlock) {
+    std::vector<test::Bytes> records = {sample::buildRecord(test::vietnameseSong()),
+                                        sample::buildRecord(sample::syntheticSong(7, 20000))};
+    // Titles up to the image's end without the 0x20 that ends the list, an
+    // empty title, and none at all.
+    sample::SongSpec unended = test::vietnameseSong();
+    const test::Bytes text(40, 'A');
+    unended.lyricBlock = test::concat({{0x01}, text, {0x00, 0x0D, 0x00, 0x0D}, text, {0x00, 0x0D}, text});
+    records.push_back(sample::buildRecord(unended));
+    unended.lyricBlock = test::concat({{0x01}, text});
+    records.push_back(sample::buildRecord(unended));
+    SongDatabase database;
+    ASSERT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
+    for (std::int32_t song = 50001; song <= 50005; ++song) {
+        test::Bytes record;
+        ASSERT_TRUE(database.readRecord(database.locate(song), record));
+        records.push_back(record);
+    }
+    MidiWorkspace work;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (decodeSong(records[i], work) != RecordError::none) {
+            ADD_FAILURE() << "record " << i << " does not decode";
+            continue;
+        }
+        std::vector<TextRef> titles;
+        readTitles(work.image.bytes(), work.table, 100, titles);
+        ASSERT_EQ(titles.size(), work.lyrics.titles.size()) << "record " << i;
+        for (std::size_t t = 0; t < titles.size(); ++t) {
+            EXPECT_EQ(titles[t].offset, work.lyrics.titles[t].offset) << "record " << i;
+            EXPECT_EQ(titles[t].length, work.lyrics.titles[t].length) << "record " << i;
+        }
+        readTitles(work.image.bytes(), work.table, 1, titles);
+        EXPECT_LE(titles.size(), 1U);
     }
 }
 

@@ -70,7 +70,8 @@ void readTitles(std::span<const std::uint8_t> image, const TrackOffsetTable& tab
             ++p;
             continue;
         }
-        titles.push_back({static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(p - start)});
+        titles.push_back(
+            {static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(p - start)});
         ++p;
         if (p == end || image[p] == kTitleListEnd) break;
         ++p;  // the separator byte

@@ -121,8 +121,8 @@ CatalogueLoad loadCatalogue(SongDatabase& database, const std::optional<fs::path
         database.loadIndex();
         load.entries = buildCatalogue(database, threads);
         if (cacheFolder) {
-            load.cacheWritten =
-                writeCacheFile(*cacheFolder, cacheFile, serializeSearchCache(identity, load.entries));
+            const std::vector<std::uint8_t> bytes = serializeSearchCache(identity, load.entries);
+            load.cacheWritten = writeCacheFile(*cacheFolder, cacheFile, bytes);
         }
     } catch (const std::bad_alloc&) {
         load.entries = {};

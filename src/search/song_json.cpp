@@ -43,8 +43,9 @@ std::string infoJson(const SongFacts& facts) {
     object["titles"] = texts(facts.titles);
     object["tracks"] = facts.tracks;
     object["ticks"] = facts.ticks;
-    // JSON has no infinity or NaN; a length that is neither is a tenth-second value.
-    object["seconds"] = std::isfinite(facts.seconds) ? std::round(facts.seconds * 10) / 10 : 0.0;
+    // To the millisecond; JSON has no infinity or NaN.
+    const double seconds = std::isfinite(facts.seconds) ? facts.seconds : 0.0;
+    object["seconds"] = std::round(seconds * 1000) / 1000;
     object["lyrics"] = texts(facts.lyricLines);
     Json parts = Json::array();
     for (const ChorusPartFacts& part : facts.chorusParts) {

@@ -58,7 +58,8 @@ TEST(Catalogue, TitlesAreThoseOfTheLyricBlock) {
     // empty title, and none at all.
     sample::SongSpec unended = test::vietnameseSong();
     const test::Bytes text(40, 'A');
-    unended.lyricBlock = test::concat({{0x01}, text, {0x00, 0x0D, 0x00, 0x0D}, text, {0x00, 0x0D}, text});
+    unended.lyricBlock =
+        test::concat({{0x01}, text, {0x00, 0x0D, 0x00, 0x0D}, text, {0x00, 0x0D}, text});
     records.push_back(sample::buildRecord(unended));
     unended.lyricBlock = test::concat({{0x01}, text});
     records.push_back(sample::buildRecord(unended));

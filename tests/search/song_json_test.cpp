@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -46,7 +47,7 @@ TEST(SongJson, InfoObjectHoldsEveryFact) {
     facts.titles = {"Frère Jacques", "bad\xFF"};
     facts.tracks = 4;
     facts.ticks = 4800;
-    facts.seconds = 24.04;
+    facts.seconds = 24.0404;
     facts.lyricLines = {"Frère Jacques", "Dormez-vous?\t"};
     facts.chorusParts = {{1, 4096, "50003-1.mp3", ""}, {2, 0, "", "its end lies before its start"}};
     const Json object = readBack(infoJson(facts));
@@ -54,7 +55,7 @@ TEST(SongJson, InfoObjectHoldsEveryFact) {
     EXPECT_EQ(object["titles"], Json({"Frère Jacques", "bad\xEF\xBF\xBD"}));
     EXPECT_EQ(object["tracks"], 4);
     EXPECT_EQ(object["ticks"], 4800);
-    EXPECT_DOUBLE_EQ(object["seconds"].get<double>(), 24.0);
+    EXPECT_DOUBLE_EQ(object["seconds"].get<double>(), 24.04);
     EXPECT_EQ(object["lyrics"], Json({"Frère Jacques", "Dormez-vous?\t"}));
     EXPECT_EQ(object["chorus"][0], Json({{"part", 1}, {"bytes", 4096}, {"file", "50003-1.mp3"}}));
     EXPECT_EQ(object["chorus"][1],

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::uint8_t kSearchCacheMagic[8] = {'k', 'd', 'b', '2', 's', 'r', 'c', 0x1A};
 constexpr std::size_t kChecksumSize = 8;
-constexpr std::size_t kStampSize = 1 + 8 + 8;
 // The smallest entry: song, empty name, no titles.
 constexpr std::size_t kMinEntrySize = 4 + 2 + 1;
 constexpr std::size_t kEntriesReservedAtOnce = 1 << 16;

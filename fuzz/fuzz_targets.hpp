@@ -18,6 +18,8 @@ void fuzzRecord(Input input);
 void fuzzConvertSong(Input input);
 // The song-name export from fuzzed name.idx entries and name.tab.
 void fuzzSongNames(Input input);
+// The search cache parser over a whole cache file.
+void fuzzSearchCache(Input input);
 
 // Names the input about to run, for the message of a failed check.
 void setInputName(std::string name);

@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 # The cross compiler and the argument parser's headers (header-only, shared
 # with the native build).
-scripts/ensure-deps.sh g++-mingw-w64-x86-64
+scripts/ensure-deps.sh g++-mingw-w64-x86-64 nlohmann-json3-dev
 
 cmake --preset mingw -DKDB2MID_WERROR="${KDB2MID_WERROR:-OFF}" >/dev/null
 cmake --build --preset mingw -j"${KDB2MID_JOBS:-2}"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "convert/convert_song.hpp"
-#include "cli/display_text.hpp"
+#include "format/display_text.hpp"
 #include "midi/midi_format.hpp"
 #include "midi/midi_timing.hpp"
 #include "cli/progress_line.hpp"

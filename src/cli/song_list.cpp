@@ -1,6 +1,6 @@
 #include "cli/song_list.hpp"
 
-#include "cli/display_text.hpp"
+#include "format/display_text.hpp"
 
 namespace kdb2mid {
 

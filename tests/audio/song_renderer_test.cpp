@@ -15,9 +15,9 @@
 
 #include "audio/peak_limiter.hpp"
 #include "audio/song_renderer.hpp"
-#include "convert/midi_file.hpp"
-#include "convert/midi_timing.hpp"
-#include "convert/song_database.hpp"
+#include "midi/midi_file.hpp"
+#include "midi/midi_timing.hpp"
+#include "io/song_database.hpp"
 #include "generator/midi_track_builder.hpp"
 #include "test_support.hpp"
 
@@ -53,7 +53,7 @@ Bytes sampleSong(std::int32_t number) {
     Bytes record;
     EXPECT_TRUE(database.readRecord(database.locate(number), record));
     Bytes midi;
-    EXPECT_EQ(writeMidiFile(record, midi), RecordError::none);
+    EXPECT_EQ(recordToMidi(record, midi), RecordError::none);
     return midi;
 }
 

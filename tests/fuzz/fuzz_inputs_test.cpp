@@ -26,6 +26,7 @@ const Target kTargets[] = {
     {"record", fuzz::fuzzRecord},
     {"convert_song", fuzz::fuzzConvertSong},
     {"song_names", fuzz::fuzzSongNames},
+    {"search_cache", fuzz::fuzzSearchCache},
 };
 
 void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }

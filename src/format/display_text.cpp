@@ -1,4 +1,4 @@
-#include "cli/display_text.hpp"
+#include "format/display_text.hpp"
 
 #include "format/vni_text.hpp"
 

@@ -1,0 +1,90 @@
+#include "search/song_search.hpp"
+
+#include <algorithm>
+
+#include "search/search_text.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+struct WordMatch {
+    bool found = false;
+    bool whole = false;
+};
+
+// Whether word starts some word of folded text (words one space apart), and
+// whether it is one of them whole.
+WordMatch findWord(std::string_view folded, std::string_view word) {
+    WordMatch match;
+    std::size_t pos = 0;
+    while (pos < folded.size()) {
+        std::size_t end = folded.find(' ', pos);
+        if (end == std::string_view::npos) end = folded.size();
+        const std::string_view candidate = folded.substr(pos, end - pos);
+        if (candidate.starts_with(word)) {
+            match.found = true;
+            if (candidate.size() == word.size()) {
+                match.whole = true;
+                return match;
+            }
+        }
+        pos = end + 1;
+    }
+    return match;
+}
+
+}  // namespace
+
+std::vector<std::string> searchQuery(std::span<const std::string> arguments) {
+    std::vector<std::string> words;
+    for (const std::string& argument : arguments) {
+        const std::string folded = foldForSearch(argument);
+        for (const std::string_view word : foldedWords(folded)) words.emplace_back(word);
+    }
+    return words;
+}
+
+std::optional<MatchKind> matchWords(std::string_view foldedSong,
+                                    std::span<const std::string> query) {
+    if (query.empty()) return std::nullopt;
+    bool whole = true;
+    for (const std::string& word : query) {
+        const WordMatch match = findWord(foldedSong, word);
+        if (!match.found) return std::nullopt;
+        whole = whole && match.whole;
+    }
+    return whole ? MatchKind::whole : MatchKind::prefix;
+}
+
+std::vector<SearchMatch> searchCatalogue(std::span<const CatalogueEntry> entries,
+                                         std::span<const std::string> query, std::size_t limit) {
+    std::vector<SearchMatch> whole;
+    std::vector<SearchMatch> prefix;
+    std::string folded;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const CatalogueEntry& entry = entries[i];
+        folded.clear();
+        appendFolded(entry.name, folded);
+        for (const std::string& title : entry.titles) appendFolded(title, folded);
+        const std::optional<MatchKind> kind = matchWords(folded, query);
+        if (!kind) continue;
+        (*kind == MatchKind::whole ? whole : prefix).push_back({i, *kind});
+    }
+    const auto bySong = [entries](const SearchMatch& a, const SearchMatch& b) {
+        return entries[a.entry].song < entries[b.entry].song;
+    };
+    // The catalogue is in song order already; a sort that keeps equal songs
+    // in place costs nothing then and holds the order for any other.
+    std::stable_sort(whole.begin(), whole.end(), bySong);
+    std::stable_sort(prefix.begin(), prefix.end(), bySong);
+    whole.insert(whole.end(), prefix.begin(), prefix.end());
+    if (whole.size() > limit) whole.resize(limit);
+    return whole;
+}
+
+std::string searchLine(const CatalogueEntry& entry) {
+    return std::to_string(entry.song) + "\t" + entry.name;
+}
+
+}  // namespace kdb2mid

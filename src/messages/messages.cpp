@@ -133,4 +133,19 @@ std::string cannotCreateFolder(const std::filesystem::path& path) {
     return "Cannot create folder " + displayName(path);
 }
 
+std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail) {
+    std::string line = "Cannot render song " + std::to_string(songNumber) + ": " + std::string(what);
+    if (!detail.empty()) line += ": " + std::string(detail);
+    return line;
+}
+
+std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar) {
+    const int percent = static_cast<int>(bestCoverage * 100 + 0.5);
+    std::string line = "Song " + std::to_string(songNumber) +
+                       ": no track plays the melody (the best starts a note with " +
+                       std::to_string(percent) + "% of the words)";
+    line += ultrastar ? "; its UltraStar notes are freestyle" : "; every track is rendered";
+    return line;
+}
+
 }  // namespace kdb2mid

@@ -51,6 +51,10 @@ std::string cannotConvert(std::int32_t songNumber, std::string_view why);  // "C
 std::string cannotReadSong(std::int32_t songNumber, std::string_view why);  // info
 std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // legacy
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
+// "Cannot render song N: <what>[: <detail>]"
+std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// A song whose lyrics no track follows closely enough to be its melody.
+std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
                                    std::string_view why);
 // "Cannot read name.idx"

@@ -17,6 +17,14 @@
 namespace kdb2mid {
 namespace {
 
+ConvertOptions lyricOptions(LyricText text, bool karaoke) {
+    ConvertOptions options;
+    options.lyrics = text;
+    options.karaoke = karaoke;
+    return options;
+}
+
+
 using test::Bytes;
 
 std::string hex(const Bytes& data) {
@@ -81,7 +89,7 @@ TEST(LyricText, Utf8ChangesOnlyTheTextsOfTheLyricTrack) {
     OneSong song(sample::buildRecord(test::vietnameseSong()));
     ASSERT_EQ(song.convert({}).outcome, SongResult::Outcome::converted);
     const Bytes stored = sample::readFile(song.dir / "21090.mid");
-    ASSERT_EQ(song.convert({LyricText::utf8, false}).outcome, SongResult::Outcome::converted);
+    ASSERT_EQ(song.convert(lyricOptions(LyricText::utf8, false)).outcome, SongResult::Outcome::converted);
     const Bytes utf8 = sample::readFile(song.dir / "21090.mid");
     EXPECT_EQ(song.dir.files(), withDatabase({"21090.mid"}));
 
@@ -115,7 +123,7 @@ TEST(LyricText, KaraokeWritesTheKarNextToTheMid) {
     const Bytes record = sample::buildRecord(test::vietnameseSong());
     OneSong song(record);
     for (const LyricText text : {LyricText::utf8, LyricText::stored}) {
-        const SongResult result = song.convert({text, true});
+        const SongResult result = song.convert(lyricOptions(text, true));
         ASSERT_EQ(result.outcome, SongResult::Outcome::converted);
         EXPECT_TRUE(result.messages.empty());
         EXPECT_EQ(song.dir.files(), withDatabase({"21090.kar", "21090.mid"}));
@@ -132,7 +140,7 @@ TEST(LyricText, KaraokeOfABrokenRecordWritesNothing) {
     Bytes record = sample::buildRecord(test::vietnameseSong());
     record.resize(48);  // the compressed stream cut short: its table points past it
     OneSong song(record);
-    const SongResult result = song.convert({LyricText::utf8, true});
+    const SongResult result = song.convert(lyricOptions(LyricText::utf8, true));
     EXPECT_EQ(result.outcome, SongResult::Outcome::failed);
     EXPECT_EQ(result.messages.size(), 1u);  // the record is reported once
     EXPECT_EQ(song.dir.files(), withDatabase({}));
@@ -141,7 +149,7 @@ TEST(LyricText, KaraokeOfABrokenRecordWritesNothing) {
 TEST(LyricText, KaraokeIntoAFolderThatIsNotThere) {
     OneSong song(sample::buildRecord(test::vietnameseSong()));
     const std::filesystem::path missing = song.dir / "missing";
-    const SongResult result = song.convertInto(missing, {LyricText::utf8, true});
+    const SongResult result = song.convertInto(missing, lyricOptions(LyricText::utf8, true));
     EXPECT_EQ(result.outcome, SongResult::Outcome::failed);
     EXPECT_EQ(result.messages,
               (std::vector<std::string>{"Cannot open file " + displayName(missing / "21090.mid") +
@@ -188,7 +196,7 @@ TEST(LyricText, SampleDatabaseTitlesDecode) {
         test::TempDir out;
         ConvertWorkspace convertWork;
         const SongResult result =
-            convertSong(database, expected.song, out.path(), {LyricText::utf8, true}, convertWork);
+            convertSong(database, expected.song, out.path(), lyricOptions(LyricText::utf8, true), convertWork);
         EXPECT_EQ(result.outcome, SongResult::Outcome::converted);
         EXPECT_TRUE(std::filesystem::exists(out / (std::to_string(expected.song) + ".kar")));
     }

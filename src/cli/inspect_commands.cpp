@@ -48,17 +48,17 @@ std::vector<std::uint8_t> readNameIndex(const RandomAccessFile& file) {
 int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error));
+        printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome != RecordLookup::Outcome::found) {
-        printLine(cannotReadSong(songNumber, describe(where.outcome)));
+        printError(cannotReadSong(songNumber, describe(where.outcome)));
         return kExitFailure;
     }
     std::vector<std::uint8_t> record;
     if (!database.readRecord(where, record)) {
-        printLine(cannotReadSong(songNumber, couldNotRead(kSongDataFile)));
+        printError(cannotReadSong(songNumber, couldNotRead(kSongDataFile)));
         return kExitFailure;
     }
 
@@ -78,7 +78,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
     std::string text;
     if (const RecordError error = describeSong(songNumber, record, chorus, song, text);
         error != RecordError::none) {
-        printLine(cannotReadSong(songNumber, describe(error)));
+        printError(cannotReadSong(songNumber, describe(error)));
         return kExitFailure;
     }
     printText(text);
@@ -88,7 +88,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
 int runListCommand(const std::filesystem::path& databaseFolder) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error));
+        printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
     database.loadIndex();

@@ -1,5 +1,7 @@
 // `kdb2mid info` and `kdb2mid list`: looking at a database before converting.
-// Each prints on standard output and returns the exit status.
+// Each prints what it found on standard output, a failure line on standard
+// error (so that a redirected listing holds only songs), and returns the exit
+// status.
 #pragma once
 
 #include <cstdint>

@@ -74,6 +74,18 @@ const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept {
                                                        : "Cannot open SONG.DAT";
 }
 
+std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder) {
+    if (folder.empty()) return databaseOpenFailure(error);
+    const char* file = error == SongDatabase::OpenError::songIndex ? kSongIndexFile : kSongDataFile;
+    return "Cannot open " + displayName(folder / file);
+}
+
+std::string cannotOpenInput(const std::filesystem::path& path, int error) {
+    std::string line = "Cannot open " + displayName(path);
+    if (error != 0) line += ": " + systemReason(error);
+    return line;
+}
+
 std::string cannotOpenForWriting(const std::filesystem::path& path) {
     return "Cannot open file " + displayName(path) + " for writing";
 }

@@ -33,6 +33,12 @@ std::string systemReason(int error);
 // Lines the database's own tools printed, kept word for word.
 // "Cannot open SONG.IDX" or "Cannot open SONG.DAT".
 const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept;
+// The same naming the file with its folder when one is given:
+// "Cannot open /media/usb/SONG.IDX"; an empty folder gives the line above.
+std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder);
+// "Cannot open <path>: <reason>", the line beside kCannotOpenInput that says
+// which input and why.
+std::string cannotOpenInput(const std::filesystem::path& path, int error);
 // A missing input of the song-name list or of the legacy extraction.
 inline constexpr const char* kCannotOpenInput = "Failed to open file";
 // "Cannot open file <path> for writing"

@@ -85,6 +85,8 @@ TEST(LyricText, DefaultOutputIsUnchanged) {
     EXPECT_EQ(dir.files(), withDatabase({"21090.mid"}));
 }
 
+// UTF-8 text also ends each lyric line as players that show lyric events
+// expect: "\r" after a line, "\n" after a paragraph of four and the last.
 TEST(LyricText, Utf8ChangesOnlyTheTextsOfTheLyricTrack) {
     OneSong song(sample::buildRecord(test::vietnameseSong()));
     ASSERT_EQ(song.convert({}).outcome, SongResult::Outcome::converted);
@@ -109,14 +111,55 @@ TEST(LyricText, Utf8ChangesOnlyTheTextsOfTheLyricTrack) {
         EXPECT_EQ(utf8Events[i].type, storedEvents[i].type);
         EXPECT_EQ(utf8Events[i].time, storedEvents[i].time);
         const std::string& text = storedEvents[i].data;
-        EXPECT_EQ(utf8Events[i].data, decodeVniToUtf8(Bytes(text.begin(), text.end())));
+        std::string decoded = utf8Events[i].data;
+        if (!decoded.empty() && (decoded.back() == '\r' || decoded.back() == '\n')) {
+            EXPECT_EQ(utf8Events[i].type, 0x05);
+            decoded.pop_back();
+        }
+        EXPECT_EQ(decoded, decodeVniToUtf8(Bytes(text.begin(), text.end())));
         if (utf8Events[i].type == 0x03) titles.push_back(utf8Events[i].data);
         if (utf8Events[i].type == 0x05) lyrics += utf8Events[i].data;
     }
     EXPECT_EQ(titles, test::kVietnameseTitlesShown);
-    std::string shown;
-    for (const std::string& line : test::kVietnameseLinesShown) shown += line;
-    EXPECT_EQ(lyrics, shown);
+    const auto& lines = test::kVietnameseLinesShown;
+    EXPECT_EQ(lyrics, lines[0] + "\r" + lines[1] + "\r" + lines[2] + "\r" + lines[3] + "\n" +
+                          lines[4] + "\r" + lines[5] + "\n");
+}
+
+// The song's own tracks carry texts too (the first track's name is the
+// title players show): decoded with the lyrics, as stored without.
+TEST(LyricText, Utf8DecodesTheTextsOfTheDataTracks) {
+    sample::SongSpec spec = test::vietnameseSong();
+    // Track name "Trống Cơm" and a marker "Đêm", the tempo between them.
+    const Bytes name = {'T', 'r', 'o', 0xE1, 'n', 'g', ' ', 'C', 0xF4, 'm'};
+    Bytes conductor = {0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())};
+    conductor.insert(conductor.end(), name.begin(), name.end());
+    const Bytes rest = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  //
+                        0x83, 0x60, 0xFF, 0x06, 0x04, 0xD1, 0x65, 0xE2, 'm', 0x00, 0xFF, 0x2F, 0x00};
+    conductor.insert(conductor.end(), rest.begin(), rest.end());
+    spec.tracks.front() = conductor;
+    const Bytes record = sample::buildRecord(spec);
+
+    Bytes stored;
+    ASSERT_EQ(recordToMidi(record, stored, LyricText::stored), RecordError::none);
+    EXPECT_EQ(test::readChunks(stored)[1].body, conductor);
+
+    for (const bool karaoke : {false, true}) {
+        Bytes file;
+        ASSERT_EQ(karaoke ? recordToKaraoke(record, file, LyricText::utf8)
+                          : recordToMidi(record, file, LyricText::utf8),
+                  RecordError::none);
+        const std::vector<test::Chunk> chunks = test::readChunks(file);
+        ASSERT_EQ(chunks.size(), 4U);
+        const auto events = test::readMetaEvents(chunks[1].body);
+        ASSERT_EQ(events.size(), 4U);
+        EXPECT_EQ(events[0].data, "Trống Cơm");
+        EXPECT_EQ(events[2].type, 0x06);
+        EXPECT_EQ(events[2].time, 480U);
+        EXPECT_EQ(events[2].data, "Đêm");
+        // The melody track has no text: as stored.
+        EXPECT_EQ(chunks[2].body, test::readChunks(stored)[2].body);
+    }
 }
 
 TEST(LyricText, KaraokeWritesTheKarNextToTheMid) {

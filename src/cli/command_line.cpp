@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cstdio>
 #include <iostream>
@@ -16,6 +17,12 @@
 #include "cli/command_suggestion.hpp"
 #include "cli/console.hpp"
 #include "cli/convert_command.hpp"
+#include "convert/file_names.hpp"
+#include "midi/track_transform.hpp"
+#ifdef KDB2MID_HAVE_AUDIO
+#include "audio/audio_format.hpp"
+#include "audio/song_renderer.hpp"
+#endif
 #include "convert/convert_song.hpp"
 #include "cli/inspect_commands.hpp"
 #include "cli/export_commands.hpp"
@@ -121,6 +128,16 @@ const CLI::Validator kSongNumber(
         return "not a song number: " + text;
     },
     "");
+
+const CLI::Validator kShard(
+    [](const std::string& text) {
+        return parseShard(text) ? std::string{}
+                                : "not a shard I/N with I from 1 to N: " + text;
+    },
+    "");
+
+const CLI::Validator kNamePattern(
+    [](const std::string& text) { return checkNamePattern(text).value_or(std::string{}); }, "");
 
 const CLI::Validator kSongRange(
     [](const std::string& text) {
@@ -270,6 +287,59 @@ int runCommandLine(std::span<const char* const> args) {
                                           .description(""));
     convert->add_flag("--kar", karaoke,
                       "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)");
+    convert->add_flag("--lrc", request.options.lrc,
+                      "Also write SONG.lrc: the lyrics with each word's time, for music players");
+    convert->add_flag("--ass", request.options.ass,
+                      "Also write SONG.ass: karaoke subtitles for video players");
+    convert
+        ->add_option("--transpose", request.options.transpose,
+                     "Move every note but the drums N semitones, -12 to 12, in every file")
+        ->type_name("N")
+        ->check(CLI::Range(-kMaxTranspose, kMaxTranspose).description(""));
+    convert
+        ->add_option("--tempo", request.options.tempoPercent,
+                     "Play at PERCENT of the song's tempo, 25 to 400; lyric times follow")
+        ->type_name("PERCENT")
+        ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
+#ifdef KDB2MID_HAVE_AUDIO
+    std::string audioText;
+    std::string soundFontText;
+    convert
+        ->add_option("--audio", audioText,
+                     audioFormatSupported(AudioFormat::mp3)
+                         ? "Also render SONG.wav|flac|ogg|opus|mp3 (44,100 Hz stereo)"
+                         : "Also render SONG.wav|flac|ogg|opus (44,100 Hz stereo; this build's "
+                           "libsndfile cannot write MP3)")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}, CLI::ignore_case)
+                    .description(""));
+    convert
+        ->add_option("--soundfont", soundFontText,
+                     std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
+                         kDefaultSoundFont + ")")
+        ->type_name("FILE");
+    convert->add_flag("--ultrastar", request.options.ultrastar,
+                      "Write SONG/SONG.txt and its audio (ogg unless --audio says) for "
+                      "sing-and-score games");
+    convert->add_flag("--mute-melody", request.options.muteMelody,
+                      "Render the audio without the melody track: an instrumental");
+#endif
+    convert->add_flag("--resume", request.options.resume,
+                      "Skip songs whose requested files all exist already");
+    std::string shardText;
+    convert
+        ->add_option("--shard", shardText,
+                     "Convert only every N-th song, from the I-th on (I from 1 to N): "
+                     "N machines share one database")
+        ->type_name("I/N")
+        ->check(kShard);
+    std::string namePattern;
+    convert
+        ->add_option("--name", namePattern,
+                     "Name each song's files from {song}, {title}, {artist} "
+                     "(default: {song})")
+        ->type_name("PATTERN")
+        ->check(kNamePattern);
     all->excludes(range);
     convert->get_option("SONG")->excludes(all)->excludes(range);
 
@@ -362,7 +432,26 @@ int runCommandLine(std::span<const char* const> args) {
         request.outputFolder = pathFromArgument(outputText);
         // IsMember has turned any spelling into the one listed.
         if (lyricsText == "utf-8") lyricsText = "utf8";
-        request.options = convertOptionsFor(lyrics->count() > 0 ? &lyricsText : nullptr, karaoke);
+        const ConvertOptions chosen =
+            convertOptionsFor(lyrics->count() > 0 ? &lyricsText : nullptr, karaoke);
+        request.options.lyrics = chosen.lyrics;
+        request.options.karaoke = chosen.karaoke;
+#ifdef KDB2MID_HAVE_AUDIO
+        if (!audioText.empty()) {
+            for (char& c : audioText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            request.options.audio = parseAudioFormat(audioText);
+            if (!audioFormatSupported(*request.options.audio)) {
+                return usageError(*convert, "this build's libsndfile cannot write " + audioText +
+                                                "; choose wav, flac, ogg or opus");
+            }
+        }
+        if (request.options.muteMelody && !request.options.wantsAudio()) {
+            return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
+        }
+        request.soundFont = pathFromArgument(soundFontText);
+#endif
+        if (!shardText.empty()) request.shard = parseShard(shardText);
+        request.namePattern = namePattern;
         return runConvertCommand(request);
     }
     if (info->parsed()) {

@@ -7,6 +7,9 @@
 #include <system_error>
 #include <unordered_set>
 
+#ifdef KDB2MID_HAVE_AUDIO
+#include "audio/song_renderer.hpp"
+#endif
 #include "convert/batch.hpp"
 #include "cli/command_line.hpp"
 #include "cli/console.hpp"
@@ -46,8 +49,14 @@ private:
 };
 
 std::string summaryLine(const BatchTotals& totals) {
-    return std::to_string(totals.converted) + " converted, " + std::to_string(totals.skipped) +
-           " skipped, " + std::to_string(totals.failed) + " failed";
+    std::string line = std::to_string(totals.converted) + " converted, " +
+                       std::to_string(totals.skipped) + " skipped, " +
+                       std::to_string(totals.failed) + " failed";
+    if (totals.alreadyDone > 0) line += ", " + std::to_string(totals.alreadyDone) + " already done";
+    if (totals.withoutLyrics > 0) {
+        line += ", " + std::to_string(totals.withoutLyrics) + " without lyrics";
+    }
+    return line;
 }
 
 std::string rangeText(SongRange range) {
@@ -111,7 +120,51 @@ SongPlan planSongs(const ConvertRequest& request, std::int32_t firstSong, std::i
     return plan;
 }
 
-int runConvertCommand(const ConvertRequest& request) {
+std::optional<Shard> parseShard(std::string_view text) noexcept {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    const auto index = parseSongArgument(text.substr(0, slash));
+    const auto count = parseSongArgument(text.substr(slash + 1));
+    if (!index || !count || *index < 1 || *index > *count) return std::nullopt;
+    return Shard{static_cast<std::uint32_t>(*index), static_cast<std::uint32_t>(*count)};
+}
+
+std::vector<std::int32_t> shardSongs(std::span<const std::int32_t> songs, Shard shard) {
+    std::vector<std::int32_t> taken;
+    for (std::size_t i = shard.index - 1; i < songs.size(); i += shard.count) {
+        taken.push_back(songs[i]);
+    }
+    return taken;
+}
+
+int runConvertCommand(const ConvertRequest& givenRequest) {
+    ConvertRequest request = givenRequest;
+#ifdef KDB2MID_HAVE_AUDIO
+    if (request.options.wantsAudio()) {
+        // Checked once, before any song: a run of hours must not fail on its
+        // first song for want of a soundfont.
+        const std::filesystem::path soundFont =
+            request.soundFont.empty() ? std::filesystem::path(kDefaultSoundFont) : request.soundFont;
+        std::error_code error;
+        if (request.soundFont.empty() && !std::filesystem::exists(soundFont, error)) {
+            printError(std::string("no soundfont at ") + kDefaultSoundFont +
+                       ": give one with --soundfont FILE, or install the Debian package "
+                       "fluid-soundfont-gm");
+            return kExitUsage;
+        }
+        AudioStatus status;
+        RenderSettings settings;
+        settings.format = request.options.audio.value_or(AudioFormat::ogg);
+        if (!SongRenderer::open(soundFont, settings, status)) {
+            std::string line = "--soundfont " + displayName(soundFont) + ": " +
+                               describe(status.error);
+            if (!status.detail.empty()) line += ": " + status.detail;
+            printError(line);
+            return kExitUsage;
+        }
+        request.options.soundFont = soundFont;
+    }
+#endif
     SongDatabase database;
     if (const auto error = database.open(request.databaseFolder);
         error != SongDatabase::OpenError::none) {
@@ -127,11 +180,15 @@ int runConvertCommand(const ConvertRequest& request) {
         }
     }
 
-    const SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
+    SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
+    if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
     // Many songs look their entries up in SONG.IDX held in memory; one song
     // reads only its own two. If SONG.IDX cannot be held, it is read by
     // offset instead: slower, same result.
     if (plan.songs.size() > 1) database.loadIndex();
+    if (!request.namePattern.empty()) {
+        request.options.fileStems = nameSongFiles(database, plan.songs, request.namePattern);
+    }
     if (plan.outsideIndex > 0 && !request.quiet) {
         printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
                   " songs have no SONG.IDX entry");

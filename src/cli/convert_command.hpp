@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,16 @@ std::optional<SongRange> parseSongRange(std::string_view text) noexcept;
 // bytes.
 ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke);
 
+// "I/N": this run converts every N-th song of the plan from the I-th on.
+struct Shard {
+    std::uint32_t index;  // 1..count
+    std::uint32_t count;
+};
+std::optional<Shard> parseShard(std::string_view text) noexcept;
+
+// The songs of plan that shard takes, in order.
+std::vector<std::int32_t> shardSongs(std::span<const std::int32_t> songs, Shard shard);
+
 struct ConvertRequest {
     std::vector<std::int32_t> songs;  // by number, in the order given
     bool all = false;                  // every song of SONG.IDX
@@ -40,6 +51,9 @@ struct ConvertRequest {
     unsigned threads = 1;
     bool quiet = false;  // no progress line, no summary
     ConvertOptions options;
+    std::optional<Shard> shard;
+    std::string namePattern;          // --name; empty: files named by song number
+    std::filesystem::path soundFont;  // --soundfont; empty: the default one
 };
 
 // The songs a run converts, in order, each once.

@@ -44,7 +44,15 @@ std::string formatProgress(const BatchProgress& progress, double elapsedSeconds)
         std::to_string(progress.songsDone) + "/" + std::to_string(progress.songsTotal) + " songs";
     const bool timed = elapsedSeconds > 0;
     const double rate = timed ? static_cast<double>(progress.bytesDone) / elapsedSeconds : 0;
-    line += ", " + oneDecimal(rate / kBytesPerMegabyte) + " MB/s, ";
+    if (progress.audioSeconds > 0) {
+        // Rendering sets the pace: minutes of audio made and how much faster
+        // than it plays.
+        line += ", " + oneDecimal(progress.audioSeconds / 60) + " min of audio";
+        if (timed) line += ", " + oneDecimal(progress.audioSeconds / elapsedSeconds) + "x real time";
+        line += ", ";
+    } else {
+        line += ", " + oneDecimal(rate / kBytesPerMegabyte) + " MB/s, ";
+    }
     double left = -1;
     if (timed && progress.bytesDone > 0) {
         const std::uint64_t remaining =

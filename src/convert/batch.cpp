@@ -73,12 +73,16 @@ private:
     void finish(std::size_t position, SongResult result, std::uint64_t bytes) {
         const std::lock_guard<std::mutex> guard(lock_);
         switch (result.outcome) {
-            case SongResult::Outcome::converted: ++totals_.converted; break;
+            case SongResult::Outcome::converted:
+                ++(result.alreadyDone ? totals_.alreadyDone : totals_.converted);
+                break;
             case SongResult::Outcome::skipped: ++totals_.skipped; break;
             case SongResult::Outcome::failed: ++totals_.failed; break;
         }
+        if (result.withoutLyrics) ++totals_.withoutLyrics;
         ++progress_.songsDone;
         progress_.bytesDone += bytes;
+        progress_.audioSeconds += result.audioSeconds;
         observer_.progressed(progress_);
         // A result waits here while an earlier song is still being
         // converted; it holds only its message lines, never the song's output.

@@ -16,6 +16,8 @@ struct BatchTotals {
     std::size_t converted = 0;
     std::size_t skipped = 0;
     std::size_t failed = 0;
+    std::size_t alreadyDone = 0;     // --resume found all their files
+    std::size_t withoutLyrics = 0;   // lyric files asked for, no lyric line to write
 };
 
 struct BatchProgress {
@@ -24,6 +26,8 @@ struct BatchProgress {
     // SONG.DAT bytes of the records finished and of all records in the batch.
     std::uint64_t bytesDone = 0;
     std::uint64_t bytesTotal = 0;
+    // Audio rendered so far, in seconds of sound (0 when none is asked for).
+    double audioSeconds = 0;
 };
 
 // Told about a batch as it runs. The batch calls one member at a time (under

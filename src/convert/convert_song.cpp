@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
+#include "convert/file_names.hpp"
 #include "convert/song_outputs.hpp"
 #include "export/ass_file.hpp"
 #include "export/lrc_file.hpp"
 #include "export/timed_lyrics.hpp"
+#include "format/vni_text.hpp"
 #include "messages/messages.hpp"
 #include "midi/kar_track.hpp"
 #include "midi/midi_file.hpp"
@@ -117,6 +119,32 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
         }
     }
     return ok;
+}
+
+std::map<std::int32_t, std::string> nameSongFiles(const SongDatabase& database,
+                                                  std::span<const std::int32_t> songs,
+                                                  std::string_view pattern) {
+    const bool titled = patternUsesTitles(pattern);
+    std::vector<std::string> stems;
+    stems.reserve(songs.size());
+    std::vector<std::uint8_t> record;
+    DecodedSong song;
+    for (const std::int32_t number : songs) {
+        NameFields fields;
+        fields.song = number;
+        const RecordLookup where = titled ? database.locate(number) : RecordLookup{};
+        if (titled && where.outcome == RecordLookup::Outcome::found &&
+            database.readRecord(where, record) && decodeSong(record, song) == RecordError::none) {
+            const std::vector<TextRef>& titles = song.lyrics.titles;
+            if (!titles.empty()) fields.title = decodeVniToUtf8(song.text(titles[0]));
+            if (titles.size() > 1) fields.artist = decodeVniToUtf8(song.text(titles[1]));
+        }
+        stems.push_back(fileStem(pattern, fields));
+    }
+    const std::vector<std::string> distinct = distinctStems(stems);
+    std::map<std::int32_t, std::string> named;
+    for (std::size_t i = 0; i < songs.size(); ++i) named.emplace(songs[i], distinct[i]);
+    return named;
 }
 
 std::string fileStemFor(const ConvertOptions& options, std::int32_t songNumber) {

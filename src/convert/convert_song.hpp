@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -110,6 +111,14 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        std::int32_t songNumber, std::string_view stem,
                        const std::filesystem::path& outFolder, ConvertWorkspace& work,
                        SongResult& result);
+
+// The stems --name PATTERN gives the songs, in the order given, told apart
+// where two would share one. Titles are read from each record when the
+// pattern uses them; a song whose record cannot be decoded is named as if
+// its titles were empty (so by its number when the pattern has nothing else).
+std::map<std::int32_t, std::string> nameSongFiles(const SongDatabase& database,
+                                                  std::span<const std::int32_t> songs,
+                                                  std::string_view pattern);
 
 // The name a song's files are given before their extension: its --name stem,
 // else its number.

@@ -11,6 +11,11 @@ scripts/ensure-deps.sh valgrind
 cmake --preset debug -DKDB2MID_BUILD_TESTS=ON >/dev/null
 cmake --build --preset debug -j2
 
+# Rendering audio runs FluidSynth, whose own one-time set-up valgrind reports
+# as leaks and whose synthesis runs fifty times slower under it: those tests
+# run under ASan instead (the asan preset), not here.
+filter=${KDB2MID_VALGRIND_FILTER:--SongRenderer*:*Render*:*Audio*:*UltraStarCommand*}
+
 logs=$PWD/build/debug/valgrind
 rm -rf "$logs"
 mkdir -p "$logs"
@@ -19,7 +24,7 @@ valgrind --error-exitcode=99 --leak-check=full \
     --errors-for-leak-kinds=definite,indirect,possible \
     --show-leak-kinds=definite,indirect,possible \
     --trace-children=yes --log-file="$logs/%p.log" \
-    build/debug/kdb2mid_tests --gtest_brief=1 || status=$?
+    build/debug/kdb2mid_tests --gtest_brief=1 --gtest_filter="$filter" || status=$?
 
 # A child's errors show only in its own log (its exit status is the test's
 # to judge), so every log is read.

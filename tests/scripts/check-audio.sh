@@ -1,6 +1,6 @@
 #!/bin/sh
-# Renders the shortest sample song to every audio format the build can
-# write and has ffprobe (Debian ffmpeg), a reader independent of libsndfile,
+# Renders a sample song with `kdb2mid convert --audio` to every format the
+# build can write and has ffprobe (Debian ffmpeg), a reader independent of libsndfile,
 # read each one: 44,100 Hz (Opus: 48,000 Hz) stereo, as long as the song's
 # length as `kdb2mid info` gives it plus at most the 10 s fade.
 #
@@ -12,10 +12,8 @@ set -eu
 build=$1
 soundfont=${2:-/usr/share/sounds/sf2/TimGM6mb.sf2}
 here=$(cd "$(dirname "$0")" && pwd)
-render=$build/kdb2mid_render_audio
 command -v ffprobe >/dev/null 2>&1 || { echo "ffprobe missing (apt-get install ffmpeg): skipped"; exit 77; }
 [ -f "$soundfont" ] || { echo "$soundfont missing: skipped"; exit 77; }
-[ -x "$render" ] || { echo "$render is not built" >&2; exit 2; }
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -25,8 +23,9 @@ db=$here/../../examples/sample-db
 status=0
 for format in wav flac ogg opus mp3; do
     mkdir "$out/$format"
-    if ! "$render" -f "$format" "$soundfont" "$out/$format" "$out"/*.mid >"$out/log" 2>&1; then
-        if [ "$format" = mp3 ] && grep -q "not supported" "$out/log"; then
+    if ! "$build/kdb2mid" convert 50004 -C "$db" -o "$out/$format" -q --audio "$format" \
+            --soundfont "$soundfont" >"$out/log" 2>&1; then
+        if [ "$format" = mp3 ] && grep -q "cannot write mp3" "$out/log"; then
             echo "mp3: this libsndfile cannot write it, skipped"; continue
         fi
         cat "$out/log"; status=1; continue

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Writes the .mid (UTF-8 lyrics), .lrc and .ass of every song of a database
-# and checks them with tools independent of kdb2mid: every .lrc word's time
+# Converts songs of a database with `kdb2mid convert --lyrics utf8 --lrc --ass`
+# and checks the files with tools independent of kdb2mid: every .lrc word's time
 # against mido's reading of the .mid (check_lrc.py), every .lrc and .ass read
 # by ffmpeg, and one frame of the first .ass rendered by ffmpeg's ass filter.
 #
@@ -37,9 +37,8 @@ else
     shift
     songs=$*
 fi
-mkdir "$out/songs"
 # shellcheck disable=SC2086  # one argument per song number
-"$writer" convert "$db" "$out/songs" $songs
+"$build/kdb2mid" convert $songs -C "$db" -o "$out/songs" -q --lyrics utf8 --lrc --ass
 
 status=0
 first_ass=

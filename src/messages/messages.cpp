@@ -133,4 +133,16 @@ std::string cannotCreateFolder(const std::filesystem::path& path) {
     return "Cannot create folder " + displayName(path);
 }
 
+std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,
+                             bool nameTablePresent) {
+    std::string missing;
+    if (!nameIndexPresent) missing = displayName(folder / kNameIndexFile);
+    if (!nameTablePresent) {
+        if (!missing.empty()) missing += " and ";
+        missing += displayName(folder / kNameTableFile);
+    }
+    return missing + (nameIndexPresent || nameTablePresent ? " is" : " are") +
+           " missing: songs are listed under their first title";
+}
+
 }  // namespace kdb2mid

@@ -101,6 +101,14 @@ void fuzzRecord(Input record) {
     requireMidiShape(utf8, TextTrack::lyrics, true);
     require(utf8.size() <= bound, "UTF-8 MIDI file larger than its image accounts for");
 
+    // The whole UTF-8 file: the data tracks' texts decoded as well.
+    Bytes decoded;
+    VectorSink decodedSink(decoded);
+    require(writeMidiFile(reused, LyricText::utf8, decodedSink, trackBuffer) == RecordError::none,
+            "a decoded song's UTF-8 file failed");
+    requireMidiShape(decoded, TextTrack::lyrics, true);
+    require(decoded.size() <= bound, "UTF-8 MIDI file with decoded tracks larger than its image");
+
     for (const LyricText text : {LyricText::stored, LyricText::utf8}) {
         const Bytes karaoke = fileWith(reused, [&](Bytes& chunk) {
             return writeKaraokeTrack(bytes, reused.lyrics, text, chunk);

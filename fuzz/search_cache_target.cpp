@@ -12,7 +12,7 @@
 
 #include "fuzz_targets.hpp"
 #include "search/search_cache.hpp"
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid::fuzz {
 

@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/command_suggestion.hpp"
 #include "cli/console.hpp"
 #include "cli/convert_command.hpp"
 #include "convert/convert_song.hpp"
@@ -41,6 +43,47 @@ constexpr const char* kUsage =
 // that a mistyped number cannot ask for a thread and a song buffer per song.
 constexpr unsigned kMaxThreads = 1024;
 
+bool hasDigit(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// An argument as it would be typed into a shell: quoted unless it holds only
+// letters, digits and punctuation the shell leaves alone.
+std::string shellWord(std::string_view text) {
+    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("-_./=:,+@%").find(c) != std::string_view::npos;
+    });
+    if (plain) return std::string(text);
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// `kdb2mid SONG` takes the song number alone; anything after it (an option,
+// an output folder, more songs) was silently ignored before. Shows the
+// convert command that does what was asked.
+int refuseBareFormExtras(std::span<const char* const> args) {
+    std::string line = "usage: kdb2mid convert";
+    for (std::size_t i = 1; i < args.size(); ++i) line += " " + shellWord(args[i]);
+    line += "   (kdb2mid SONG takes the song number alone)";
+    std::fprintf(stderr, "%s\n", line.c_str());
+    return kExitUsage;
+}
+
+// A first argument without a digit is no song number: most likely a
+// mistyped command.
+int refuseUnknownCommand(std::string_view typed) {
+    std::string line = "kdb2mid: unknown command \"" + std::string(typed) + "\"";
+    if (typed == "help") {
+        line += "; for help run: kdb2mid --help";
+    } else if (const auto nearest = nearestCommand(typed, kSubcommands)) {
+        line += "; did you mean: kdb2mid " + std::string(*nearest) + "?";
+    }
+    std::fprintf(stderr, "%s\n%s\n", line.c_str(), kUsage);
+    return kExitUsage;
+}
+
 bool isSingleSongForm(std::string_view first) {
     if (std::find(kSubcommands.begin(), kSubcommands.end(), first) != kSubcommands.end()) {
         return false;
@@ -60,16 +103,36 @@ std::int32_t songFromArgument(const std::string& text) {
     return parseSongArgument(text).value_or(0);
 }
 
+// FROM and TO of "FROM-TO" as song numbers, in either order.
+std::optional<SongRange> rangeEnds(std::string_view text) {
+    const std::size_t dash = text.find('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const auto from = parseSongArgument(text.substr(0, dash));
+    const auto to = parseSongArgument(text.substr(dash + 1));
+    if (!from || !to) return std::nullopt;
+    return SongRange{*from, *to};
+}
+
 const CLI::Validator kSongNumber(
     [](const std::string& text) {
-        return parseSongArgument(text) ? std::string{} : "not a song number: " + text;
+        if (parseSongArgument(text)) return std::string{};
+        if (const auto ends = rangeEnds(text); ends && ends->first <= ends->last) {
+            return "not a song number: " + text + " (for the songs " +
+                   std::to_string(ends->first) + " to " + std::to_string(ends->last) +
+                   " use --range " + text + ")";
+        }
+        return "not a song number: " + text;
     },
     "");
 
 const CLI::Validator kSongRange(
     [](const std::string& text) {
-        return parseSongRange(text) ? std::string{}
-                                    : "not a range of song numbers FROM-TO: " + text;
+        if (parseSongRange(text)) return std::string{};
+        if (const auto ends = rangeEnds(text)) {
+            return "FROM is above TO in " + text + " (the range from the lower number is " +
+                   std::to_string(ends->last) + "-" + std::to_string(ends->first) + ")";
+        }
+        return "not a range of song numbers FROM-TO: " + text;
     },
     "");
 
@@ -88,11 +151,40 @@ const CLI::Validator kCount(
     },
     "");
 
+// An output folder that is there already must be a folder.
+const CLI::Validator kOutputFolder(
+    [](const std::string& text) {
+        std::error_code error;
+        const std::filesystem::path path = pathFromArgument(text);
+        if (std::filesystem::exists(path, error) && !std::filesystem::is_directory(path, error)) {
+            return text + " is a file; -o names the folder the files are written into";
+        }
+        return std::string{};
+    },
+    "");
+
+// Help without CLI11's notes that repeat what the descriptions say ("SONG
+// SONG REQUIRED", "Excludes: ..."): an option shows its value's name, a
+// positional its name and "..." when it takes several.
+class HelpFormatter final : public CLI::Formatter {
+public:
+    std::string make_option_opts(const CLI::Option* option) const override {
+        if (!option->nonpositional()) return option->get_expected_max() > 1 ? " ..." : "";
+        if (option->get_type_size() == 0 || option->get_type_name().empty()) return {};
+        return " " + option->get_type_name();
+    }
+};
+
 unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
 
-void addDatabaseOption(CLI::App& command, std::string& folder) {
-    command.add_option("-C,--database", folder, "Database folder (default: current folder)")
+CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder) {
+    return command
+        .add_option("-C,--database", folder, "Database folder (default: current folder)")
         ->type_name("DBDIR");
+}
+
+CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help) {
+    return command.add_option("-o,--output", folder, help)->type_name("OUTDIR")->check(kOutputFolder);
 }
 
 int usageError(const CLI::App& command, const std::string& message) {
@@ -141,7 +233,11 @@ int runCommandLine(std::span<const char* const> args) {
         std::fprintf(stderr, "%s\n", kUsage);
         return kExitUsage;
     }
-    if (isSingleSongForm(args[1])) return runSingleSong(parseSongNumber(args[1]));
+    if (isSingleSongForm(args[1])) {
+        if (!hasDigit(args[1])) return refuseUnknownCommand(args[1]);
+        if (args.size() > 2) return refuseBareFormExtras(args);
+        return runSingleSong(parseSongNumber(args[1]));
+    }
 
     CLI::App app{
         "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
@@ -151,10 +247,11 @@ int runCommandLine(std::span<const char* const> args) {
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
-    app.footer(
-        "kdb2mid SONG converts one song of the database in the current folder into the\n"
-        "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording.\n"
-        "Exit status: 0 done, 1 after any failure line, 2 for a usage error.");
+    // Subcommands take the formatter and footer the app has when they are added.
+    app.formatter(std::make_shared<HelpFormatter>());
+    const std::string exitStatuses =
+        "Exit status: 0 done, 1 after any failure line, 2 for a usage error.";
+    app.footer(exitStatuses);
 
     ConvertRequest request;
     std::vector<std::string> songTexts;
@@ -175,10 +272,8 @@ int runCommandLine(std::span<const char* const> args) {
             ->type_name("FROM-TO")
             ->check(kSongRange);
     addDatabaseOption(*convert, databaseText);
-    convert
-        ->add_option("-o,--output", outputText,
-                     "Output folder, created if missing (default: current folder)")
-        ->type_name("OUTDIR");
+    addOutputOption(*convert, outputText,
+                    "Output folder, created if missing (default: current folder)");
     convert
         ->add_option("-j,--jobs", request.threads,
                      "Songs converted at once (default: the number of cores)")
@@ -189,7 +284,8 @@ int runCommandLine(std::span<const char* const> args) {
                               ->add_option("--lyrics", lyricsText,
                                            "Lyric text as stored (vni, the default) or as UTF-8")
                               ->type_name("utf8|vni")
-                              ->check(CLI::IsMember({"utf8", "vni"}).description(""));
+                              ->check(CLI::IsMember({"utf8", "utf-8", "vni"}, CLI::ignore_case)
+                                          .description(""));
     convert->add_flag("--kar", karaoke,
                       "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)");
     all->excludes(range);
@@ -198,7 +294,7 @@ int runCommandLine(std::span<const char* const> args) {
     std::string infoSong;
     std::string infoDatabase;
     CLI::App* info = app.add_subcommand(
-        "info", "Show a song's titles, tracks, length, lyrics and chorus recordings");
+        "info", "Show a song's titles, tracks, length, melody, lyrics and chorus recordings");
     info->add_option("SONG", infoSong, "Song number")
         ->type_name("SONG")
         ->required()
@@ -226,25 +322,67 @@ int runCommandLine(std::span<const char* const> args) {
     search->add_option("--limit", searchLimit, "Print at most N songs, the best ones")
         ->type_name("N")
         ->check(kCount);
+    search->footer(
+        "Names and titles are kept in $XDG_CACHE_HOME/kdb2mid (default ~/.cache/kdb2mid) and\n"
+        "read again from there until a database file changes.\n"
+        "Exit status: 0 with matches, 1 without or after a failure line, 2 for a usage error.");
 
     std::string namesDatabase;
+    std::string namesOutput;
     CLI::App* names =
         app.add_subcommand("names", "Write the song-name list to Output.txt (UTF-16)");
+    names->footer(
+        "Reads DBDIR/name.idx and DBDIR/name.tab; writes OUTDIR/Output.txt, UTF-16LE with a\n"
+        "byte-order mark, one line per song: its name, a tab, its number. A song without a\n"
+        "name is reported as \"Skip SONG\".\n" + exitStatuses);
     addDatabaseOption(*names, namesDatabase);
+    addOutputOption(*names, namesOutput, "Folder Output.txt is written into (default: current folder)");
 
     std::string chorusDatabase;
+    std::string chorusOutput;
     CLI::App* chorusIndex =
         app.add_subcommand("chorus-index", "Write CRS&TCK.IDX as text to index.txt");
+    chorusIndex->footer(
+        "Reads DBDIR/CRS&TCK.IDX; writes OUTDIR/index.txt, one line per entry: its part\n"
+        "number, where its recording starts and ends in CHORUS.DAT (in 2048-byte units),\n"
+        "each followed by a space.\n" + exitStatuses);
     addDatabaseOption(*chorusIndex, chorusDatabase);
+    addOutputOption(*chorusIndex, chorusOutput,
+                    "Folder index.txt is written into (default: current folder)");
 
     std::string legacySong;
+    std::string legacyDatabase;
     std::string legacyRoot;
+    std::string legacyOutput;
     CLI::App* legacy = app.add_subcommand("legacy", "Extract one raw record of the older database");
+    const std::string legacyDefault = defaultLegacyRoot().empty()
+                                          ? std::string("the current folder")
+                                          : displayName(defaultLegacyRoot());
+    legacy->footer("Reads DBDIR/9703/song.idx and DBDIR/9703/song.dat; writes OUTDIR/SONG.dat, the\n"
+                   "song's record as stored. Without -C, DBDIR is the --root folder, or else " +
+                   legacyDefault + ",\nand OUTDIR defaults to it.\n" + exitStatuses);
     legacy->add_option("SONG", legacySong, "Song number")
         ->type_name("SONG")
         ->required()
         ->check(kSongNumber);
-    legacy->add_option("--root", legacyRoot, "The older database's root folder")->type_name("DIR");
+    CLI::Option* legacyFolder =
+        addDatabaseOption(*legacy, legacyDatabase)
+            ->description("The older database's root folder, which holds 9703/");
+    legacy
+        ->add_option("--root", legacyRoot,
+                     "As -C, but SONG.dat goes into DIR unless -o says otherwise (default: " +
+                         legacyDefault + ")")
+        ->type_name("DIR")
+        ->excludes(legacyFolder);
+    addOutputOption(*legacy, legacyOutput,
+                    "Folder SONG.dat is written into (default: current folder with -C, else the "
+                    "root)");
+
+    // The bare form is described once, in the top-level help.
+    app.footer(
+        "kdb2mid SONG converts one song of the database in the current folder into the\n"
+        "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording. It takes\n"
+        "the song number alone; kdb2mid convert takes options.\n" + exitStatuses);
 
     try {
         app.parse(static_cast<int>(args.size()), args.data());
@@ -261,6 +399,8 @@ int runCommandLine(std::span<const char* const> args) {
         if (!rangeText.empty()) request.range = parseSongRange(rangeText);
         request.databaseFolder = pathFromArgument(databaseText);
         request.outputFolder = pathFromArgument(outputText);
+        // IsMember has turned any spelling into the one listed.
+        if (lyricsText == "utf-8") lyricsText = "utf8";
         request.options = convertOptionsFor(lyrics->count() > 0 ? &lyricsText : nullptr, karaoke);
         return runConvertCommand(request);
     }
@@ -280,12 +420,23 @@ int runCommandLine(std::span<const char* const> args) {
         if (!searchLimit.empty()) searchRequest.limit = parseCount(searchLimit).value_or(0);
         return runSearchCommand(searchRequest);
     }
-    if (names->parsed()) return runNamesCommand(pathFromArgument(namesDatabase));
-    if (chorusIndex->parsed()) return runChorusIndexCommand(pathFromArgument(chorusDatabase));
+    if (names->parsed()) {
+        return runNamesCommand(pathFromArgument(namesDatabase), pathFromArgument(namesOutput));
+    }
+    if (chorusIndex->parsed()) {
+        return runChorusIndexCommand(pathFromArgument(chorusDatabase),
+                                     pathFromArgument(chorusOutput));
+    }
     if (legacy->parsed()) {
+        // --root, and no option at all, write the record into the root as
+        // they always have; -C reads from a folder like every other command.
+        const bool byDatabase = legacyFolder->count() > 0;
         const std::filesystem::path root =
-            legacyRoot.empty() ? defaultLegacyRoot() : pathFromArgument(legacyRoot);
-        return runLegacyCommand(songFromArgument(legacySong), root);
+            byDatabase ? pathFromArgument(legacyDatabase)
+                       : (legacyRoot.empty() ? defaultLegacyRoot() : pathFromArgument(legacyRoot));
+        std::filesystem::path output = pathFromArgument(legacyOutput);
+        if (legacyOutput.empty() && !byDatabase) output = root;
+        return runLegacyCommand(songFromArgument(legacySong), root, output);
     }
     return usageError(app, "no command given");
 }

@@ -23,11 +23,14 @@ namespace {
 // never share a terminal line.
 class ConsoleReporter final : public BatchObserver {
 public:
-    explicit ConsoleReporter(std::FILE* progressOut) : progress_(progressOut) {}
+    // reportSkipped: say of each song without a record that it has none; for
+    // songs the user named, not for the empty entries a whole index holds.
+    ConsoleReporter(std::FILE* progressOut, bool reportSkipped)
+        : progress_(progressOut), reportSkipped_(reportSkipped) {}
 
     void songFinished(std::int32_t, const SongResult& result) override {
-        // A song without a record is counted in the summary, not reported.
-        if (result.outcome == SongResult::Outcome::skipped || result.messages.empty()) return;
+        if (result.outcome == SongResult::Outcome::skipped && !reportSkipped_) return;
+        if (result.messages.empty()) return;
         progress_.clear();
         for (const std::string& line : result.messages) printLine(line);
         std::fflush(stdout);
@@ -39,6 +42,7 @@ public:
 
 private:
     ProgressLine progress_;
+    bool reportSkipped_;
 };
 
 std::string summaryLine(const BatchTotals& totals) {
@@ -111,7 +115,7 @@ int runConvertCommand(const ConvertRequest& request) {
     SongDatabase database;
     if (const auto error = database.open(request.databaseFolder);
         error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error));
+        printLine(databaseOpenFailure(error, request.databaseFolder));
         return kExitFailure;
     }
     if (!request.outputFolder.empty()) {
@@ -130,16 +134,19 @@ int runConvertCommand(const ConvertRequest& request) {
     if (plan.songs.size() > 1) database.loadIndex();
     if (plan.outsideIndex > 0 && !request.quiet) {
         printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
-                  " songs have no SONG.IDX entry and are skipped");
+                  " songs have no SONG.IDX entry");
     }
     std::fflush(stdout);
 
     const bool showProgress = !request.quiet && isTerminal(stderr);
-    ConsoleReporter reporter(showProgress ? stderr : nullptr);
+    // Songs named one by one are reported and counted when they have no
+    // record; an index's entries without a record are no songs at all.
+    const bool byNumber = !request.all && !request.range;
+    ConsoleReporter reporter(showProgress ? stderr : nullptr, byNumber);
     BatchTotals totals = convertSongs(database, plan.songs, request.outputFolder, request.options,
                                       std::max(1U, request.threads), reporter);
     reporter.finish();
-    totals.skipped += plan.outsideIndex;
+    if (!byNumber) totals.skipped = 0;
     if (!request.quiet) printLine(summaryLine(totals));
     return totals.failed > 0 ? kExitFailure : kExitSuccess;
 }

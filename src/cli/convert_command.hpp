@@ -45,7 +45,7 @@ struct ConvertRequest {
 // The songs a run converts, in order, each once.
 struct SongPlan {
     std::vector<std::int32_t> songs;
-    // Songs of the range that SONG.IDX has no entries for: counted as skipped.
+    // Songs of the range that SONG.IDX has no entries for: named in a notice.
     std::size_t outsideIndex = 0;
 };
 

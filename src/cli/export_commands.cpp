@@ -1,6 +1,7 @@
 #include "cli/export_commands.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -35,14 +36,32 @@ bool writeWhole(const std::filesystem::path& path, std::span<const std::uint8_t>
     return written;
 }
 
+// Opens an input; when it does not open, prints the line users know on
+// standard output and which file and why on standard error.
+bool openInput(RandomAccessFile& file, const std::filesystem::path& path) {
+    errno = 0;
+    if (file.open(path)) return true;
+    int error = errno;
+    std::error_code status;
+    // A folder or device opens but is refused as an input: errno does not say why.
+    if (std::filesystem::is_directory(path, status)) {
+        error = EISDIR;
+    } else if (std::filesystem::exists(path, status) &&
+               !std::filesystem::is_regular_file(path, status)) {
+        error = EINVAL;
+    }
+    printLine(kCannotOpenInput);
+    printError(cannotOpenInput(path, error));
+    return false;
+}
+
 }  // namespace
 
-int runNamesCommand(const std::filesystem::path& folder) {
+int runNamesCommand(const std::filesystem::path& folder, const std::filesystem::path& outFolder) {
     RandomAccessFile table;
     RandomAccessFile index;
-    if (!table.open(outputPath(folder, kNameTableFile)) ||
-        !index.open(outputPath(folder, kNameIndexFile))) {
-        printLine(kCannotOpenInput);
+    if (!openInput(table, outputPath(folder, kNameTableFile)) ||
+        !openInput(index, outputPath(folder, kNameIndexFile))) {
         return kExitFailure;
     }
 
@@ -72,19 +91,17 @@ int runNamesCommand(const std::filesystem::path& folder) {
         failed = failed || isFailure(notice);
     }
     // Without a single line there is nothing to replace an earlier list with.
-    if (!list.text.empty() && !writeWhole(outputPath(folder, kSongNamesFile), list.text)) {
+    if (!list.text.empty() && !writeWhole(outputPath(outFolder, kSongNamesFile), list.text)) {
         failed = true;
     }
     return failed ? kExitFailure : kExitSuccess;
 }
 
-int runChorusIndexCommand(const std::filesystem::path& folder) {
+int runChorusIndexCommand(const std::filesystem::path& folder,
+                          const std::filesystem::path& outFolder) {
     RandomAccessFile index;
-    if (!index.open(outputPath(folder, kChorusIndexFile))) {
-        printLine(kCannotOpenInput);
-        return kExitFailure;
-    }
-    const std::filesystem::path path = outputPath(folder, kChorusIndexTextFile);
+    if (!openInput(index, outputPath(folder, kChorusIndexFile))) return kExitFailure;
+    const std::filesystem::path path = outputPath(outFolder, kChorusIndexTextFile);
     AtomicOutputFile out;
     if (!out.open(path)) {
         printLine(outputFailure(path, out.failure()));
@@ -111,12 +128,13 @@ int runChorusIndexCommand(const std::filesystem::path& folder) {
     return kExitSuccess;
 }
 
-int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root) {
+int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root,
+                     const std::filesystem::path& outFolder) {
     const std::filesystem::path database = outputPath(root, kLegacyFolder);
     RandomAccessFile data;
     RandomAccessFile index;
-    if (!data.open(database / kLegacyDataFile) || !index.open(database / kLegacyIndexFile)) {
-        printLine(kCannotOpenInput);
+    if (!openInput(data, database / kLegacyDataFile) ||
+        !openInput(index, database / kLegacyIndexFile)) {
         return kExitFailure;
     }
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
@@ -125,7 +143,7 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root)
         return kExitFailure;
     }
 
-    const std::filesystem::path path = outputPath(root, legacyRecordFileName(songNumber));
+    const std::filesystem::path path = outputPath(outFolder, legacyRecordFileName(songNumber));
     AtomicOutputFile out;
     if (!out.open(path)) {
         printLine(outputFailure(path, out.failure()));

@@ -80,17 +80,17 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
                    OutputForm form) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error));
+        printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome != RecordLookup::Outcome::found) {
-        printLine(cannotReadSong(songNumber, describe(where.outcome)));
+        printError(cannotReadSong(songNumber, describe(where.outcome)));
         return kExitFailure;
     }
     std::vector<std::uint8_t> record;
     if (!database.readRecord(where, record)) {
-        printLine(cannotReadSong(songNumber, couldNotRead(kSongDataFile)));
+        printError(cannotReadSong(songNumber, couldNotRead(kSongDataFile)));
         return kExitFailure;
     }
 
@@ -113,7 +113,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
                                   ? gatherSongFacts(songNumber, record, chorus, song, facts)
                                   : describeSong(songNumber, record, chorus, song, text);
     if (error != RecordError::none) {
-        printLine(cannotReadSong(songNumber, describe(error)));
+        printError(cannotReadSong(songNumber, describe(error)));
         return kExitFailure;
     }
     if (form == OutputForm::json) text = infoJson(facts) + "\n";
@@ -124,7 +124,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
 int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error));
+        printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
     database.loadIndex();
@@ -190,7 +190,7 @@ int runSearchCommand(const SearchRequest& request) {
     SongDatabase database;
     if (const auto error = database.open(request.databaseFolder);
         error != SongDatabase::OpenError::none) {
-        printError(databaseOpenFailure(error));
+        printError(databaseOpenFailure(error, request.databaseFolder));
         return kExitFailure;
     }
     const CatalogueLoad load = loadCatalogue(database, searchCacheFolder());

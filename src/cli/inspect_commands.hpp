@@ -1,6 +1,7 @@
 // `kdb2mid info`, `kdb2mid list` and `kdb2mid search`: looking at a database
-// before converting. Each prints on standard output and returns the exit
-// status.
+// before converting. Each prints what it found on standard output, a failure
+// line on standard error (so that a redirected listing holds only songs), and
+// returns the exit status.
 #pragma once
 
 #include <cstddef>

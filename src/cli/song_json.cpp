@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 

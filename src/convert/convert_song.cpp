@@ -1,10 +1,16 @@
 #include "convert/convert_song.hpp"
 
 #include <algorithm>
+#include <system_error>
 
+#include "convert/song_outputs.hpp"
+#include "export/ass_file.hpp"
+#include "export/lrc_file.hpp"
+#include "export/timed_lyrics.hpp"
 #include "messages/messages.hpp"
 #include "midi/kar_track.hpp"
 #include "midi/midi_file.hpp"
+#include "midi/tempo_map.hpp"
 
 namespace kdb2mid {
 
@@ -12,7 +18,8 @@ namespace {
 
 // Copies one recording; returns the message for a failure, empty on success.
 std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& entry,
-                          std::int32_t songNumber, const std::filesystem::path& outFolder,
+                          std::int32_t songNumber, std::string_view stem,
+                          const std::filesystem::path& outFolder,
                           std::vector<std::uint8_t>& buffer) {
     const auto partFailure = [&](std::string_view why) {
         return cannotExportChorusPart(songNumber, entry.partNumber, why);
@@ -23,7 +30,7 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
     if (end > data.size()) return partFailure("it runs past the end of CHORUS.DAT");
 
     const std::filesystem::path path =
-        outputPath(outFolder, chorusFileName(songNumber, entry.partNumber));
+        outputPath(outFolder, chorusFileName(stem, entry.partNumber));
     AtomicOutputFile out;
     if (!out.open(path)) return outputFailure(path, out.failure());
     if (!copyRange(data, start, end, out, buffer)) return partFailure(couldNotRead(kChorusDataFile));
@@ -58,9 +65,21 @@ std::string midiFileName(std::int32_t songNumber) { return std::to_string(songNu
 std::string karaokeFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".kar"; }
 
 std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber) {
+    return chorusFileName(std::to_string(songNumber), partNumber);
+}
+
+std::string chorusFileName(std::string_view stem, std::uint32_t partNumber) {
     // The part number is shown signed, as the database's own tools named these files.
-    return std::to_string(songNumber) + "_" +
-           std::to_string(static_cast<std::int32_t>(partNumber)) + ".mp3";
+    return std::string(stem) + "_" + std::to_string(static_cast<std::int32_t>(partNumber)) +
+           ".mp3";
+}
+
+bool ConvertOptions::wantsAudio() const noexcept {
+#ifdef KDB2MID_HAVE_AUDIO
+    return audio.has_value() || ultrastar;
+#else
+    return false;
+#endif
 }
 
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name) {
@@ -68,8 +87,9 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 }
 
 bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
-                       std::int32_t songNumber, const std::filesystem::path& outFolder,
-                       ConvertWorkspace& work, SongResult& result) {
+                       std::int32_t songNumber, std::string_view stem,
+                       const std::filesystem::path& outFolder, ConvertWorkspace& work,
+                       SongResult& result) {
     const RandomAccessFile* index = database.chorusIndex();
     if (index == nullptr) {
         result.fail(cannotExportChorus(songNumber, "cannot open CRS&TCK.IDX"));
@@ -90,13 +110,18 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
             return false;
         }
         std::string failure = copyRecording(*data, parseChorusIndexEntry(bytes), songNumber,
-                                            outFolder, work.copyBuffer);
+                                            stem, outFolder, work.copyBuffer);
         if (!failure.empty()) {
             result.fail(std::move(failure));
             ok = false;
         }
     }
     return ok;
+}
+
+std::string fileStemFor(const ConvertOptions& options, std::int32_t songNumber) {
+    const auto named = options.fileStems.find(songNumber);
+    return named != options.fileStems.end() ? named->second : std::to_string(songNumber);
 }
 
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
@@ -126,25 +151,50 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
 
     // Decoded once; every file of the song is written from work.song.
     const RecordError decoded = decodeSong(record, work.song);
-    const bool accepted = writeSongOutput(
-        outputPath(outFolder, midiFileName(songNumber)), songNumber, decoded, result,
-        [&](ByteSink& out) {
+    if (decoded == RecordError::none && options.changesNotes()) {
+        adjustTracks(work.song, options.transpose, options.tempoPercent);
+    }
+    const std::string stem = fileStemFor(options, songNumber);
+    const std::optional<ChorusRequest> chorus = chorusRequest(record);
+    SongFiles files = plannedFiles(work.song, decoded, stem, songNumber, outFolder, options);
+    if (options.resume && decoded == RecordError::none &&
+        allFilesExist(files, database, chorus, stem, outFolder)) {
+        result.alreadyDone = true;
+        result.withoutLyrics = files.lyricsMissing;
+        return result;
+    }
+
+    // The .mid is built in memory when it is also rendered, and written from there.
+    const bool render = decoded == RecordError::none && !files.audio.empty();
+    RecordError midiError = decoded;
+    if (render) {
+        work.midiBuffer.clear();
+        VectorSink memory(work.midiBuffer);
+        midiError = writeMidiFile(work.song, options.lyrics, memory, work.trackBuffer);
+    }
+    const bool accepted =
+        writeSongOutput(files.midi, songNumber, midiError, result, [&](ByteSink& out) {
+            if (render) {
+                out.write(work.midiBuffer);
+                return RecordError::none;
+            }
             return writeMidiFile(work.song, options.lyrics, out, work.trackBuffer);
         });
-    // A record refused above is reported once, not again for the .kar.
-    if (options.karaoke && accepted) {
-        writeSongOutput(outputPath(outFolder, karaokeFileName(songNumber)), songNumber, decoded,
-                        result, [&](ByteSink& out) {
-                            return writeKaraokeFile(work.song, options.lyrics, out,
-                                                    work.trackBuffer);
-                        });
+    // A record refused above is reported once, not again for the other files.
+    if (accepted && decoded == RecordError::none) {
+        if (options.karaoke) {
+            writeSongOutput(files.karaoke, songNumber, decoded, result,
+                            [&](ByteSink& out) {
+                                return writeKaraokeFile(work.song, options.lyrics, out,
+                                                        work.trackBuffer);
+                            });
+        }
+        writeTimedOutputs(work, songNumber, files, options, result);
     }
 
     // As in the database's own tools, the chorus recordings are exported even
     // when the MIDI file could not be written: they do not depend on it.
-    if (const std::optional<ChorusRequest> chorus = chorusRequest(record)) {
-        exportChorusParts(database, *chorus, songNumber, outFolder, work, result);
-    }
+    if (chorus) exportChorusParts(database, *chorus, songNumber, stem, outFolder, work, result);
     return result;
 }
 

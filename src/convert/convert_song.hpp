@@ -3,9 +3,17 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#ifdef KDB2MID_HAVE_AUDIO
+#include "audio/audio_format.hpp"
+#include "audio/song_renderer.hpp"
+#endif
 
 #include "format/database_layout.hpp"
 #include "format/decoded_song.hpp"
@@ -19,6 +27,11 @@ struct SongResult {
     Outcome outcome = Outcome::converted;
     // Whole lines for the user, without line ends, in the order they happened.
     std::vector<std::string> messages;
+    // Lyric files were asked for but the song has no lyric line to put in them.
+    bool withoutLyrics = false;
+    // Every file asked for was there already (--resume): nothing was written.
+    bool alreadyDone = false;
+    double audioSeconds = 0;  // length of the audio rendered
 
     void fail(std::string message) {
         outcome = Outcome::failed;
@@ -26,10 +39,27 @@ struct SongResult {
     }
 };
 
-// LyricText (convert/lyric_track.hpp): how titles and lyrics are written.
+// LyricText (midi/lyric_track.hpp): how titles and lyrics are written.
 struct ConvertOptions {
     LyricText lyrics = LyricText::stored;  // for the .mid and the .kar alike
     bool karaoke = false;                  // also write "<song>.kar"
+    bool lrc = false;                      // also write "<song>.lrc"
+    bool ass = false;                      // also write "<song>.ass"
+    int transpose = 0;                     // semitones, every note but the drums'
+    int tempoPercent = 100;                // of the song's own tempo
+    bool ultrastar = false;                // "<song>/<song>.txt" and its audio
+    bool muteMelody = false;               // audio without the guide melody
+    bool resume = false;                   // skip songs whose files all exist
+#ifdef KDB2MID_HAVE_AUDIO
+    std::optional<AudioFormat> audio;      // also render "<song>.<format>"
+    std::filesystem::path soundFont;       // what audio is rendered with
+#endif
+    // Stems (file names without extension) of songs named by --name; a song
+    // not here is named by its number.
+    std::map<std::int32_t, std::string> fileStems;
+
+    bool changesNotes() const noexcept { return transpose != 0 || tempoPercent != 100; }
+    bool wantsAudio() const noexcept;
 };
 
 // The lyric text for a conversion: the one the user asked for, else UTF-8
@@ -47,18 +77,26 @@ struct ConvertWorkspace {
     DecodedSong song;
     std::vector<std::uint8_t> trackBuffer;  // the text track while it is built
     std::vector<std::uint8_t> copyBuffer;
+    std::vector<std::uint8_t> midiBuffer;   // the .mid in memory when it is also rendered
+#ifdef KDB2MID_HAVE_AUDIO
+    // This thread's synthesizer, its soundfont loaded once for all its songs.
+    std::unique_ptr<SongRenderer> renderer;
+#endif
 };
 
 // "<song>.mid", "<song>.kar" and "<song>_<part>.mp3".
 std::string midiFileName(std::int32_t songNumber);
 std::string karaokeFileName(std::int32_t songNumber);
 std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber);
+// The same from a stem: "<stem>_<part>.mp3".
+std::string chorusFileName(std::string_view stem, std::uint32_t partNumber);
 
 // Path of a file named name in folder; an empty folder is the current one.
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name);
 
 // Writes the song's "<song>.mid" into outFolder, with options.karaoke also
-// its "<song>.kar", then, when its record announces chorus recordings, one
+// its "<song>.kar" (and .lrc, .ass, audio and the UltraStar folder as the
+// options ask), then, when its record announces chorus recordings, one
 // "<song>_<part>.mp3" for each. Every output is complete or absent. A song
 // whose index entries are equal is skipped.
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
@@ -69,7 +107,12 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
 // after adding a message for each recording (or index) that failed; the
 // others are still exported.
 bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
-                       std::int32_t songNumber, const std::filesystem::path& outFolder,
-                       ConvertWorkspace& work, SongResult& result);
+                       std::int32_t songNumber, std::string_view stem,
+                       const std::filesystem::path& outFolder, ConvertWorkspace& work,
+                       SongResult& result);
+
+// The name a song's files are given before their extension: its --name stem,
+// else its number.
+std::string fileStemFor(const ConvertOptions& options, std::int32_t songNumber);
 
 }  // namespace kdb2mid

@@ -3,6 +3,7 @@
 namespace kdb2mid {
 
 RecordError decodeSong(std::span<const std::uint8_t> record, DecodedSong& song) {
+    song.adjustedTracks.clear();
     RecordError error = readTrackOffsetTable(record, song.table);
     if (error != RecordError::none) return error;
     error = decompressSongImage(record, std::size_t{song.table.streamOffset} + 4, song.image);

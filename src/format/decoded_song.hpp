@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "format/lyric_block.hpp"
 #include "format/record_error.hpp"
@@ -20,11 +21,15 @@ struct DecodedSong {
     TrackOffsetTable table;
     SongImage image;
     LyricBlock lyrics;
+    // The data tracks as they are to be written when a key or tempo change
+    // rewrote them; empty when they are written as stored. One per data track.
+    std::vector<std::vector<std::uint8_t>> adjustedTracks;
 
     std::span<const std::uint8_t> imageBytes() const noexcept { return image.bytes(); }
     // Entries 0..N-3 start the data tracks and N-2 ends the last one.
     std::size_t dataTrackCount() const noexcept { return table.entries.size() - 2; }
     std::span<const std::uint8_t> dataTrack(std::size_t j) const noexcept {
+        if (!adjustedTracks.empty()) return adjustedTracks[j];
         return image.bytes().subspan(table.entries[j], table.entries[j + 1] - table.entries[j]);
     }
     std::span<const std::uint8_t> text(TextRef ref) const noexcept {

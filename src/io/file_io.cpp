@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
 #include <system_error>
 
 #ifdef _WIN32
@@ -310,6 +313,19 @@ void AtomicOutputFile::write(std::span<const std::uint8_t> bytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
         fail(OutputFailure::Step::write);
     }
+}
+
+bool AtomicOutputFile::seek(std::uint64_t offset) {
+    if (!file_ || failed()) return false;
+#ifdef _WIN32
+    const bool moved = offset <= INT64_MAX &&
+                       ::_fseeki64(file_.get(), static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    const bool moved = offset <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) &&
+                       ::fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+    if (!moved) fail(OutputFailure::Step::write);
+    return moved;
 }
 
 void AtomicOutputFile::write(std::string_view text) {

@@ -92,6 +92,10 @@ public:
     bool open(const std::filesystem::path& finalPath);
     void write(std::span<const std::uint8_t> bytes) override;
     void write(std::string_view text);
+    // Moves where the next write goes, from the start of the file: audio
+    // encoders go back to fill in sizes once they know them. False if it
+    // cannot (the failure is then the file's).
+    bool seek(std::uint64_t offset);
     // Flushes, closes and renames into place; false (and nothing left behind)
     // if any write, the close or the rename failed.
     bool commit();

@@ -74,6 +74,18 @@ const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept {
                                                        : "Cannot open SONG.DAT";
 }
 
+std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder) {
+    if (folder.empty()) return databaseOpenFailure(error);
+    const char* file = error == SongDatabase::OpenError::songIndex ? kSongIndexFile : kSongDataFile;
+    return "Cannot open " + displayName(folder / file);
+}
+
+std::string cannotOpenInput(const std::filesystem::path& path, int error) {
+    std::string line = "Cannot open " + displayName(path);
+    if (error != 0) line += ": " + systemReason(error);
+    return line;
+}
+
 std::string cannotOpenForWriting(const std::filesystem::path& path) {
     return "Cannot open file " + displayName(path) + " for writing";
 }
@@ -143,6 +155,21 @@ std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndex
     }
     return missing + (nameIndexPresent || nameTablePresent ? " is" : " are") +
            " missing: songs are listed under their first title";
+}
+
+std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail) {
+    std::string line = "Cannot render song " + std::to_string(songNumber) + ": " + std::string(what);
+    if (!detail.empty()) line += ": " + std::string(detail);
+    return line;
+}
+
+std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar) {
+    const int percent = static_cast<int>(bestCoverage * 100 + 0.5);
+    std::string line = "Song " + std::to_string(songNumber) +
+                       ": no track plays the melody (the best starts a note with " +
+                       std::to_string(percent) + "% of the words)";
+    line += ultrastar ? "; its UltraStar notes are freestyle" : "; every track is rendered";
+    return line;
 }
 
 }  // namespace kdb2mid

@@ -33,6 +33,12 @@ std::string systemReason(int error);
 // Lines the database's own tools printed, kept word for word.
 // "Cannot open SONG.IDX" or "Cannot open SONG.DAT".
 const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept;
+// The same naming the file with its folder when one is given:
+// "Cannot open /media/usb/SONG.IDX"; an empty folder gives the line above.
+std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder);
+// "Cannot open <path>: <reason>", the line beside kCannotOpenInput that says
+// which input and why.
+std::string cannotOpenInput(const std::filesystem::path& path, int error);
 // A missing input of the song-name list or of the legacy extraction.
 inline constexpr const char* kCannotOpenInput = "Failed to open file";
 // "Cannot open file <path> for writing"
@@ -51,6 +57,10 @@ std::string cannotConvert(std::int32_t songNumber, std::string_view why);  // "C
 std::string cannotReadSong(std::int32_t songNumber, std::string_view why);  // info
 std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // legacy
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
+// "Cannot render song N: <what>[: <detail>]"
+std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// A song whose lyrics no track follows closely enough to be its melody.
+std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
                                    std::string_view why);
 // "Cannot read name.idx"

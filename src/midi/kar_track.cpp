@@ -90,10 +90,13 @@ RecordError writeKaraokeTrack(std::span<const std::uint8_t> image, const LyricBl
 
 RecordError writeKaraokeFile(const DecodedSong& song, LyricText text, ByteSink& out,
                              std::vector<std::uint8_t>& trackBuffer) {
-    trackBuffer.clear();
-    const RecordError error = writeKaraokeTrack(song.imageBytes(), song.lyrics, text, trackBuffer);
+    // The data tracks are the .mid's, their texts decoded alike.
+    RecordError error = beginSongTracks(song, text, trackBuffer);
+    if (error == RecordError::none) {
+        error = writeKaraokeTrack(song.imageBytes(), song.lyrics, text, trackBuffer);
+    }
     if (error != RecordError::none) return error;
-    writeSongFile(song, trackBuffer, out);
+    writeSongFile(song, text, trackBuffer, out);
     return RecordError::none;
 }
 

@@ -1,7 +1,7 @@
 // A song as a karaoke MIDI file (".kar"), the form most karaoke players read.
 //
 // Layout: format 1, division 120, the song's data tracks exactly as in its
-// .mid, then one "Words" track in place of the .mid's lyric track. The Words
+// .mid (their texts decoded when the lyrics are), then one "Words" track in place of the .mid's lyric track. The Words
 // track holds, at time 0, the text events "@KMIDI KARAOKE FILE", "@V0100" and
 // one "@T<title>" per non-empty title; then one text event (FF 01) per lyric
 // event of the song at the same absolute time as in the .mid. A line's first
@@ -36,7 +36,8 @@ inline constexpr char kKaraokeNewPage = '\\';
 
 // Karaoke players show a few lines at a time; a page of four lines is a
 // verse on screen, and clears the screen half as often as pages of two.
-inline constexpr std::size_t kKaraokeLinesPerPage = 4;
+// The .mid's lyric track ends its paragraphs at the same lines.
+inline constexpr std::size_t kKaraokeLinesPerPage = kLyricLinesPerParagraph;
 
 // Players read text events into fixed buffers of about a kilobyte: no text
 // event holds more bytes than this. A longer text is split into several

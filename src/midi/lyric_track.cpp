@@ -21,7 +21,7 @@ namespace {
 // then its bytes, stored or decoded. False if the decoded text is too long
 // for a MIDI event (the stored lengths were checked when the block was read).
 bool appendEventText(std::span<const std::uint8_t> stored, LyricText text, std::string& decoded,
-                     std::vector<std::uint8_t>& chunk) {
+                     std::vector<std::uint8_t>& chunk, char ending = 0) {
     if (text == LyricText::stored) {
         writeVarLen(static_cast<std::uint32_t>(stored.size()), chunk);
         chunk.insert(chunk.end(), stored.begin(), stored.end());
@@ -29,6 +29,7 @@ bool appendEventText(std::span<const std::uint8_t> stored, LyricText text, std::
     }
     decoded.clear();
     appendVniAsUtf8(stored, decoded);
+    if (ending != 0) decoded += ending;
     if (decoded.size() > kMaxMidiVarLen) return false;
     writeVarLen(static_cast<std::uint32_t>(decoded.size()), chunk);
     chunk.insert(chunk.end(), decoded.begin(), decoded.end());
@@ -102,10 +103,19 @@ RecordError writeLyricTrack(std::span<const std::uint8_t> image, const LyricBloc
             return RecordError::textTooLong;
         }
     }
-    for (const LyricEvent& event : lyrics.events) {
+    std::size_t linesEnded = 0;
+    for (std::size_t i = 0; i < lyrics.events.size(); ++i) {
+        const LyricEvent& event = lyrics.events[i];
+        char ending = 0;
+        if (i + 1 == lyrics.events.size() || lyrics.events[i + 1].firstInLine) {
+            ++linesEnded;
+            const bool paragraphEnds =
+                linesEnded % kLyricLinesPerParagraph == 0 || i + 1 == lyrics.events.size();
+            ending = paragraphEnds ? kLyricParagraphEnd : kLyricLineEnd;
+        }
         writeVarLen(event.delta, chunk);
         chunk.insert(chunk.end(), {kMetaEvent, kMetaLyric});
-        if (!appendEventText(textBytes(image, event.text), text, decoded, chunk)) {
+        if (!appendEventText(textBytes(image, event.text), text, decoded, chunk, ending)) {
             return RecordError::textTooLong;
         }
     }

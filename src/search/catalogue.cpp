@@ -12,7 +12,7 @@
 #include "format/database_layout.hpp"
 #include "format/export_layout.hpp"
 #include "io/file_io.hpp"
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "format/byte_order.hpp"
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 

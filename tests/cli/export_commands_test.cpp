@@ -32,7 +32,7 @@ Bytes utf16(std::u16string_view text) {
 
 std::filesystem::path legacyDatabaseDir() { return test::sourceDir() / "examples" / "legacy-db"; }
 
-void copySampleNames(const TempDir& dir) {
+void copySampleNames(const std::filesystem::path& dir) {
     for (const char* name : {"name.idx", "name.tab"}) {
         std::filesystem::copy_file(test::sampleDatabaseDir() / name, dir / name);
     }
@@ -40,7 +40,7 @@ void copySampleNames(const TempDir& dir) {
 
 TEST(NamesCommand, ExportsTheSampleNames) {
     TempDir dir;
-    copySampleNames(dir);
+    copySampleNames(dir.path());
     const test::RunResult run = runTool(dir.path(), {"names"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, "Skip 50006\n");
@@ -64,7 +64,7 @@ TEST(NamesCommand, ExportsTheSampleNames) {
 TEST(NamesCommand, MissingInputLeavesTheEarlierListUntouched) {
     for (const char* missing : {"name.idx", "name.tab"}) {
         TempDir dir;
-        copySampleNames(dir);
+        copySampleNames(dir.path());
         std::filesystem::remove(dir / missing);
         writeFile(dir / "Output.txt", kEarlierOutput);
         const test::RunResult run = runTool(dir.path(), {"names"});
@@ -132,7 +132,7 @@ TEST(NamesCommand, NameOutsideNameTabFailsButTheListIsWritten) {
 
 TEST(NamesCommand, UnwritableListIsReported) {
     TempDir dir;
-    copySampleNames(dir);
+    copySampleNames(dir.path());
     // A folder of that name cannot be replaced by the list.
     std::filesystem::create_directory(dir / "Output.txt");
     writeFile(dir / "Output.txt" / "inside", kEarlierOutput);
@@ -234,6 +234,66 @@ TEST(LegacyCommand, MissingDatabaseLeavesTheEarlierRecordUntouched) {
     }
 }
 
+// -C names the folder read, -o the folder written; what is written is the
+// same as from inside the database folder.
+TEST(ExportCommands, ReadFromDbdirAndWriteIntoOutdir) {
+    struct Case {
+        std::vector<std::string> args;
+        std::filesystem::path written;  // relative to the run's folder
+    };
+    const Case cases[] = {
+        {{"names", "-C", "db"}, "Output.txt"},
+        {{"names", "-C", "db", "-o", "out"}, "out/Output.txt"},
+        {{"chorus-index", "--database", "db", "--output", "out"}, "out/index.txt"},
+        {{"chorus-index", "-C", "db"}, "index.txt"},
+        {{"legacy", "50002", "-C", "db"}, "50002.dat"},
+        {{"legacy", "50002", "-C", "db", "-o", "out"}, "out/50002.dat"},
+        {{"legacy", "50002", "--root", "db", "-o", "out"}, "out/50002.dat"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        copyLegacyDatabase(dir / "db");
+        copySampleNames(dir / "db");
+        sample::Database database;
+        database.chorusIndex = {{1, 0, 3}};
+        sample::writeDatabase(database, dir / "db");
+        std::filesystem::create_directory(dir / "out");
+        const test::RunResult run = runTool(dir.path(), c.args);
+        SCOPED_TRACE(c.args[0] + " " + c.written.string());
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_TRUE(std::filesystem::is_regular_file(dir / c.written));
+        // Nothing written anywhere else: the database folder keeps its files.
+        EXPECT_FALSE(std::filesystem::exists(dir / "db" / c.written.filename()));
+    }
+}
+
+// "Failed to open file" stays the line on standard output; standard error
+// says which file and why.
+TEST(ExportCommands, MissingInputIsNamedWithTheReason) {
+    TempDir dir;
+    std::filesystem::create_directories(dir / "folder" / "name.tab");
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"names", "-C", "nowhere"},
+         "kdb2mid: Cannot open nowhere/name.tab: No such file or directory\n"},
+        {{"names", "-C", "folder"}, "kdb2mid: Cannot open folder/name.tab: Is a directory\n"},
+        {{"chorus-index"}, "kdb2mid: Cannot open CRS&TCK.IDX: No such file or directory\n"},
+        {{"legacy", "50001", "-C", "nowhere"},
+         "kdb2mid: Cannot open nowhere/9703/song.dat: No such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        const test::RunResult run = runTool(dir.path(), c.args);
+        EXPECT_EQ(run.exitCode, 1) << c.args[0];
+        EXPECT_EQ(run.out, "Failed to open file\n") << c.args[0];
+        EXPECT_EQ(run.err, c.err) << c.args[0];
+    }
+    EXPECT_EQ(dir.files(), std::vector<std::string>{"folder"});
+}
+
 TEST(ExportCommands, AreRecognisedOnlyAsTheFirstArgument) {
     TempDir dir;
     struct Case {
@@ -247,9 +307,9 @@ TEST(ExportCommands, AreRecognisedOnlyAsTheFirstArgument) {
         {{"legacy", "50001", "--rot", "x"}, 2, ""},
         {{"names", "x"}, 2, ""},
         {{"chorus-index", "50001"}, 2, ""},
-        // Anything else is a song number, as before.
-        {{"50001", "names"}, 1, "Cannot open SONG.IDX\n"},
-        {{"Names"}, 1, "Cannot open SONG.IDX\n"},
+        // Elsewhere a command name is no command.
+        {{"50001", "names"}, 2, ""},
+        {{"Names"}, 2, ""},
     };
     for (const Case& c : cases) {
         const test::RunResult run = runTool(dir.path(), c.args);

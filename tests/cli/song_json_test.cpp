@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/song_json.hpp"
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 namespace {

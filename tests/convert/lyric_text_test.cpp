@@ -17,6 +17,14 @@
 namespace kdb2mid {
 namespace {
 
+ConvertOptions lyricOptions(LyricText text, bool karaoke) {
+    ConvertOptions options;
+    options.lyrics = text;
+    options.karaoke = karaoke;
+    return options;
+}
+
+
 using test::Bytes;
 
 std::string hex(const Bytes& data) {
@@ -77,11 +85,13 @@ TEST(LyricText, DefaultOutputIsUnchanged) {
     EXPECT_EQ(dir.files(), withDatabase({"21090.mid"}));
 }
 
+// UTF-8 text also ends each lyric line as players that show lyric events
+// expect: "\r" after a line, "\n" after a paragraph of four and the last.
 TEST(LyricText, Utf8ChangesOnlyTheTextsOfTheLyricTrack) {
     OneSong song(sample::buildRecord(test::vietnameseSong()));
     ASSERT_EQ(song.convert({}).outcome, SongResult::Outcome::converted);
     const Bytes stored = sample::readFile(song.dir / "21090.mid");
-    ASSERT_EQ(song.convert({LyricText::utf8, false}).outcome, SongResult::Outcome::converted);
+    ASSERT_EQ(song.convert(lyricOptions(LyricText::utf8, false)).outcome, SongResult::Outcome::converted);
     const Bytes utf8 = sample::readFile(song.dir / "21090.mid");
     EXPECT_EQ(song.dir.files(), withDatabase({"21090.mid"}));
 
@@ -101,21 +111,62 @@ TEST(LyricText, Utf8ChangesOnlyTheTextsOfTheLyricTrack) {
         EXPECT_EQ(utf8Events[i].type, storedEvents[i].type);
         EXPECT_EQ(utf8Events[i].time, storedEvents[i].time);
         const std::string& text = storedEvents[i].data;
-        EXPECT_EQ(utf8Events[i].data, decodeVniToUtf8(Bytes(text.begin(), text.end())));
+        std::string decoded = utf8Events[i].data;
+        if (!decoded.empty() && (decoded.back() == '\r' || decoded.back() == '\n')) {
+            EXPECT_EQ(utf8Events[i].type, 0x05);
+            decoded.pop_back();
+        }
+        EXPECT_EQ(decoded, decodeVniToUtf8(Bytes(text.begin(), text.end())));
         if (utf8Events[i].type == 0x03) titles.push_back(utf8Events[i].data);
         if (utf8Events[i].type == 0x05) lyrics += utf8Events[i].data;
     }
     EXPECT_EQ(titles, test::kVietnameseTitlesShown);
-    std::string shown;
-    for (const std::string& line : test::kVietnameseLinesShown) shown += line;
-    EXPECT_EQ(lyrics, shown);
+    const auto& lines = test::kVietnameseLinesShown;
+    EXPECT_EQ(lyrics, lines[0] + "\r" + lines[1] + "\r" + lines[2] + "\r" + lines[3] + "\n" +
+                          lines[4] + "\r" + lines[5] + "\n");
+}
+
+// The song's own tracks carry texts too (the first track's name is the
+// title players show): decoded with the lyrics, as stored without.
+TEST(LyricText, Utf8DecodesTheTextsOfTheDataTracks) {
+    sample::SongSpec spec = test::vietnameseSong();
+    // Track name "Trống Cơm" and a marker "Đêm", the tempo between them.
+    const Bytes name = {'T', 'r', 'o', 0xE1, 'n', 'g', ' ', 'C', 0xF4, 'm'};
+    Bytes conductor = {0x00, 0xFF, 0x03, static_cast<std::uint8_t>(name.size())};
+    conductor.insert(conductor.end(), name.begin(), name.end());
+    const Bytes rest = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20,  //
+                        0x83, 0x60, 0xFF, 0x06, 0x04, 0xD1, 0x65, 0xE2, 'm', 0x00, 0xFF, 0x2F, 0x00};
+    conductor.insert(conductor.end(), rest.begin(), rest.end());
+    spec.tracks.front() = conductor;
+    const Bytes record = sample::buildRecord(spec);
+
+    Bytes stored;
+    ASSERT_EQ(recordToMidi(record, stored, LyricText::stored), RecordError::none);
+    EXPECT_EQ(test::readChunks(stored)[1].body, conductor);
+
+    for (const bool karaoke : {false, true}) {
+        Bytes file;
+        ASSERT_EQ(karaoke ? recordToKaraoke(record, file, LyricText::utf8)
+                          : recordToMidi(record, file, LyricText::utf8),
+                  RecordError::none);
+        const std::vector<test::Chunk> chunks = test::readChunks(file);
+        ASSERT_EQ(chunks.size(), 4U);
+        const auto events = test::readMetaEvents(chunks[1].body);
+        ASSERT_EQ(events.size(), 4U);
+        EXPECT_EQ(events[0].data, "Trống Cơm");
+        EXPECT_EQ(events[2].type, 0x06);
+        EXPECT_EQ(events[2].time, 480U);
+        EXPECT_EQ(events[2].data, "Đêm");
+        // The melody track has no text: as stored.
+        EXPECT_EQ(chunks[2].body, test::readChunks(stored)[2].body);
+    }
 }
 
 TEST(LyricText, KaraokeWritesTheKarNextToTheMid) {
     const Bytes record = sample::buildRecord(test::vietnameseSong());
     OneSong song(record);
     for (const LyricText text : {LyricText::utf8, LyricText::stored}) {
-        const SongResult result = song.convert({text, true});
+        const SongResult result = song.convert(lyricOptions(text, true));
         ASSERT_EQ(result.outcome, SongResult::Outcome::converted);
         EXPECT_TRUE(result.messages.empty());
         EXPECT_EQ(song.dir.files(), withDatabase({"21090.kar", "21090.mid"}));
@@ -132,7 +183,7 @@ TEST(LyricText, KaraokeOfABrokenRecordWritesNothing) {
     Bytes record = sample::buildRecord(test::vietnameseSong());
     record.resize(48);  // the compressed stream cut short: its table points past it
     OneSong song(record);
-    const SongResult result = song.convert({LyricText::utf8, true});
+    const SongResult result = song.convert(lyricOptions(LyricText::utf8, true));
     EXPECT_EQ(result.outcome, SongResult::Outcome::failed);
     EXPECT_EQ(result.messages.size(), 1u);  // the record is reported once
     EXPECT_EQ(song.dir.files(), withDatabase({}));
@@ -141,7 +192,7 @@ TEST(LyricText, KaraokeOfABrokenRecordWritesNothing) {
 TEST(LyricText, KaraokeIntoAFolderThatIsNotThere) {
     OneSong song(sample::buildRecord(test::vietnameseSong()));
     const std::filesystem::path missing = song.dir / "missing";
-    const SongResult result = song.convertInto(missing, {LyricText::utf8, true});
+    const SongResult result = song.convertInto(missing, lyricOptions(LyricText::utf8, true));
     EXPECT_EQ(result.outcome, SongResult::Outcome::failed);
     EXPECT_EQ(result.messages,
               (std::vector<std::string>{"Cannot open file " + displayName(missing / "21090.mid") +
@@ -188,7 +239,7 @@ TEST(LyricText, SampleDatabaseTitlesDecode) {
         test::TempDir out;
         ConvertWorkspace convertWork;
         const SongResult result =
-            convertSong(database, expected.song, out.path(), {LyricText::utf8, true}, convertWork);
+            convertSong(database, expected.song, out.path(), lyricOptions(LyricText::utf8, true), convertWork);
         EXPECT_EQ(result.outcome, SongResult::Outcome::converted);
         EXPECT_TRUE(std::filesystem::exists(out / (std::to_string(expected.song) + ".kar")));
     }

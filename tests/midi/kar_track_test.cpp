@@ -104,7 +104,10 @@ TEST(KaraokeFile, WordsTrackOfTheVietnameseSong) {
         EXPECT_EQ(words.lyrics[i].time, midLyrics[i].time) << i;
         std::string text = words.lyrics[i].data;
         if (text[0] == '/' || text[0] == '\\') text.erase(0, 1);
-        EXPECT_EQ(text, midLyrics[i].data) << i;
+        // The .mid's line ends; the .kar marks lines at their start instead.
+        std::string midText = midLyrics[i].data;
+        if (midText.back() == '\r' || midText.back() == '\n') midText.pop_back();
+        EXPECT_EQ(text, midText) << i;
     }
     EXPECT_EQ(words.lyrics.front().time, test::lineStartTime(0));
     EXPECT_EQ(words.lyrics.back().time, test::lineStartTime(5) + 2 * test::kLetterStep);

@@ -11,7 +11,8 @@ each lyric line as the file marks it, starting with "\\" (new page) or "/"
 
 With --mid, the .kar's data tracks must equal the .mid's, and its lyric
 texts (without the line marks) must come at the same times, with the same
-text, as the .mid's lyric events (both written with UTF-8 lyrics).
+text, as the .mid's lyric events (both written with UTF-8 lyrics; the .mid's
+line ends left out, one for each line the .kar starts).
 --print shows the titles and lines in the EXPECTED.txt form instead.
 """
 
@@ -108,11 +109,18 @@ def check_against_mid(kar, lyrics, mid_path):
     for index in range(len(mid.tracks) - 1):
         if list(mid.tracks[index]) != list(kar.tracks[index]):
             raise AssertionError(f"data track {index} differs from the .mid's")
-    expected = merged(
+    mid_lyrics = [
         (time, raw(message).decode("utf-8"))
         for time, message in absolute(mid.tracks[-1])
         if message.type == "lyrics"
-    )
+    ]
+    # The .mid ends a line with "\r" (a paragraph with "\n") where the .kar
+    # marks the start of the next one.
+    ends = sum(1 for _, text in mid_lyrics if text.endswith(("\r", "\n")))
+    starts = sum(1 for _, text in lyrics if text.startswith(MARKS))
+    if ends != starts:
+        raise AssertionError(f".mid ends {ends} lyric lines, .kar starts {starts}")
+    expected = merged((time, text.rstrip("\r\n")) for time, text in mid_lyrics)
     unmarked = []
     for time, text in lyrics:
         # A line mark starts the first event of a line only, so a text

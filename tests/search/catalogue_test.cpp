@@ -7,7 +7,7 @@
 #include "generator/synthetic_song.hpp"
 #include "search/catalogue.hpp"
 #include "search/search_fixture.hpp"
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 #include "test_support.hpp"
 
 namespace kdb2mid {

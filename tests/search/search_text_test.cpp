@@ -5,7 +5,7 @@
 
 #include "format/vni_text.hpp"
 #include "search/search_text.hpp"
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 namespace {

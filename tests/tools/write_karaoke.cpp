@@ -51,7 +51,9 @@ int convert(const std::vector<std::string_view>& args) {
             songs.push_back(parseSongNumber(args[i]));
         }
     }
-    const ConvertOptions options{chosenLyricText(lyrics, true), true};
+    ConvertOptions options;
+    options.lyrics = chosenLyricText(lyrics, true);
+    options.karaoke = true;
     ConvertWorkspace work;
     int status = kExitSuccess;
     for (const std::int32_t song : songs) {

@@ -1,4 +1,4 @@
-#include "search/utf8_text.hpp"
+#include "format/utf8_text.hpp"
 
 namespace kdb2mid {
 

@@ -1,0 +1,77 @@
+#include "midi/track_text.hpp"
+
+#include <gtest/gtest.h>
+
+#include "test_support.hpp"
+
+namespace kdb2mid {
+namespace {
+
+using test::bytes;
+using test::Bytes;
+
+Bytes chunkOf(const Bytes& body) {
+    Bytes chunk = {'M', 'T', 'r', 'k'};
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        chunk.push_back(static_cast<std::uint8_t>(body.size() >> shift));
+    }
+    chunk.insert(chunk.end(), body.begin(), body.end());
+    return chunk;
+}
+
+// "ơ" is stored as the one byte F4 and is C6 A1 in UTF-8.
+TEST(TrackText, DecodesTextEventsAndCopiesEverythingElse) {
+    struct Case {
+        const char* what;
+        Bytes body;
+        Bytes expected;  // the body written
+    };
+    const Case cases[] = {
+        {"every text type, times kept",
+         bytes({0x00, 0xFF, 0x01, 0x01, 0xF4, 0x10, 0xFF, 0x07, 0x01, 0xF4,
+                0x00, 0xFF, 0x2F, 0x00}),
+         bytes({0x00, 0xFF, 0x01, 0x02, 0xC6, 0xA1, 0x10, 0xFF, 0x07, 0x02, 0xC6, 0xA1,
+                0x00, 0xFF, 0x2F, 0x00})},
+        {"other meta and system exclusive data as stored",
+         bytes({0x00, 0xFF, 0x08, 0x01, 0xF4, 0x00, 0xF0, 0x02, 0xF4, 0xF7,
+                0x00, 0xFF, 0x2F, 0x00}),
+         bytes({0x00, 0xFF, 0x08, 0x01, 0xF4, 0x00, 0xF0, 0x02, 0xF4, 0xF7,
+                0x00, 0xFF, 0x2F, 0x00})},
+        {"running status across a text event",
+         bytes({0x00, 0x90, 0x3C, 0x64, 0x00, 0xFF, 0x03, 0x01, 0xF4, 0x10, 0x3C, 0x00,
+                0x00, 0xC0, 0x05, 0x00, 0xFF, 0x03, 0x01, 0xF4, 0x00, 0xFF, 0x2F, 0x00}),
+         bytes({0x00, 0x90, 0x3C, 0x64, 0x00, 0xFF, 0x03, 0x02, 0xC6, 0xA1, 0x10, 0x3C, 0x00,
+                0x00, 0xC0, 0x05, 0x00, 0xFF, 0x03, 0x02, 0xC6, 0xA1, 0x00, 0xFF, 0x2F, 0x00})},
+        {"a decoded text past 127 bytes gets a two-byte length",
+         [] {
+             Bytes b = {0x00, 0xFF, 0x03, 100};
+             b.resize(b.size() + 100, 0xF4);
+             return b;
+         }(),
+         [] {
+             Bytes b = {0x00, 0xFF, 0x03, 0x81, 0x48};  // 200
+             for (int i = 0; i < 100; ++i) b.insert(b.end(), {0xC6, 0xA1});
+             return b;
+         }()},
+        {"a text running past the end: from there as stored",
+         bytes({0x00, 0xFF, 0x03, 0x01, 0xF4, 0x00, 0xFF, 0x03, 0x09, 'o', 0xF4}),
+         bytes({0x00, 0xFF, 0x03, 0x02, 0xC6, 0xA1, 0x00, 0xFF, 0x03, 0x09, 'o', 0xF4})},
+        {"a data byte without status: from there as stored",
+         bytes({0x00, 0x3C, 0x00, 0xFF, 0x03, 0x01, 0xF4}),
+         bytes({0x00, 0x3C, 0x00, 0xFF, 0x03, 0x01, 0xF4})},
+        {"empty", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes chunk = {0xAA};  // appended after what is there
+        std::string scratch;
+        ASSERT_EQ(appendUtf8TrackChunk(c.body, chunk, scratch), RecordError::none);
+        Bytes expected = {0xAA};
+        const Bytes whole = chunkOf(c.expected);
+        expected.insert(expected.end(), whole.begin(), whole.end());
+        EXPECT_EQ(chunk, expected);
+    }
+}
+
+}  // namespace
+}  // namespace kdb2mid

@@ -5,8 +5,8 @@
 #   bench/search.sh [SONGS] [RUNS]      (defaults: 30000 songs, 5 runs)
 #
 # Generates (once) a database of SONGS synthetic songs with names, then RUNS
-# times each times one whole search process with the cache removed and with
-# the cache in place, and prints the medians. The page cache is warm for
+# times each times one whole `kdb2mid search` process with the cache removed
+# and with the cache in place, and prints the medians. The page cache is warm for
 # both: the first run reads the database once before timing starts.
 # KDB2MID_BENCH_DIR chooses the folder (default $TMPDIR/kdb2mid-search).
 set -euo pipefail
@@ -18,20 +18,23 @@ work=${KDB2MID_BENCH_DIR:-${TMPDIR:-/tmp}/kdb2mid-search}
 
 scripts/ensure-deps.sh libbenchmark-dev nlohmann-json3-dev bc
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target make_search_database search_once >/dev/null
-search="$PWD/build/bench/bench/search_once"
-[ -x "$search" ] || search="$PWD/build/bench/search_once"
+cmake --build --preset bench --target make_search_database kdb2mid >/dev/null
+kdb2mid="$PWD/build/bench/kdb2mid"
+generate="$PWD/build/bench/make_search_database"
+[ -x "$generate" ] || generate="$PWD/build/bench/bench/make_search_database"
 
 db="$work/db-$songs"
 if [ ! -f "$db/name.tab" ]; then
     echo "generating $songs songs into $db ..." >&2
     mkdir -p "$db"
-    "$(dirname "$search")/make_search_database" "$db" "$songs"
+    "$generate" "$db" "$songs"
 fi
 echo "database: $songs songs, SONG.DAT $(du -m "$db/SONG.DAT" | cut -f1) MB" >&2
 cat "$db/SONG.DAT" >/dev/null
 
+# The search cache goes to $XDG_CACHE_HOME/kdb2mid: here, not the user's.
 cache="$work/cache"
+export XDG_CACHE_HOME="$cache"
 now() { date +%s.%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -39,7 +42,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 timed() {
     local start end
     start=$(now)
-    "$search" "$db" "$cache" "$@" >"$work/matches" 2>>"$work/log" || true
+    "$kdb2mid" search "$@" -C "$db" >"$work/matches" 2>>"$work/log" || true
     end=$(now)
     echo "$end - $start" | bc -l
 }
@@ -54,9 +57,9 @@ for run in $(seq "$runs"); do
     repeat+="$r "
     printf 'run %d: first %.3f s, repeated %.3f s\n' "$run" "$f" "$r" >&2
 done
-tail -2 "$work/log" >&2
+if [ -s "$work/log" ]; then tail -2 "$work/log" >&2; fi
 echo "matches for 'trong com': $(wc -l <"$work/matches"), first: $(head -1 "$work/matches")" >&2
-echo "cache file: $(du -k "$cache"/* | cut -f1) KB" >&2
+echo "cache file: $(du -k "$cache"/kdb2mid/* | cut -f1) KB" >&2
 
 printf 'median over %d runs (%d songs, %d cores)\n' "$runs" "$songs" "$(nproc)"
 printf '  first search (builds the cache): %8.3f s\n' "$(printf '%s\n' $first | median)"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -27,6 +28,7 @@
 #include "cli/inspect_commands.hpp"
 #include "cli/export_commands.hpp"
 #include "messages/messages.hpp"
+#include "search/song_search.hpp"
 
 #ifndef KDB2MID_VERSION
 #define KDB2MID_VERSION "unknown"
@@ -36,12 +38,13 @@ namespace kdb2mid {
 
 namespace {
 
-constexpr std::array<std::string_view, 6> kSubcommands = {"convert", "info",         "list",
-                                                          "names",   "chorus-index", "legacy"};
+constexpr std::array<std::string_view, 7> kSubcommands = {
+    "convert", "info", "list", "search", "names", "chorus-index", "legacy"};
 
 constexpr const char* kUsage =
     "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
-    "       kdb2mid convert|info|list|names|chorus-index|legacy ...   (kdb2mid --help tells more)";
+    "       kdb2mid convert|info|list|search|names|chorus-index|legacy ...   (kdb2mid --help tells "
+    "more)";
 
 // The most threads -j accepts: far more than any machine's cores, few enough
 // that a mistyped number cannot ask for a thread and a song buffer per song.
@@ -147,6 +150,21 @@ const CLI::Validator kSongRange(
                    std::to_string(ends->last) + "-" + std::to_string(ends->first) + ")";
         }
         return "not a range of song numbers FROM-TO: " + text;
+    },
+    "");
+
+// A count of at least 1, in decimal digits only.
+std::optional<std::size_t> parseCount(const std::string& text) {
+    std::size_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc{} || stop != end || value == 0) return std::nullopt;
+    return value;
+}
+
+const CLI::Validator kCount(
+    [](const std::string& text) {
+        return parseCount(text) ? std::string{} : "not a number above 0: " + text;
     },
     "");
 
@@ -346,17 +364,38 @@ int runCommandLine(std::span<const char* const> args) {
     std::string infoSong;
     std::string infoDatabase;
     CLI::App* info = app.add_subcommand(
-        "info", "Show a song's titles, tracks, length, lyrics and chorus recordings");
+        "info", "Show a song's titles, tracks, length, melody, lyrics and chorus recordings");
     info->add_option("SONG", infoSong, "Song number")
         ->type_name("SONG")
         ->required()
         ->check(kSongNumber);
     addDatabaseOption(*info, infoDatabase);
+    bool infoJson = false;
+    info->add_flag("--json", infoJson, "One JSON object instead of the report");
 
     std::string listDatabase;
     CLI::App* list =
         app.add_subcommand("list", "List the songs that have a record: number, tab, name");
     addDatabaseOption(*list, listDatabase);
+    bool listJson = false;
+    list->add_flag("--json", listJson, "One JSON object per song and line: song, name");
+
+    SearchRequest searchRequest;
+    std::string searchDatabase;
+    std::string searchLimit;
+    CLI::App* search = app.add_subcommand(
+        "search", "Find songs by words of their name or titles, with or without marks");
+    search->add_option("WORDS", searchRequest.words, "Words each song must hold, or their starts")
+        ->type_name("WORD")
+        ->required();
+    addDatabaseOption(*search, searchDatabase);
+    search->add_option("--limit", searchLimit, "Print at most N songs, the best ones")
+        ->type_name("N")
+        ->check(kCount);
+    search->footer(
+        "Names and titles are kept in $XDG_CACHE_HOME/kdb2mid (default ~/.cache/kdb2mid) and\n"
+        "read again from there until a database file changes.\n"
+        "Exit status: 0 with matches, 1 without or after a failure line, 2 for a usage error.");
 
     std::string namesDatabase;
     std::string namesOutput;
@@ -455,9 +494,21 @@ int runCommandLine(std::span<const char* const> args) {
         return runConvertCommand(request);
     }
     if (info->parsed()) {
-        return runInfoCommand(songFromArgument(infoSong), pathFromArgument(infoDatabase));
+        return runInfoCommand(songFromArgument(infoSong), pathFromArgument(infoDatabase),
+                              infoJson ? OutputForm::json : OutputForm::text);
     }
-    if (list->parsed()) return runListCommand(pathFromArgument(listDatabase));
+    if (list->parsed()) {
+        return runListCommand(pathFromArgument(listDatabase),
+                              listJson ? OutputForm::json : OutputForm::text);
+    }
+    if (search->parsed()) {
+        if (searchQuery(searchRequest.words).empty()) {
+            return usageError(*search, "give words with letters or digits to search for");
+        }
+        searchRequest.databaseFolder = pathFromArgument(searchDatabase);
+        if (!searchLimit.empty()) searchRequest.limit = parseCount(searchLimit).value_or(0);
+        return runSearchCommand(searchRequest);
+    }
     if (names->parsed()) {
         return runNamesCommand(pathFromArgument(namesDatabase), pathFromArgument(namesOutput));
     }

@@ -20,8 +20,9 @@ int runSingleSong(std::int32_t songNumber);
 
 // The whole command line (arguments in UTF-8, the program's name first);
 // returns the exit status. `kdb2mid SONG` is runSingleSong(); a first
-// argument that names a subcommand (convert, info, list, names, chorus-index,
-// legacy) or is an option (--help, --version) goes to the argument parser.
+// argument that names a subcommand (convert, info, list, search, names,
+// chorus-index, legacy) or is an option (--help, --version) goes to the
+// argument parser.
 int runCommandLine(std::span<const char* const> args);
 
 }  // namespace kdb2mid

@@ -8,12 +8,19 @@
 
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
+#include "cli/song_facts.hpp"
 #include "cli/song_info.hpp"
+#include "cli/song_json.hpp"
 #include "cli/song_list.hpp"
 #include "format/database_layout.hpp"
+#include "format/display_text.hpp"
 #include "format/name_index.hpp"
+#include "format/vni_text.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"
+#include "search/catalogue.hpp"
+#include "search/catalogue_store.hpp"
+#include "search/song_search.hpp"
 
 namespace kdb2mid {
 
@@ -43,9 +50,34 @@ std::vector<std::uint8_t> readNameIndex(const RandomAccessFile& file) {
     }
 }
 
+std::string_view trimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The stored bytes of the first title of a song's record that holds more
+// than spaces, inside work's image; empty when there is none or the record
+// does not decode. Only the titles are read, as search reads them.
+std::span<const std::uint8_t> firstTitle(std::span<const std::uint8_t> record,
+                                         DecodedSong& work) {
+    if (record.empty() || readTrackOffsetTable(record, work.table) != RecordError::none ||
+        decompressSongImage(record, std::size_t{work.table.streamOffset} + 4, work.image) !=
+            RecordError::none ||
+        checkTrackOffsets(work.table, work.image.length()) != RecordError::none) {
+        return {};
+    }
+    readTitles(work.imageBytes(), work.table, kMaxCatalogueTitles, work.lyrics.titles);
+    for (const TextRef& title : work.lyrics.titles) {
+        if (!catalogueText(work.text(title)).empty()) return work.text(title);
+    }
+    return {};
+}
+
 }  // namespace
 
-int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder) {
+int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder,
+                   OutputForm form) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
         printError(databaseOpenFailure(error, databaseFolder));
@@ -76,49 +108,105 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
 
     DecodedSong song;
     std::string text;
-    if (const RecordError error = describeSong(songNumber, record, chorus, song, text);
-        error != RecordError::none) {
+    SongFacts facts;
+    const RecordError error = form == OutputForm::json
+                                  ? gatherSongFacts(songNumber, record, chorus, song, facts)
+                                  : describeSong(songNumber, record, chorus, song, text);
+    if (error != RecordError::none) {
         printError(cannotReadSong(songNumber, describe(error)));
         return kExitFailure;
     }
+    if (form == OutputForm::json) text = infoJson(facts) + "\n";
     printText(text);
     return kExitSuccess;
 }
 
-int runListCommand(const std::filesystem::path& databaseFolder) {
+int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
         printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
     database.loadIndex();
-    // Names are optional: without name.idx or name.tab every name is empty.
+    // Names are optional: a song name.tab does not name is listed under its
+    // first title.
     RandomAccessFile nameIndexFile;
     RandomAccessFile nameTable;
-    nameIndexFile.open(databaseFolder / kNameIndexFile);
-    nameTable.open(databaseFolder / kNameTableFile);
+    const bool nameIndexPresent = nameIndexFile.open(databaseFolder / kNameIndexFile);
+    const bool nameTablePresent = nameTable.open(databaseFolder / kNameTableFile);
+    if (!nameIndexPresent || !nameTablePresent) {
+        printError(songNamesMissing(databaseFolder, nameIndexPresent, nameTablePresent));
+    }
     const std::vector<std::uint8_t> nameIndex = readNameIndex(nameIndexFile);
 
     std::vector<std::uint8_t> name;
+    std::vector<std::uint8_t> record;
+    DecodedSong work;
     const std::int32_t first = database.firstSong();
     for (std::int32_t i = 0; i < database.songCount(); ++i) {
         const std::int32_t song = first + i;
-        const RecordLookup::Outcome outcome = database.locate(song).outcome;
+        const RecordLookup where = database.locate(song);
         // A record that runs past SONG.DAT's end is still listed: converting it
         // says what is wrong with it.
-        if (outcome != RecordLookup::Outcome::found &&
-            outcome != RecordLookup::Outcome::pastDataEnd) {
+        if (where.outcome != RecordLookup::Outcome::found &&
+            where.outcome != RecordLookup::Outcome::pastDataEnd) {
             continue;
         }
         name.clear();
-        if (const auto where = locateName(nameIndex, song, nameTable.size());
-            where && nameTable.isOpen()) {
-            name.resize(static_cast<std::size_t>(where->length));
-            if (!nameTable.readAt(where->offset, name)) name.clear();
+        if (const auto at = locateName(nameIndex, song, nameTable.size());
+            at && nameTable.isOpen()) {
+            name.resize(static_cast<std::size_t>(at->length));
+            if (!nameTable.readAt(at->offset, name)) name.clear();
         }
-        printLine(formatListLine(song, name));
+        std::span<const std::uint8_t> stored = name;
+        const bool named = !catalogueText(name).empty();
+        if (!named) {
+            record.clear();
+            try {
+                if (where.outcome != RecordLookup::Outcome::found ||
+                    !database.readRecord(where, record)) {
+                    record.clear();
+                }
+            } catch (const std::bad_alloc&) {
+                record = {};  // too large to hold: listed without a name
+            }
+            stored = firstTitle(record, work);
+        }
+        if (form == OutputForm::json) {
+            printLine(listJson(song, trimSpaces(decodeVniToUtf8(stored))));
+        } else if (named) {
+            printLine(formatListLine(song, stored));
+        } else {
+            // The title as search shows it.
+            printLine(std::to_string(song) + "\t" + catalogueText(stored));
+        }
     }
     return kExitSuccess;
+}
+
+int runSearchCommand(const SearchRequest& request) {
+    const std::vector<std::string> query = searchQuery(request.words);
+    if (query.empty()) return kExitUsage;
+    SongDatabase database;
+    if (const auto error = database.open(request.databaseFolder);
+        error != SongDatabase::OpenError::none) {
+        printError(databaseOpenFailure(error, request.databaseFolder));
+        return kExitFailure;
+    }
+    const CatalogueLoad load = loadCatalogue(database, searchCacheFolder());
+    if (load.outOfMemory) {
+        printError(kCatalogueTooLarge);
+        return kExitFailure;
+    }
+    const std::vector<SearchMatch> matches = searchCatalogue(
+        load.entries, query, request.limit == 0 ? kNoLimit : request.limit);
+    std::string out;
+    for (const SearchMatch& match : matches) {
+        out += searchLine(load.entries[match.entry]);
+        out += '\n';
+    }
+    printText(out);
+    return matches.empty() ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace kdb2mid

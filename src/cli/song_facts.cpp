@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/song_melody.hpp"
 #include "convert/convert_song.hpp"
-#include "midi/midi_timing.hpp"
+#include "midi/tempo_map.hpp"
 #include "format/database_layout.hpp"
 #include "midi/midi_format.hpp"
 #include "format/vni_text.hpp"
@@ -51,22 +52,14 @@ RecordError gatherSongFacts(std::int32_t songNumber, std::span<const std::uint8_
     if (error != RecordError::none) return error;
 
     const std::span<const std::uint8_t> image = work.image.bytes();
-    const std::vector<std::uint32_t>& entries = work.table.entries;
     const LyricBlock& lyrics = work.lyrics;
     SongFacts out;
     out.song = songNumber;
-    out.tracks = entries.size() - 2;
+    out.tracks = work.dataTrackCount();
 
-    std::vector<TempoChange> tempos;
-    std::uint64_t endTick = 0;
-    for (std::size_t j = 0; j < out.tracks; ++j) {
-        const auto track = image.subspan(entries[j], entries[j + 1] - entries[j]);
-        endTick = std::max(endTick, scanTrackTiming(track, tempos).endTick);
-    }
-    std::uint64_t lyricTick = 0;
-    for (const LyricEvent& event : lyrics.events) lyricTick += event.delta;
-    out.ticks = std::max(endTick, lyricTick);
-    out.seconds = ticksToSeconds(out.ticks, tempos, kMidiDivision);
+    const SongTiming timing = songTiming(image, work.table, lyrics);
+    out.ticks = timing.endTick;
+    out.seconds = timing.lengthSeconds();
 
     for (const TextRef& title : lyrics.titles) {
         out.titles.push_back(decodeVniToUtf8(textBytes(image, title)));
@@ -86,6 +79,7 @@ RecordError gatherSongFacts(std::int32_t songNumber, std::span<const std::uint8_
         out.lyricLines.push_back(std::move(line));
     }
     out.chorusParts = chorusParts(songNumber, record, chorus);
+    out.melody = songMelody(work);
     facts = std::move(out);
     return RecordError::none;
 }

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "cli/song_melody.hpp"
 #include "convert/convert_song.hpp"
 #include "format/display_text.hpp"
 #include "midi/midi_format.hpp"
-#include "midi/midi_timing.hpp"
+#include "midi/tempo_map.hpp"
 #include "cli/progress_line.hpp"
 #include "format/database_layout.hpp"
 #include "format/vni_text.hpp"
@@ -83,22 +84,16 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
     const std::size_t dataTracks = song.dataTrackCount();
     const LyricBlock& lyrics = song.lyrics;
 
-    std::vector<TempoChange> tempos;
-    std::uint64_t endTick = 0;
-    for (std::size_t j = 0; j < dataTracks; ++j) {
-        endTick = std::max(endTick, scanTrackTiming(song.dataTrack(j), tempos).endTick);
-    }
-    std::uint64_t lyricTick = 0;
+    const SongTiming timing = songTiming(image, song.table, lyrics);
+    const std::uint64_t endTick = timing.endTick;
+    const double length = timing.lengthSeconds();
     bool encoded = false;
     for (const LyricEvent& event : lyrics.events) {
-        lyricTick += event.delta;
         encoded = encoded || hasEncodedLetters(song.text(event.text));
     }
-    endTick = std::max(endTick, lyricTick);
     for (const TextRef& title : lyrics.titles) {
         encoded = encoded || hasEncodedLetters(song.text(title));
     }
-    const double length = ticksToSeconds(endTick, tempos, kMidiDivision);
 
     addField(text, "Song", std::to_string(songNumber));
     addField(
@@ -115,6 +110,7 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
     addField(text, "Lyric lines", std::to_string(lyrics.lineCount));
     addField(text, "Lyric events", std::to_string(lyrics.events.size()));
     addField(text, "Two-byte letters", encoded ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
+    addField(text, "Melody", describeMelody(songMelody(song)));
     describeChorus(songNumber, record, chorus, text);
 
     // The lines that hold text, one by one: a line's events follow its first.

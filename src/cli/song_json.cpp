@@ -10,7 +10,7 @@ namespace kdb2mid {
 
 namespace {
 
-using Json = nlohmann::json;
+using Json = nlohmann::ordered_json;
 
 // The JSON library throws on malformed UTF-8 when it writes; every string
 // is made well-formed before it gets there.
@@ -60,6 +60,11 @@ std::string infoJson(const SongFacts& facts) {
         parts.push_back(std::move(entry));
     }
     object["chorus"] = std::move(parts);
+    Json melody = Json::object();
+    melody["track"] = facts.melody.track > 0 ? Json(facts.melody.track) : Json(nullptr);
+    melody["words"] = facts.melody.words;
+    melody["covered"] = facts.melody.covered;
+    object["melody"] = std::move(melody);
     return dump(object);
 }
 

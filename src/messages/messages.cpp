@@ -145,6 +145,18 @@ std::string cannotCreateFolder(const std::filesystem::path& path) {
     return "Cannot create folder " + displayName(path);
 }
 
+std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,
+                             bool nameTablePresent) {
+    std::string missing;
+    if (!nameIndexPresent) missing = displayName(folder / kNameIndexFile);
+    if (!nameTablePresent) {
+        if (!missing.empty()) missing += " and ";
+        missing += displayName(folder / kNameTableFile);
+    }
+    return missing + (nameIndexPresent || nameTablePresent ? " is" : " are") +
+           " missing: songs are listed under their first title";
+}
+
 std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail) {
     std::string line = "Cannot render song " + std::to_string(songNumber) + ": " + std::string(what);
     if (!detail.empty()) line += ": " + std::string(detail);

@@ -67,5 +67,12 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
 std::string cannotRead(std::string_view file);
 // "Cannot create folder <path>"
 std::string cannotCreateFolder(const std::filesystem::path& path);
+// "<folder>/name.tab is missing: songs are listed under their first title":
+// `list` and `search` name songs from name.idx and name.tab when they open.
+std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,
+                             bool nameTablePresent);
+// Search could not hold the names and titles of every song.
+inline constexpr const char* kCatalogueTooLarge =
+    "Not enough memory to hold the names and titles of every song";
 
 }  // namespace kdb2mid

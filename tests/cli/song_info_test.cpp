@@ -37,6 +37,7 @@ TEST(SongInfo, DescribesTitlesTracksLengthLyricsAndChorus) {
               "Lyric lines:        2\n"
               "Lyric events:       8\n"
               "Two-byte letters:   no\n"
+              "Melody:             none found (best track covers 0% of words)\n"
               "Chorus recordings:  2, from CRS&TCK.IDX entry 1\n"
               "  part 7: 2048 bytes, 21090_7.mp3\n"
               "  part 8: 4096 bytes, 21090_8.mp3\n"

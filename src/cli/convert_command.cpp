@@ -11,6 +11,7 @@
 #include "cli/command_line.hpp"
 #include "cli/console.hpp"
 #include "cli/progress_line.hpp"
+#include "io/file_io.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"
 
@@ -86,14 +87,14 @@ SongPlan planSongs(const ConvertRequest& request, std::int32_t firstSong, std::i
     const std::int64_t indexFirst = firstSong;
     const std::int64_t indexLast = indexFirst + songCount - 1;  // below indexFirst when empty
     if (request.all) {
-        for (std::int64_t song = indexFirst; song <= indexLast; ++song) {
-            plan.songs.push_back(static_cast<std::int32_t>(song));
+        if (indexLast >= indexFirst) {
+            plan.run = SongRange{firstSong, static_cast<std::int32_t>(indexLast)};
         }
     } else if (request.range) {
         const std::int64_t from = std::max<std::int64_t>(request.range->first, indexFirst);
         const std::int64_t to = std::min<std::int64_t>(request.range->last, indexLast);
-        for (std::int64_t song = from; song <= to; ++song) {
-            plan.songs.push_back(static_cast<std::int32_t>(song));
+        if (from <= to) {
+            plan.run = SongRange{static_cast<std::int32_t>(from), static_cast<std::int32_t>(to)};
         }
         const std::int64_t asked = std::int64_t{request.range->last} - request.range->first + 1;
         plan.outsideIndex =
@@ -122,12 +123,10 @@ int runConvertCommand(const ConvertRequest& request) {
             return kExitFailure;
         }
     }
+    // What an earlier run, killed while writing here, left under temporary names.
+    removeStaleTemporaries(request.outputFolder);
 
     const SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
-    // Many songs look their entries up in SONG.IDX held in memory; one song
-    // reads only its own two. If SONG.IDX cannot be held, it is read by
-    // offset instead: slower, same result.
-    if (plan.songs.size() > 1) database.loadIndex();
     if (plan.outsideIndex > 0 && !request.quiet) {
         printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
                   " songs have no SONG.IDX entry and are skipped");
@@ -136,7 +135,7 @@ int runConvertCommand(const ConvertRequest& request) {
 
     const bool showProgress = !request.quiet && isTerminal(stderr);
     ConsoleReporter reporter(showProgress ? stderr : nullptr);
-    BatchTotals totals = convertSongs(database, plan.songs, request.outputFolder, request.options,
+    BatchTotals totals = convertSongs(database, plan.selection(), request.outputFolder, request.options,
                                       std::max(1U, request.threads), reporter);
     reporter.finish();
     totals.skipped += plan.outsideIndex;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "cli/exit_status.hpp"
 #include "format/export_layout.hpp"
 #include "io/file_io.hpp"
+#include "io/interruption.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
@@ -39,16 +42,32 @@ bool writeWhole(const std::filesystem::path& path, std::span<const std::uint8_t>
     return written;
 }
 
+// Opens each input named in folder, in order; on the first that does not open
+// prints the line the database's own tools printed, or for something there
+// that is no regular file (a FIFO would block) a line naming it.
+bool openInputs(std::initializer_list<std::pair<RandomAccessFile*, const char*>> inputs,
+                const std::filesystem::path& folder) {
+    for (const auto& [file, name] : inputs) {
+        if (file->open(inFolder(folder, name))) continue;
+        if (file->notRegularFile()) {
+            printLine(notRegularFile(name));
+        } else {
+            printLine(kCannotOpenInput);
+        }
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int runNamesCommand(const std::filesystem::path& folder) {
     RandomAccessFile table;
     RandomAccessFile index;
-    if (!table.open(inFolder(folder, kNameTableFile)) ||
-        !index.open(inFolder(folder, kNameIndexFile))) {
-        printLine(kCannotOpenInput);
+    if (!openInputs({{&table, kNameTableFile}, {&index, kNameIndexFile}}, folder)) {
         return kExitFailure;
     }
+    removeStaleTemporaries(folder);
 
     // Only the listed songs' entries, whole ones, and only the part of name.tab
     // they point into: name.idx spans every song number from the first one.
@@ -60,16 +79,21 @@ int runNamesCommand(const std::filesystem::path& folder) {
         printLine(cannotRead(kNameIndexFile));
         return kExitFailure;
     }
-    const NameTableRange wanted = nameTableRange(entries);
-    const std::uint64_t first = std::min(wanted.first, table.size());
-    const std::uint64_t end = std::min(wanted.end, table.size());
-    std::vector<std::uint8_t> names(static_cast<std::size_t>(end - first));
-    if (!table.readAt(first, names)) {
-        printLine(cannotRead(kNameTableFile));
-        return kExitFailure;
+    // Only the names that can be exported are read, not what damaged entries
+    // span between them.
+    const std::vector<NameTableRange> parts = nameTableRanges(entries, table.size());
+    std::vector<std::vector<std::uint8_t>> names(parts.size());
+    std::vector<NameTableWindow> windows;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        names[i].resize(static_cast<std::size_t>(parts[i].end - parts[i].first));
+        if (!table.readAt(parts[i].first, names[i])) {
+            printLine(cannotRead(kNameTableFile));
+            return kExitFailure;
+        }
+        windows.push_back({parts[i].first, names[i]});
     }
 
-    const SongNameList list = exportSongNames(entries, {first, names});
+    const SongNameList list = exportSongNames(entries, windows, table.size());
     bool failed = false;
     for (const SongNameNotice& notice : list.notices) {
         printLine(songNameNotice(notice));
@@ -84,10 +108,8 @@ int runNamesCommand(const std::filesystem::path& folder) {
 
 int runChorusIndexCommand(const std::filesystem::path& folder) {
     RandomAccessFile index;
-    if (!index.open(inFolder(folder, kChorusIndexFile))) {
-        printLine(kCannotOpenInput);
-        return kExitFailure;
-    }
+    if (!openInputs({{&index, kChorusIndexFile}}, folder)) return kExitFailure;
+    removeStaleTemporaries(folder);
     const std::filesystem::path path = inFolder(folder, kChorusIndexTextFile);
     AtomicOutputFile out;
     if (!out.open(path)) {
@@ -96,7 +118,7 @@ int runChorusIndexCommand(const std::filesystem::path& folder) {
     }
     std::vector<std::uint8_t> block;
     std::string text;
-    for (std::uint64_t at = 0; at < index.size();) {
+    for (std::uint64_t at = 0; at < index.size() && !interrupted();) {
         block.resize(static_cast<std::size_t>(
             std::min<std::uint64_t>(kChorusIndexBlock, index.size() - at)));
         if (!index.readAt(at, block)) {
@@ -119,10 +141,10 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root)
     const std::filesystem::path database = inFolder(root, kLegacyFolder);
     RandomAccessFile data;
     RandomAccessFile index;
-    if (!data.open(database / kLegacyDataFile) || !index.open(database / kLegacyIndexFile)) {
-        printLine(kCannotOpenInput);
+    if (!openInputs({{&data, kLegacyDataFile}, {&index, kLegacyIndexFile}}, database)) {
         return kExitFailure;
     }
+    removeStaleTemporaries(root);
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
     if (where.outcome != LegacyRecordLocation::Outcome::found) {
         printLine(cannotExtract(songNumber, describe(where.outcome)));

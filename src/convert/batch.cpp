@@ -10,30 +10,27 @@
 #include <utility>
 #include <vector>
 
+#include "io/interruption.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber) {
-    const RecordLookup where = database.locate(songNumber);
+std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber,
+                          IndexBlock& index) {
+    const RecordLookup where = database.locate(songNumber, index);
     return where.outcome == RecordLookup::Outcome::found ? where.length : 0;
 }
 
-// convertSong() reports what it knows as results; what is left is running
-// out of memory (or another library failure), which must not take the other
-// songs down with it.
+// convertSong() reports what it knows as results, running out of memory
+// included; what is left is another library failure, which must not take the
+// other songs down with it.
 SongResult convertGuarded(const SongDatabase& database, std::int32_t songNumber,
                           const std::filesystem::path& outFolder, const ConvertOptions& options,
                           ConvertWorkspace& work) {
     try {
         return convertSong(database, songNumber, outFolder, options, work);
-    } catch (const std::bad_alloc&) {
-        work = ConvertWorkspace{};
-        SongResult result;
-        result.fail(cannotConvert(songNumber, "out of memory"));
-        return result;
     } catch (const std::exception& error) {
         SongResult result;
         result.fail(cannotConvert(songNumber, error.what()));
@@ -43,7 +40,7 @@ SongResult convertGuarded(const SongDatabase& database, std::int32_t songNumber,
 
 class BatchRun {
 public:
-    BatchRun(const SongDatabase& database, std::span<const std::int32_t> songs,
+    BatchRun(const SongDatabase& database, const SongSelection& songs,
              const std::filesystem::path& outFolder, const ConvertOptions& options,
              BatchObserver& observer)
         : database_(database),
@@ -52,17 +49,21 @@ public:
           options_(options),
           observer_(observer) {
         progress_.songsTotal = songs.size();
-        for (std::int32_t song : songs) progress_.bytesTotal += recordBytes(database, song);
+        IndexBlock index;
+        for (std::size_t i = 0; i < songs.size() && !interrupted(); ++i) {
+            progress_.bytesTotal += recordBytes(database, songs[i], index);
+        }
     }
 
     void work() {
         ConvertWorkspace workspace;
         for (;;) {
+            if (interrupted()) return;
             const std::size_t position = next_.fetch_add(1);
             if (position >= songs_.size()) return;
             const std::int32_t song = songs_[position];
             SongResult result = convertGuarded(database_, song, outFolder_, options_, workspace);
-            const std::uint64_t bytes = recordBytes(database_, song);
+            const std::uint64_t bytes = recordBytes(database_, song, workspace.index);
             finish(position, std::move(result), bytes);
         }
     }
@@ -91,7 +92,7 @@ private:
     }
 
     const SongDatabase& database_;
-    const std::span<const std::int32_t> songs_;
+    const SongSelection& songs_;
     const std::filesystem::path& outFolder_;
     const ConvertOptions& options_;
     BatchObserver& observer_;
@@ -106,7 +107,15 @@ private:
 
 }  // namespace
 
-BatchTotals convertSongs(const SongDatabase& database, std::span<const std::int32_t> songs,
+SongSelection SongSelection::range(std::int32_t first, std::int32_t last) noexcept {
+    SongSelection songs;
+    songs.isRange_ = true;
+    songs.first_ = first;
+    songs.count_ = last < first ? 0 : static_cast<std::size_t>(std::int64_t{last} - first + 1);
+    return songs;
+}
+
+BatchTotals convertSongs(const SongDatabase& database, const SongSelection& songs,
                          const std::filesystem::path& outFolder, const ConvertOptions& options,
                          unsigned threads, BatchObserver& observer) {
     BatchRun run(database, songs, outFolder, options, observer);

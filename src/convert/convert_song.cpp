@@ -1,6 +1,7 @@
 #include "convert/convert_song.hpp"
 
 #include <algorithm>
+#include <new>
 
 #include "messages/messages.hpp"
 #include "midi/kar_track.hpp"
@@ -72,12 +73,14 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        ConvertWorkspace& work, SongResult& result) {
     const RandomAccessFile* index = database.chorusIndex();
     if (index == nullptr) {
-        result.fail(cannotExportChorus(songNumber, "cannot open CRS&TCK.IDX"));
+        result.fail(cannotExportChorus(
+            songNumber, cannotOpenPhrase(kChorusIndexFile, database.chorusIndexNotFile())));
         return false;
     }
     const RandomAccessFile* data = database.chorusData();
     if (data == nullptr) {
-        result.fail(cannotExportChorus(songNumber, "cannot open CHORUS.DAT"));
+        result.fail(cannotExportChorus(
+            songNumber, cannotOpenPhrase(kChorusDataFile, database.chorusDataNotFile())));
         return false;
     }
     bool ok = true;
@@ -99,11 +102,13 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
     return ok;
 }
 
-SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
-                       const std::filesystem::path& outFolder, const ConvertOptions& options,
-                       ConvertWorkspace& work) {
+namespace {
+
+SongResult convertUnguarded(const SongDatabase& database, std::int32_t songNumber,
+                            const std::filesystem::path& outFolder, const ConvertOptions& options,
+                            ConvertWorkspace& work) {
     SongResult result;
-    const RecordLookup where = database.locate(songNumber);
+    const RecordLookup where = database.locate(songNumber, work.index);
     if (where.outcome == RecordLookup::Outcome::empty) {
         result.outcome = SongResult::Outcome::skipped;
         result.messages.push_back(cannotConvert(songNumber, describe(where.outcome)));
@@ -146,6 +151,23 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
         exportChorusParts(database, *chorus, songNumber, outFolder, work, result);
     }
     return result;
+}
+
+}  // namespace
+
+SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
+                       const std::filesystem::path& outFolder, const ConvertOptions& options,
+                       ConvertWorkspace& work) {
+    try {
+        return convertUnguarded(database, songNumber, outFolder, options, work);
+    } catch (const std::bad_alloc&) {
+        // The outputs in progress were abandoned as the exception left them;
+        // the buffers go too, so that the next song starts from nothing.
+        work = ConvertWorkspace{};
+        SongResult result;
+        result.fail(cannotConvert(songNumber, "out of memory"));
+        return result;
+    }
 }
 
 }  // namespace kdb2mid

@@ -65,9 +65,9 @@ TEST(ConvertCommand, PlansSongsFromTheIndex) {
     };
     const auto songsOf = [](const SongPlan& plan) {
         const SongSelection selection = plan.selection();
-        std::vector<std::int32_t> songs;
-        for (std::size_t i = 0; i < selection.size(); ++i) songs.push_back(selection[i]);
-        return songs;
+        std::vector<std::int32_t> list;
+        for (std::size_t i = 0; i < selection.size(); ++i) list.push_back(selection[i]);
+        return list;
     };
     for (const Case& c : cases) {
         const SongPlan plan = planSongs(c.request, 100, 5);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -16,6 +17,12 @@
 namespace kdb2mid {
 
 namespace {
+
+// A thread may run at most this many songs ahead of the earliest song not yet
+// reported, so that results waiting for their turn stay few even when one
+// thread is held up by a large song while the others race through thousands
+// of songs without records.
+constexpr std::size_t kMaxSongsAhead = 1024;
 
 std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber,
                           IndexBlock& index) {
@@ -56,11 +63,35 @@ public:
     }
 
     void work() {
+        try {
+            convertSongsInTurn();
+        } catch (...) {
+            // This thread's song will never be reported: no other may wait for it.
+            const std::lock_guard<std::mutex> guard(lock_);
+            abandoned_ = true;
+            reported_.notify_all();
+            throw;
+        }
+    }
+
+    BatchTotals totals() const { return totals_; }
+
+private:
+    void convertSongsInTurn() {
         ConvertWorkspace workspace;
         for (;;) {
             if (interrupted()) return;
             const std::size_t position = next_.fetch_add(1);
             if (position >= songs_.size()) return;
+            {
+                // The song at nextToReport_ has been claimed and never waits
+                // here, so this wait always ends.
+                std::unique_lock<std::mutex> guard(lock_);
+                reported_.wait(guard, [&] {
+                    return abandoned_ || position < nextToReport_ + kMaxSongsAhead;
+                });
+                if (abandoned_) return;
+            }
             const std::int32_t song = songs_[position];
             SongResult result = convertGuarded(database_, song, outFolder_, options_, workspace);
             const std::uint64_t bytes = recordBytes(database_, song, workspace.index);
@@ -68,9 +99,6 @@ public:
         }
     }
 
-    BatchTotals totals() const { return totals_; }
-
-private:
     void finish(std::size_t position, SongResult result, std::uint64_t bytes) {
         const std::lock_guard<std::mutex> guard(lock_);
         switch (result.outcome) {
@@ -84,11 +112,13 @@ private:
         // A result waits here while an earlier song is still being
         // converted; it holds only its message lines, never the song's output.
         waiting_.emplace(position, std::move(result));
+        const std::size_t before = nextToReport_;
         while (!waiting_.empty() && waiting_.begin()->first == nextToReport_) {
             observer_.songFinished(songs_[nextToReport_], waiting_.begin()->second);
             waiting_.erase(waiting_.begin());
             ++nextToReport_;
         }
+        if (nextToReport_ != before) reported_.notify_all();
     }
 
     const SongDatabase& database_;
@@ -102,6 +132,8 @@ private:
     BatchTotals totals_;
     BatchProgress progress_;
     std::map<std::size_t, SongResult> waiting_;
+    std::condition_variable reported_;  // nextToReport_ moved on, or abandoned_ was set
+    bool abandoned_ = false;            // a thread left the batch by an exception
     std::size_t nextToReport_ = 0;
 };
 

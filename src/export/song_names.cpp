@@ -149,18 +149,6 @@ CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow ro
     return row;
 }
 
-NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexcept {
-    const std::size_t count = indexEntries.size() / kNameEntrySize;
-    if (count == 0) return {};
-    NameTableRange range{UINT64_MAX, 0};
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint64_t entry = readBigEndian32(indexEntries, i * kNameEntrySize);
-        range.first = std::min(range.first, entry);
-        range.end = std::max(range.end, entry);
-    }
-    return range;
-}
-
 bool isFailure(const SongNameNotice& notice) noexcept {
     return notice.kind != SongNameNotice::Kind::skipped;
 }

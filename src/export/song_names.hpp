@@ -45,14 +45,11 @@ struct NameTableWindow {
     std::span<const std::uint8_t> bytes;
 };
 
-// The bytes of name.tab that the names of these index entries may cover:
-// [first, end) where first is the smallest entry and end the largest. The
-// caller clips end to the file's size.
+// A part of name.tab: bytes [first, end).
 struct NameTableRange {
     std::uint64_t first = 0;
     std::uint64_t end = 0;
 };
-NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexcept;
 
 // The parts of a name.tab of tableSize bytes that the list reads for these
 // entries (as exportSongNames takes them): only names it can export (inside

@@ -75,14 +75,23 @@ void fuzzSongNames(Input input) {
     const Bytes entries = entriesFrom(input.subspan(entriesStart, entriesLength), complete);
     const Input nameTable = input.subspan(entriesStart + entriesLength);
 
-    // The window of name.tab the names command reads for these entries.
-    const NameTableRange wanted = nameTableRange(entries);
-    const std::uint64_t first = std::min<std::uint64_t>(wanted.first, nameTable.size());
-    const std::uint64_t end = std::min<std::uint64_t>(wanted.end, nameTable.size());
-    const Input window = nameTable.subspan(static_cast<std::size_t>(first),
-                                           static_cast<std::size_t>(end - first));
-    const SongNameList list = exportSongNames(entries, {first, window});
-
+    // The parts of name.tab the names command reads for these entries: the
+    // list made from them must be the one the whole table gives.
+    const std::vector<NameTableRange> parts = nameTableRanges(entries, nameTable.size());
+    std::vector<NameTableWindow> windows;
+    std::uint64_t partBytes = 0;
+    for (const NameTableRange& part : parts) {
+        require(part.first < part.end && part.end <= nameTable.size(), "part outside name.tab");
+        require(windows.empty() || part.first > windows.back().base + windows.back().bytes.size(),
+                "parts overlap or are out of order");
+        windows.push_back({part.first, nameTable.subspan(static_cast<std::size_t>(part.first),
+                                                         static_cast<std::size_t>(part.end - part.first))});
+        partBytes += part.end - part.first;
+    }
+    const SongNameList list = exportSongNames(entries, windows, nameTable.size());
+    const SongNameList whole = exportSongNames(entries, {0, nameTable});
+    require(list.text == whole.text, "names read in parts differ from the whole table's");
+    require(list.notices.size() == whole.notices.size(), "notices differ from the whole table's");
     const std::size_t expectedLines = entries.empty() ? 0 : entries.size() / kIndexEntrySize - 1;
     if (expectedLines == 0) {
         require(list.text.empty(), "text without a single name");
@@ -92,11 +101,12 @@ void fuzzSongNames(Input input) {
         // Per line at most the longest name accepted (or "*****"), two bytes a
         // name byte, then a tab, five digits and a line feed.
         const std::size_t longest =
-            std::max<std::size_t>(std::min<std::size_t>(window.size(), kMaxNameBytes), 5);
+            std::max<std::size_t>(std::min<std::size_t>(nameTable.size(), kMaxNameBytes), 5);
         require(list.text.size() <= 2 + expectedLines * (2 * longest + 14),
                 "Output.txt larger than its lines can hold");
     }
     require(list.notices.size() <= expectedLines + 1, "more notices than lines");
+    require(partBytes <= expectedLines * 2 * kMaxNameBytes, "parts read more than the names need");
     for (const SongNameNotice& notice : list.notices) {
         require(!songNameNotice(notice).empty(), "notice without a line");
     }

@@ -239,6 +239,7 @@ int runSingleSong(std::int32_t songNumber) {
         printLine(databaseOpenFailure(error));
         return kExitFailure;
     }
+    removeStaleTemporaries({});
     ConvertWorkspace work;
     const SongResult result = convertSong(database, songNumber, {}, ConvertOptions{}, work);
     for (const std::string& line : result.messages) printLine(line);

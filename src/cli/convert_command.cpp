@@ -14,6 +14,8 @@
 #include "cli/command_line.hpp"
 #include "cli/console.hpp"
 #include "cli/progress_line.hpp"
+#include "io/file_io.hpp"
+#include "io/interruption.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"
 
@@ -99,14 +101,14 @@ SongPlan planSongs(const ConvertRequest& request, std::int32_t firstSong, std::i
     const std::int64_t indexFirst = firstSong;
     const std::int64_t indexLast = indexFirst + songCount - 1;  // below indexFirst when empty
     if (request.all) {
-        for (std::int64_t song = indexFirst; song <= indexLast; ++song) {
-            plan.songs.push_back(static_cast<std::int32_t>(song));
+        if (indexLast >= indexFirst) {
+            plan.run = SongRange{firstSong, static_cast<std::int32_t>(indexLast)};
         }
     } else if (request.range) {
         const std::int64_t from = std::max<std::int64_t>(request.range->first, indexFirst);
         const std::int64_t to = std::min<std::int64_t>(request.range->last, indexLast);
-        for (std::int64_t song = from; song <= to; ++song) {
-            plan.songs.push_back(static_cast<std::int32_t>(song));
+        if (from <= to) {
+            plan.run = SongRange{static_cast<std::int32_t>(from), static_cast<std::int32_t>(to)};
         }
         const std::int64_t asked = std::int64_t{request.range->last} - request.range->first + 1;
         plan.outsideIndex =
@@ -179,13 +181,24 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
             return kExitFailure;
         }
     }
+    // What an earlier run, killed while writing here, left under temporary names.
+    removeStaleTemporaries(request.outputFolder);
 
     SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
+    if ((request.shard || !request.namePattern.empty()) && plan.run) {
+        // Shares and names go by the songs themselves: the range's numbers
+        // that have a record, or a broken entry to report.
+        IndexBlock index;
+        for (std::int64_t song = plan.run->first; song <= plan.run->last && !interrupted();
+             ++song) {
+            const auto number = static_cast<std::int32_t>(song);
+            if (database.locate(number, index).outcome != RecordLookup::Outcome::empty) {
+                plan.songs.push_back(number);
+            }
+        }
+        plan.run.reset();
+    }
     if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
-    // Many songs look their entries up in SONG.IDX held in memory; one song
-    // reads only its own two. If SONG.IDX cannot be held, it is read by
-    // offset instead: slower, same result.
-    if (plan.songs.size() > 1) database.loadIndex();
     if (!request.namePattern.empty()) {
         request.options.fileStems = nameSongFiles(database, plan.songs, request.namePattern);
     }
@@ -200,7 +213,8 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     // record; an index's entries without a record are no songs at all.
     const bool byNumber = !request.all && !request.range;
     ConsoleReporter reporter(showProgress ? stderr : nullptr, byNumber);
-    BatchTotals totals = convertSongs(database, plan.songs, request.outputFolder, request.options,
+    BatchTotals totals = convertSongs(database, plan.selection(), request.outputFolder,
+                                      request.options,
                                       std::max(1U, request.threads), reporter);
     reporter.finish();
     if (!byNumber) totals.skipped = 0;

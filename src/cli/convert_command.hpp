@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/batch.hpp"
 #include "convert/convert_song.hpp"
 
 namespace kdb2mid {
@@ -56,9 +57,15 @@ struct ConvertRequest {
     std::filesystem::path soundFont;  // --soundfont; empty: the default one
 };
 
-// The songs a run converts, in order, each once.
+// The songs a run converts, in order, each once: those given by number, or
+// for --all and --range the numbers from run.first to run.last (held as its
+// ends: an index can address two billion songs).
 struct SongPlan {
     std::vector<std::int32_t> songs;
+    std::optional<SongRange> run;
+    SongSelection selection() const {
+        return run ? SongSelection::range(run->first, run->last) : SongSelection(songs);
+    }
     // Songs of the range that SONG.IDX has no entries for: named in a notice.
     std::size_t outsideIndex = 0;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "convert/convert_song.hpp"
 #include "format/export_layout.hpp"
 #include "io/file_io.hpp"
+#include "io/interruption.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
@@ -51,7 +54,9 @@ bool openInput(RandomAccessFile& file, const std::filesystem::path& path) {
         error = EINVAL;
     }
     printLine(kCannotOpenInput);
-    printError(cannotOpenInput(path, error));
+    // A FIFO or device there is refused before it could block the run.
+    const bool special = file.notRegularFile() && error != EISDIR;
+    printError(special ? notRegularFile(displayName(path)) : cannotOpenInput(path, error));
     return false;
 }
 
@@ -64,6 +69,7 @@ int runNamesCommand(const std::filesystem::path& folder, const std::filesystem::
         !openInput(index, outputPath(folder, kNameIndexFile))) {
         return kExitFailure;
     }
+    removeStaleTemporaries(outFolder);
 
     // Only the listed songs' entries, whole ones, and only the part of name.tab
     // they point into: name.idx spans every song number from the first one.
@@ -75,16 +81,21 @@ int runNamesCommand(const std::filesystem::path& folder, const std::filesystem::
         printLine(cannotRead(kNameIndexFile));
         return kExitFailure;
     }
-    const NameTableRange wanted = nameTableRange(entries);
-    const std::uint64_t first = std::min(wanted.first, table.size());
-    const std::uint64_t end = std::min(wanted.end, table.size());
-    std::vector<std::uint8_t> names(static_cast<std::size_t>(end - first));
-    if (!table.readAt(first, names)) {
-        printLine(cannotRead(kNameTableFile));
-        return kExitFailure;
+    // Only the names that can be exported are read, not what damaged entries
+    // span between them.
+    const std::vector<NameTableRange> parts = nameTableRanges(entries, table.size());
+    std::vector<std::vector<std::uint8_t>> names(parts.size());
+    std::vector<NameTableWindow> windows;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        names[i].resize(static_cast<std::size_t>(parts[i].end - parts[i].first));
+        if (!table.readAt(parts[i].first, names[i])) {
+            printLine(cannotRead(kNameTableFile));
+            return kExitFailure;
+        }
+        windows.push_back({parts[i].first, names[i]});
     }
 
-    const SongNameList list = exportSongNames(entries, {first, names});
+    const SongNameList list = exportSongNames(entries, windows, table.size());
     bool failed = false;
     for (const SongNameNotice& notice : list.notices) {
         printLine(songNameNotice(notice));
@@ -101,6 +112,7 @@ int runChorusIndexCommand(const std::filesystem::path& folder,
                           const std::filesystem::path& outFolder) {
     RandomAccessFile index;
     if (!openInput(index, outputPath(folder, kChorusIndexFile))) return kExitFailure;
+    removeStaleTemporaries(outFolder);
     const std::filesystem::path path = outputPath(outFolder, kChorusIndexTextFile);
     AtomicOutputFile out;
     if (!out.open(path)) {
@@ -109,7 +121,7 @@ int runChorusIndexCommand(const std::filesystem::path& folder,
     }
     std::vector<std::uint8_t> block;
     std::string text;
-    for (std::uint64_t at = 0; at < index.size();) {
+    for (std::uint64_t at = 0; at < index.size() && !interrupted();) {
         block.resize(static_cast<std::size_t>(
             std::min<std::uint64_t>(kChorusIndexBlock, index.size() - at)));
         if (!index.readAt(at, block)) {
@@ -137,6 +149,7 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root,
         !openInput(index, database / kLegacyIndexFile)) {
         return kExitFailure;
     }
+    removeStaleTemporaries(outFolder);
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
     if (where.outcome != LegacyRecordLocation::Outcome::found) {
         printLine(cannotExtract(songNumber, describe(where.outcome)));

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/console.hpp"
@@ -14,8 +17,10 @@
 #include "cli/song_list.hpp"
 #include "format/database_layout.hpp"
 #include "format/display_text.hpp"
+#include "format/export_layout.hpp"
 #include "format/name_index.hpp"
 #include "format/vni_text.hpp"
+#include "io/interruption.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"
 #include "search/catalogue.hpp"
@@ -37,18 +42,39 @@ std::vector<std::uint8_t> readChorusEntries(const RandomAccessFile& index, Choru
     return bytes;
 }
 
-// name.idx whole (4 bytes per song, like SONG.IDX), or empty when it does
-// not open, cannot be read or held.
-std::vector<std::uint8_t> readNameIndex(const RandomAccessFile& file) {
-    if (!file.isOpen() || file.size() > std::numeric_limits<std::size_t>::max()) return {};
-    try {
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()));
-        if (!file.readAt(0, bytes)) return {};
-        return bytes;
-    } catch (const std::bad_alloc&) {
-        return {};
+// name.idx (4 bytes per song, like SONG.IDX) read a block at a time as the
+// list goes through the songs in order, so its size does not decide the
+// list's memory.
+class NameEntries {
+public:
+    explicit NameEntries(const RandomAccessFile& file) : file_(file) {}
+
+    // The song's entry and the next, or nothing when name.idx does not hold
+    // them (or does not open).
+    std::optional<std::span<const std::uint8_t, 8>> pairFor(std::int32_t songNumber) {
+        constexpr std::uint64_t kPair = 2 * kIndexEntrySize;
+        const std::optional<std::uint64_t> at = songIndexOffset(songNumber);
+        if (!at || !file_.isOpen() || *at > file_.size() || file_.size() - *at < kPair) {
+            return std::nullopt;
+        }
+        if (*at < start_ || *at - start_ > bytes_.size() || bytes_.size() - (*at - start_) < kPair) {
+            bytes_.resize(static_cast<std::size_t>(
+                std::min<std::uint64_t>(kBlock, file_.size() - *at)));
+            start_ = *at;
+            if (!file_.readAt(*at, bytes_)) {
+                bytes_.clear();
+                return std::nullopt;
+            }
+        }
+        return std::span<const std::uint8_t, 8>(bytes_.data() + (*at - start_), kPair);
     }
-}
+
+private:
+    static constexpr std::uint64_t kBlock = std::uint64_t{64} << 10;
+    const RandomAccessFile& file_;
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t start_ = 0;
+};
 
 std::string_view trimSpaces(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
@@ -74,15 +100,8 @@ std::span<const std::uint8_t> firstTitle(std::span<const std::uint8_t> record,
     return {};
 }
 
-}  // namespace
-
-int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder,
-                   OutputForm form) {
-    SongDatabase database;
-    if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
-        printError(databaseOpenFailure(error, databaseFolder));
-        return kExitFailure;
-    }
+// Runs the info command's reading and decoding; out of memory is the caller's.
+int describeStoredSong(std::int32_t songNumber, const SongDatabase& database, OutputForm form) {
     const RecordLookup where = database.locate(songNumber);
     if (where.outcome != RecordLookup::Outcome::found) {
         printError(cannotReadSong(songNumber, describe(where.outcome)));
@@ -121,40 +140,70 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
     return kExitSuccess;
 }
 
+}  // namespace
+
+int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder,
+                   OutputForm form) {
+    SongDatabase database;
+    if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
+        printError(databaseOpenFailure(error, databaseFolder));
+        return kExitFailure;
+    }
+    try {
+        return describeStoredSong(songNumber, database, form);
+    } catch (const std::bad_alloc&) {
+        printError(cannotReadSong(songNumber, "out of memory"));
+        return kExitFailure;
+    }
+}
+
 int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form) {
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
         printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
-    database.loadIndex();
     // Names are optional: a song name.tab does not name is listed under its
-    // first title.
+    // first title. Something there that is no regular file is refused (a FIFO
+    // would block), and said so.
+    int status = kExitSuccess;
     RandomAccessFile nameIndexFile;
     RandomAccessFile nameTable;
     const bool nameIndexPresent = nameIndexFile.open(databaseFolder / kNameIndexFile);
     const bool nameTablePresent = nameTable.open(databaseFolder / kNameTableFile);
+    for (auto [file, name] : {std::pair{&nameIndexFile, kNameIndexFile},
+                              std::pair{&nameTable, kNameTableFile}}) {
+        if (file->notRegularFile()) {
+            printError(notRegularFile(name));
+            status = kExitFailure;
+        }
+    }
     if (!nameIndexPresent || !nameTablePresent) {
         printError(songNamesMissing(databaseFolder, nameIndexPresent, nameTablePresent));
     }
-    const std::vector<std::uint8_t> nameIndex = readNameIndex(nameIndexFile);
+    NameEntries nameEntries(nameIndexFile);
 
     std::vector<std::uint8_t> name;
     std::vector<std::uint8_t> record;
     DecodedSong work;
+    IndexBlock index;
     const std::int32_t first = database.firstSong();
-    for (std::int32_t i = 0; i < database.songCount(); ++i) {
+    for (std::int32_t i = 0; i < database.songCount() && !interrupted(); ++i) {
         const std::int32_t song = first + i;
-        const RecordLookup where = database.locate(song);
-        // A record that runs past SONG.DAT's end is still listed: converting it
-        // says what is wrong with it.
+        const RecordLookup where = database.locate(song, index);
+        // A record that runs past SONG.DAT's end, or is too large, is still
+        // listed: converting it says what is wrong with it.
         if (where.outcome != RecordLookup::Outcome::found &&
-            where.outcome != RecordLookup::Outcome::pastDataEnd) {
+            where.outcome != RecordLookup::Outcome::pastDataEnd &&
+            where.outcome != RecordLookup::Outcome::tooLarge) {
             continue;
         }
         name.clear();
-        if (const auto at = locateName(nameIndex, song, nameTable.size());
-            at && nameTable.isOpen()) {
+        const auto entries = nameEntries.pairFor(song);
+        const auto at = entries ? nameAt(*entries, nameTable.size()) : std::nullopt;
+        // A name longer than kMaxNameBytes comes from damaged entries: it is
+        // left out unread.
+        if (at && nameTable.isOpen() && at->length <= kMaxNameBytes) {
             name.resize(static_cast<std::size_t>(at->length));
             if (!nameTable.readAt(at->offset, name)) name.clear();
         }
@@ -181,7 +230,7 @@ int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form)
             printLine(std::to_string(song) + "\t" + catalogueText(stored));
         }
     }
-    return kExitSuccess;
+    return status;
 }
 
 int runSearchCommand(const SearchRequest& request) {

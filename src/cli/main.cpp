@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command_line.hpp"
+#include "cli/process_guard.hpp"
 
 #ifdef _WIN32
 // windows.h first: shellapi.h builds on its declarations.
@@ -37,7 +38,9 @@ std::vector<std::string> utf8Arguments() {
 }  // namespace
 #endif
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     try {
 #ifdef _WIN32
         // Names and lyrics are printed in UTF-8.
@@ -57,4 +60,11 @@ int main(int argc, char** argv) {
         std::printf("kdb2mid: unexpected failure\n");
     }
     return kdb2mid::kExitFailure;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kdb2mid::prepareProcess();
+    return kdb2mid::finishProcess(run(argc, argv));
 }

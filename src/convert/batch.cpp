@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -10,30 +11,33 @@
 #include <utility>
 #include <vector>
 
+#include "io/interruption.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber) {
-    const RecordLookup where = database.locate(songNumber);
+// A thread may run at most this many songs ahead of the earliest song not yet
+// reported, so that results waiting for their turn stay few even when one
+// thread is held up by a large song while the others race through thousands
+// of songs without records.
+constexpr std::size_t kMaxSongsAhead = 1024;
+
+std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber,
+                          IndexBlock& index) {
+    const RecordLookup where = database.locate(songNumber, index);
     return where.outcome == RecordLookup::Outcome::found ? where.length : 0;
 }
 
-// convertSong() reports what it knows as results; what is left is running
-// out of memory (or another library failure), which must not take the other
-// songs down with it.
+// convertSong() reports what it knows as results, running out of memory
+// included; what is left is another library failure, which must not take the
+// other songs down with it.
 SongResult convertGuarded(const SongDatabase& database, std::int32_t songNumber,
                           const std::filesystem::path& outFolder, const ConvertOptions& options,
                           ConvertWorkspace& work) {
     try {
         return convertSong(database, songNumber, outFolder, options, work);
-    } catch (const std::bad_alloc&) {
-        work = ConvertWorkspace{};
-        SongResult result;
-        result.fail(cannotConvert(songNumber, "out of memory"));
-        return result;
     } catch (const std::exception& error) {
         SongResult result;
         result.fail(cannotConvert(songNumber, error.what()));
@@ -43,7 +47,7 @@ SongResult convertGuarded(const SongDatabase& database, std::int32_t songNumber,
 
 class BatchRun {
 public:
-    BatchRun(const SongDatabase& database, std::span<const std::int32_t> songs,
+    BatchRun(const SongDatabase& database, const SongSelection& songs,
              const std::filesystem::path& outFolder, const ConvertOptions& options,
              BatchObserver& observer)
         : database_(database),
@@ -52,24 +56,49 @@ public:
           options_(options),
           observer_(observer) {
         progress_.songsTotal = songs.size();
-        for (std::int32_t song : songs) progress_.bytesTotal += recordBytes(database, song);
+        IndexBlock index;
+        for (std::size_t i = 0; i < songs.size() && !interrupted(); ++i) {
+            progress_.bytesTotal += recordBytes(database, songs[i], index);
+        }
     }
 
     void work() {
-        ConvertWorkspace workspace;
-        for (;;) {
-            const std::size_t position = next_.fetch_add(1);
-            if (position >= songs_.size()) return;
-            const std::int32_t song = songs_[position];
-            SongResult result = convertGuarded(database_, song, outFolder_, options_, workspace);
-            const std::uint64_t bytes = recordBytes(database_, song);
-            finish(position, std::move(result), bytes);
+        try {
+            convertSongsInTurn();
+        } catch (...) {
+            // This thread's song will never be reported: no other may wait for it.
+            const std::lock_guard<std::mutex> guard(lock_);
+            abandoned_ = true;
+            reported_.notify_all();
+            throw;
         }
     }
 
     BatchTotals totals() const { return totals_; }
 
 private:
+    void convertSongsInTurn() {
+        ConvertWorkspace workspace;
+        for (;;) {
+            if (interrupted()) return;
+            const std::size_t position = next_.fetch_add(1);
+            if (position >= songs_.size()) return;
+            {
+                // The song at nextToReport_ has been claimed and never waits
+                // here, so this wait always ends.
+                std::unique_lock<std::mutex> guard(lock_);
+                reported_.wait(guard, [&] {
+                    return abandoned_ || position < nextToReport_ + kMaxSongsAhead;
+                });
+                if (abandoned_) return;
+            }
+            const std::int32_t song = songs_[position];
+            SongResult result = convertGuarded(database_, song, outFolder_, options_, workspace);
+            const std::uint64_t bytes = recordBytes(database_, song, workspace.index);
+            finish(position, std::move(result), bytes);
+        }
+    }
+
     void finish(std::size_t position, SongResult result, std::uint64_t bytes) {
         const std::lock_guard<std::mutex> guard(lock_);
         switch (result.outcome) {
@@ -87,15 +116,17 @@ private:
         // A result waits here while an earlier song is still being
         // converted; it holds only its message lines, never the song's output.
         waiting_.emplace(position, std::move(result));
+        const std::size_t before = nextToReport_;
         while (!waiting_.empty() && waiting_.begin()->first == nextToReport_) {
             observer_.songFinished(songs_[nextToReport_], waiting_.begin()->second);
             waiting_.erase(waiting_.begin());
             ++nextToReport_;
         }
+        if (nextToReport_ != before) reported_.notify_all();
     }
 
     const SongDatabase& database_;
-    const std::span<const std::int32_t> songs_;
+    const SongSelection& songs_;
     const std::filesystem::path& outFolder_;
     const ConvertOptions& options_;
     BatchObserver& observer_;
@@ -105,12 +136,22 @@ private:
     BatchTotals totals_;
     BatchProgress progress_;
     std::map<std::size_t, SongResult> waiting_;
+    std::condition_variable reported_;  // nextToReport_ moved on, or abandoned_ was set
+    bool abandoned_ = false;            // a thread left the batch by an exception
     std::size_t nextToReport_ = 0;
 };
 
 }  // namespace
 
-BatchTotals convertSongs(const SongDatabase& database, std::span<const std::int32_t> songs,
+SongSelection SongSelection::range(std::int32_t first, std::int32_t last) noexcept {
+    SongSelection songs;
+    songs.isRange_ = true;
+    songs.first_ = first;
+    songs.count_ = last < first ? 0 : static_cast<std::size_t>(std::int64_t{last} - first + 1);
+    return songs;
+}
+
+BatchTotals convertSongs(const SongDatabase& database, const SongSelection& songs,
                          const std::filesystem::path& outFolder, const ConvertOptions& options,
                          unsigned threads, BatchObserver& observer) {
     BatchRun run(database, songs, outFolder, options, observer);

@@ -1,6 +1,7 @@
 #include "convert/convert_song.hpp"
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 
 #include "convert/file_names.hpp"
@@ -94,12 +95,14 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        SongResult& result) {
     const RandomAccessFile* index = database.chorusIndex();
     if (index == nullptr) {
-        result.fail(cannotExportChorus(songNumber, "cannot open CRS&TCK.IDX"));
+        result.fail(cannotExportChorus(
+            songNumber, cannotOpenPhrase(kChorusIndexFile, database.chorusIndexNotFile())));
         return false;
     }
     const RandomAccessFile* data = database.chorusData();
     if (data == nullptr) {
-        result.fail(cannotExportChorus(songNumber, "cannot open CHORUS.DAT"));
+        result.fail(cannotExportChorus(
+            songNumber, cannotOpenPhrase(kChorusDataFile, database.chorusDataNotFile())));
         return false;
     }
     bool ok = true;
@@ -152,11 +155,13 @@ std::string fileStemFor(const ConvertOptions& options, std::int32_t songNumber) 
     return named != options.fileStems.end() ? named->second : std::to_string(songNumber);
 }
 
-SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
-                       const std::filesystem::path& outFolder, const ConvertOptions& options,
-                       ConvertWorkspace& work) {
+namespace {
+
+SongResult convertUnguarded(const SongDatabase& database, std::int32_t songNumber,
+                            const std::filesystem::path& outFolder, const ConvertOptions& options,
+                            ConvertWorkspace& work) {
     SongResult result;
-    const RecordLookup where = database.locate(songNumber);
+    const RecordLookup where = database.locate(songNumber, work.index);
     if (where.outcome == RecordLookup::Outcome::empty) {
         result.outcome = SongResult::Outcome::skipped;
         result.messages.push_back(cannotConvert(songNumber, describe(where.outcome)));
@@ -224,6 +229,23 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
     // when the MIDI file could not be written: they do not depend on it.
     if (chorus) exportChorusParts(database, *chorus, songNumber, stem, outFolder, work, result);
     return result;
+}
+
+}  // namespace
+
+SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
+                       const std::filesystem::path& outFolder, const ConvertOptions& options,
+                       ConvertWorkspace& work) {
+    try {
+        return convertUnguarded(database, songNumber, outFolder, options, work);
+    } catch (const std::bad_alloc&) {
+        // The outputs in progress were abandoned as the exception left them;
+        // the buffers go too, so that the next song starts from nothing.
+        work = ConvertWorkspace{};
+        SongResult result;
+        result.fail(cannotConvert(songNumber, "out of memory"));
+        return result;
+    }
 }
 
 }  // namespace kdb2mid

@@ -73,6 +73,7 @@ constexpr LyricText chosenLyricText(std::optional<LyricText> requested, bool kar
 
 // Buffers reused from song to song by one converting thread.
 struct ConvertWorkspace {
+    IndexBlock index;  // the part of SONG.IDX the last songs were found in
     std::vector<std::uint8_t> record;
     // The song decoded once; every file made from it reads it.
     DecodedSong song;
@@ -99,7 +100,8 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 // its "<song>.kar" (and .lrc, .ass, audio and the UltraStar folder as the
 // options ask), then, when its record announces chorus recordings, one
 // "<song>_<part>.mp3" for each. Every output is complete or absent. A song
-// whose index entries are equal is skipped.
+// whose index entries are equal is skipped. Running out of memory fails the
+// song ("Cannot convert song N: out of memory"), not the caller.
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work);

@@ -149,26 +149,67 @@ CompositionRow convertName(std::span<const std::uint8_t> name, CompositionRow ro
     return row;
 }
 
-NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexcept {
-    const std::size_t count = indexEntries.size() / kNameEntrySize;
-    if (count == 0) return {};
-    NameTableRange range{UINT64_MAX, 0};
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint64_t entry = readBigEndian32(indexEntries, i * kNameEntrySize);
-        range.first = std::min(range.first, entry);
-        range.end = std::max(range.end, entry);
-    }
-    return range;
-}
-
 bool isFailure(const SongNameNotice& notice) noexcept {
     return notice.kind != SongNameNotice::Kind::skipped;
 }
 
+namespace {
+
+// The bytes [offset, offset + length) from the window that holds them whole,
+// or nothing.
+std::optional<std::span<const std::uint8_t>> windowBytes(std::span<const NameTableWindow> windows,
+                                                         std::uint64_t offset,
+                                                         std::uint64_t length) {
+    auto after = std::upper_bound(
+        windows.begin(), windows.end(), offset,
+        [](std::uint64_t at, const NameTableWindow& window) { return at < window.base; });
+    if (after == windows.begin()) return std::nullopt;
+    const NameTableWindow& window = *(after - 1);
+    const std::uint64_t at = offset - window.base;
+    if (at > window.bytes.size() || window.bytes.size() - at < length) return std::nullopt;
+    return window.bytes.subspan(static_cast<std::size_t>(at), static_cast<std::size_t>(length));
+}
+
+// The names' entries exportSongNames reads: one more than it has lines.
+std::size_t entriesRead(std::span<const std::uint8_t> indexEntries) {
+    return std::min<std::size_t>(indexEntries.size() / kNameEntrySize, kListedSongCount + 1);
+}
+
+}  // namespace
+
+std::vector<NameTableRange> nameTableRanges(std::span<const std::uint8_t> indexEntries,
+                                            std::uint64_t tableSize) {
+    std::vector<NameTableRange> names;
+    const std::size_t entries = entriesRead(indexEntries);
+    for (std::size_t i = 0; i + 1 < entries; ++i) {
+        const std::uint64_t start = readBigEndian32(indexEntries, i * kNameEntrySize);
+        const std::uint64_t next = readBigEndian32(indexEntries, (i + 1) * kNameEntrySize);
+        // The same checks as the export's: an increasing pair, a name that
+        // ends inside the table and is not too long; an empty name reads nothing.
+        if (next <= start + 1 || next - 1 > tableSize || next - 1 - start > kMaxNameBytes) continue;
+        names.push_back({start, next - 1});
+    }
+    std::sort(names.begin(), names.end(),
+              [](const NameTableRange& a, const NameTableRange& b) { return a.first < b.first; });
+    std::vector<NameTableRange> parts;
+    for (const NameTableRange& name : names) {
+        if (!parts.empty() && name.first <= parts.back().end + kMaxNameBytes) {
+            parts.back().end = std::max(parts.back().end, name.end);
+        } else {
+            parts.push_back(name);
+        }
+    }
+    return parts;
+}
+
 SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTableWindow table) {
+    return exportSongNames(indexEntries, std::span(&table, 1), table.base + table.bytes.size());
+}
+
+SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries,
+                             std::span<const NameTableWindow> windows, std::uint64_t tableSize) {
     SongNameList list;
-    const std::size_t entries =
-        std::min<std::size_t>(indexEntries.size() / kNameEntrySize, kListedSongCount + 1);
+    const std::size_t entries = entriesRead(indexEntries);
     const std::size_t lines = entries == 0 ? 0 : entries - 1;
     const auto indexEnds = [&] {
         if (lines < kListedSongCount) {
@@ -181,7 +222,6 @@ SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTab
         return list;
     }
 
-    const std::uint64_t tableEnd = table.base + table.bytes.size();
     std::vector<char16_t> units;
     CompositionRow row;
     appendUnit(list.text, u'\uFEFF');
@@ -203,21 +243,20 @@ SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTab
         // jump about could otherwise repeat most of name.tab on every line).
         // An empty name reads nothing, wherever it lies.
         const std::uint64_t length = problem ? 0 : current - 1 - previous;
-        if (length > 0 && (previous < table.base || previous + length > tableEnd)) {
+        std::optional<std::span<const std::uint8_t>> name;
+        if (length > 0 && previous + length > tableSize) {
             problem = SongNameNotice::Kind::namePastTableEnd;
         } else if (length > kMaxNameBytes) {
             problem = SongNameNotice::Kind::nameTooLong;
+        } else if (length > 0 && !(name = windowBytes(windows, previous, length))) {
+            problem = SongNameNotice::Kind::namePastTableEnd;
         }
         if (problem) {
             list.notices.push_back({*problem, song});
             appendAscii(list.text, kNoNameMark);
         } else {
             units.clear();
-            const std::span<const std::uint8_t> name =
-                length == 0 ? std::span<const std::uint8_t>{}
-                            : table.bytes.subspan(static_cast<std::size_t>(previous - table.base),
-                                                  static_cast<std::size_t>(length));
-            row = convertName(name, row, units);
+            row = convertName(name.value_or(std::span<const std::uint8_t>{}), row, units);
             appendUnits(list.text, units);
         }
         appendLineTail(list.text, song);

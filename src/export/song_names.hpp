@@ -45,14 +45,19 @@ struct NameTableWindow {
     std::span<const std::uint8_t> bytes;
 };
 
-// The bytes of name.tab that the names of these index entries may cover:
-// [first, end) where first is the smallest entry and end the largest. The
-// caller clips end to the file's size.
+// A part of name.tab: bytes [first, end).
 struct NameTableRange {
     std::uint64_t first = 0;
     std::uint64_t end = 0;
 };
-NameTableRange nameTableRange(std::span<const std::uint8_t> indexEntries) noexcept;
+
+// The parts of a name.tab of tableSize bytes that the list reads for these
+// entries (as exportSongNames takes them): only names it can export (inside
+// the table, at most kMaxNameBytes long), in order of offset, those close
+// together joined into one part. A damaged entry that spans gigabytes costs
+// nothing: all parts together hold at most 2 x kMaxNameBytes per name.
+std::vector<NameTableRange> nameTableRanges(std::span<const std::uint8_t> indexEntries,
+                                            std::uint64_t tableSize);
 
 struct SongNameNotice {
     enum class Kind : std::uint8_t {
@@ -83,5 +88,11 @@ struct SongNameList {
 // position. Reads nothing outside the two spans; each line holds at most
 // 2 x kMaxNameBytes bytes of name plus a short tail, whatever the entries say.
 SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries, NameTableWindow table);
+
+// The same with name.tab (tableSize bytes) read in parts: windows in order of
+// base, not overlapping, such as nameTableRanges() gives. A name that lies in
+// the table but in no window counts as past the table's end.
+SongNameList exportSongNames(std::span<const std::uint8_t> indexEntries,
+                             std::span<const NameTableWindow> windows, std::uint64_t tableSize);
 
 }  // namespace kdb2mid

@@ -30,6 +30,16 @@ inline constexpr std::uint32_t kIndexEntrySize = 4;
 inline constexpr std::uint64_t kSongDataUnit = 16;
 inline constexpr std::uint64_t kChorusDataUnit = 2048;
 
+// The largest record a song is read with. A record is one song's MIDI tracks
+// and lyrics, compressed: tens of kilobytes, a few hundred for the longest.
+// An index entry pair can claim up to 64 GiB (2^32 16-byte units), and a
+// converting thread holds the record, its image (up to 3 x the record) and
+// the MIDI file made from it at once, so a claim is bounded here before
+// anything is allocated or read: far above any song, and small enough that
+// threads x (record + image + file) stays within an ordinary machine's memory.
+// Only a damaged index claims more.
+inline constexpr std::uint64_t kMaxRecordSize = std::uint64_t{64} << 20;
+
 // Song record header (stored uncompressed).
 inline constexpr std::size_t kRecordFlagsOffset = 0;
 inline constexpr std::uint8_t kChorusFlag = 0x80;
@@ -59,6 +69,7 @@ struct RecordLookup {
         pastIndexEnd,    // the index holds no entry pair for the number
         endBeforeStart,  // the entry after the song's is smaller than its own
         pastDataEnd,     // the record runs past the end of the data file
+        tooLarge,        // a SONG.DAT record longer than kMaxRecordSize
     };
     Outcome outcome = Outcome::found;
     std::uint64_t start = 0;   // byte offset in the data file

@@ -21,4 +21,8 @@ struct NameLocation {
 std::optional<NameLocation> locateName(std::span<const std::uint8_t> nameIndex,
                                        std::int32_t songNumber, std::uint64_t tableSize) noexcept;
 
+// The same from the song's entry and the next (8 bytes, as stored).
+std::optional<NameLocation> nameAt(std::span<const std::uint8_t, 8> entries,
+                                   std::uint64_t tableSize) noexcept;
+
 }  // namespace kdb2mid

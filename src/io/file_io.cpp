@@ -7,12 +7,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <cstdlib>
+#include <string_view>
 #include <system_error>
+
+#include "io/interruption.hpp"
 
 #ifdef _WIN32
 #include <process.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -42,6 +47,7 @@ RandomAccessFile& RandomAccessFile::operator=(RandomAccessFile&& other) noexcept
 #endif
         size_ = other.size_;
         other.size_ = 0;
+        notRegular_ = other.notRegular_;
     }
     return *this;
 }
@@ -85,10 +91,21 @@ bool RandomAccessFile::readAt(std::uint64_t offset, std::span<std::uint8_t> dest
 #else
 
 bool RandomAccessFile::open(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    notRegular_ = false;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a
+    // writer that never comes. A regular file ignores it; it is cleared below
+    // all the same, so that no read can come back short for want of data.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool known = ::fstat(fd, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        notRegular_ = known;
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }
@@ -119,7 +136,7 @@ bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t 
     if (end > start && buffer.size() < kBlock) {
         buffer.resize(static_cast<std::size_t>(std::min(kBlock, end - start)));
     }
-    for (std::uint64_t at = start; at < end;) {
+    for (std::uint64_t at = start; at < end && !interrupted();) {
         const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
         const std::span<std::uint8_t> block(buffer.data(), size);
         if (!from.readAt(at, block)) return false;
@@ -144,8 +161,21 @@ unsigned long processId() {
     return pid;
 }
 
+// Test hook: KDB2MID_NO_UNNAMED_TEMP=1 in the environment makes outputs use
+// named temporary files even where the system offers unnamed ones, as on the
+// FAT, exFAT and network file systems karaoke collections often live on.
+// Read once, at the first output.
+bool unnamedFilesAllowed() {
+    static const bool allowed = [] {
+        const char* value = std::getenv("KDB2MID_NO_UNNAMED_TEMP");
+        return value == nullptr || std::string_view(value) != "1";
+    }();
+    return allowed;
+}
+
 // A name for the temporary file that no other writer in this or another
-// process picks at the same moment.
+// process picks at the same moment. The process id in it tells a later run
+// whether the writer is still alive (removeStaleTemporaries).
 std::filesystem::path temporaryNameFor(const std::filesystem::path& finalPath, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
     const unsigned long pid = processId();
@@ -174,7 +204,7 @@ bool AtomicOutputFile::openUnnamed(const std::filesystem::path& finalPath) {
     // An unnamed file is given its name through /proc/self/fd; without /proc
     // the named temporary file is used instead.
     static const bool canLink = ::access("/proc/self/fd", X_OK) == 0;
-    if (!canLink) return false;
+    if (!canLink || !unnamedFilesAllowed()) return false;
     const std::filesystem::path folder =
         finalPath.has_parent_path() ? finalPath.parent_path() : std::filesystem::path(".");
     // Readable too, for the rare file system that will not link it (commit copies it then).
@@ -310,6 +340,10 @@ bool AtomicOutputFile::open(const std::filesystem::path& finalPath) {
 
 void AtomicOutputFile::write(std::span<const std::uint8_t> bytes) {
     if (!file_ || failed() || bytes.empty()) return;
+    if (interrupted()) {
+        fail(OutputFailure::Step::write, EINTR);
+        return;
+    }
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
         fail(OutputFailure::Step::write);
     }
@@ -335,6 +369,13 @@ void AtomicOutputFile::write(std::string_view text) {
 bool AtomicOutputFile::commit() {
     if (!file_) {
         fail(OutputFailure::Step::open, 0);
+        return false;
+    }
+    // An interrupted run may have stopped copying part way: nothing of it
+    // takes a final name.
+    if (interrupted()) fail(OutputFailure::Step::write, EINTR);
+    if (failed()) {
+        abandon();
         return false;
     }
     if (unnamed_) return commitUnnamed();
@@ -364,6 +405,55 @@ void AtomicOutputFile::abandon() noexcept {
         std::filesystem::remove(tempPath_, ignored);
         tempPath_.clear();
     }
+}
+
+namespace {
+
+// The process id of a temporary file's name "<name>.tmp<pid>-<n>-<n>", or 0
+// when the name is not one of ours.
+unsigned long temporaryOwner(std::string_view name) {
+    const std::size_t mark = name.rfind(".tmp");
+    if (mark == std::string_view::npos || mark == 0) return 0;
+    std::string_view rest = name.substr(mark + 4);
+    unsigned long numbers[3] = {0, 0, 0};
+    for (unsigned i = 0; i < 3; ++i) {
+        std::size_t digits = 0;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
+        if (digits == 0 || digits > 9) return 0;
+        for (char c : rest.substr(0, digits)) numbers[i] = numbers[i] * 10 + static_cast<unsigned>(c - '0');
+        rest.remove_prefix(digits);
+        if (i < 2) {
+            if (rest.empty() || rest.front() != '-') return 0;
+            rest.remove_prefix(1);
+        }
+    }
+    return rest.empty() ? numbers[0] : 0;
+}
+
+}  // namespace
+
+std::size_t removeStaleTemporaries(const std::filesystem::path& folder) {
+#ifdef _WIN32
+    (void)folder;
+    return 0;
+#else
+    std::size_t removed = 0;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder.empty() ? "." : folder, error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::filesystem::directory_entry& entry = *entries;
+        const unsigned long pid = temporaryOwner(entry.path().filename().native());
+        if (pid == 0 || pid == processId()) continue;
+        std::error_code kindError;
+        if (!entry.is_regular_file(kindError) || entry.is_symlink(kindError)) continue;
+        // Only a process that is known to be gone: a live one, or one this
+        // user may not signal, keeps its files.
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        std::error_code removeError;
+        if (std::filesystem::remove(entry.path(), removeError)) ++removed;
+    }
+    return removed;
+#endif
 }
 
 std::string displayName(const std::filesystem::path& path) {

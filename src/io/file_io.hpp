@@ -36,9 +36,13 @@ public:
     RandomAccessFile& operator=(const RandomAccessFile&) = delete;
     ~RandomAccessFile();
 
-    // Opens path for reading; false if it does not open.
+    // Opens path for reading; false if it does not open or is not a regular
+    // file. A FIFO or a device is refused without blocking: the database is
+    // read by offset and a special file could wait forever for a writer.
     bool open(const std::filesystem::path& path);
     bool isOpen() const noexcept;
+    // The last open() found something other than a regular file at the path.
+    bool notRegularFile() const noexcept { return notRegular_; }
     std::uint64_t size() const noexcept { return size_; }
 
     // Fills dest from offset on; false unless every byte could be read.
@@ -52,12 +56,14 @@ private:
     int fd_ = -1;
 #endif
     std::uint64_t size_ = 0;
+    bool notRegular_ = false;
 };
 
 // Copies bytes [start, end) of from to out through buffer, in blocks of at
 // most 1 MiB, so copying a large range costs no more memory than a small one.
 // False if the range could not be read whole; the caller has checked it
-// against from.size().
+// against from.size(). Stops early once the run is interrupted
+// (io/interruption.hpp); an AtomicOutputFile then refuses to commit.
 bool copyRange(const RandomAccessFile& from, std::uint64_t start, std::uint64_t end,
                ByteSink& out, std::vector<std::uint8_t>& buffer);
 
@@ -80,7 +86,11 @@ struct OutputFailure {
 // Where the system offers files without a name (Linux O_TMPFILE), the file is
 // written unnamed and linked under its final name by commit(): one directory
 // entry instead of a temporary one plus a rename, and nothing left behind
-// even if the program is killed.
+// even if the program is killed. Elsewhere the temporary file is named
+// "<final name>.tmp<process id>-<n>-<n>", so that a later run can tell the
+// left-overs of a killed run from another live run's (removeStaleTemporaries).
+// Once the run is interrupted (io/interruption.hpp), writes and commit() fail
+// and the temporary file is removed.
 class AtomicOutputFile final : public ByteSink {
 public:
     AtomicOutputFile() = default;
@@ -120,6 +130,12 @@ private:
     bool unnamed_ = false;  // file_ has no name yet (O_TMPFILE)
     OutputFailure failure_;
 };
+
+// Removes from folder the temporary files of outputs that a killed run left
+// behind: names "<name>.tmp<pid>-<n>-<n>" whose process no longer exists.
+// Another live run's temporaries, and every other file, are left alone.
+// Returns how many were removed.
+std::size_t removeStaleTemporaries(const std::filesystem::path& folder);
 
 // The name to show the user for an output path: as given, in the platform's
 // own form, converted to UTF-8.

@@ -47,6 +47,9 @@ const char* describe(RecordLookup::Outcome outcome) noexcept {
         case RecordLookup::Outcome::endBeforeStart:
             return "its SONG.IDX entries end before they start";
         case RecordLookup::Outcome::pastDataEnd: return "its record runs past the end of SONG.DAT";
+        case RecordLookup::Outcome::tooLarge:
+            static_assert(kMaxRecordSize == std::uint64_t{64} << 20, "the phrase names the bound");
+            return "its record is larger than any song can be (over 64 MiB)";
     }
     return "unknown";
 }
@@ -70,14 +73,34 @@ std::string couldNotRead(std::string_view file) {
 std::string systemReason(int error) { return std::generic_category().message(error); }
 
 const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept {
-    return error == SongDatabase::OpenError::songIndex ? "Cannot open SONG.IDX"
-                                                       : "Cannot open SONG.DAT";
+    switch (error) {
+        case SongDatabase::OpenError::songIndex: return "Cannot open SONG.IDX";
+        case SongDatabase::OpenError::songIndexNotFile: return "Cannot open SONG.IDX: not a regular file";
+        case SongDatabase::OpenError::songDataNotFile: return "Cannot open SONG.DAT: not a regular file";
+        case SongDatabase::OpenError::none:
+        case SongDatabase::OpenError::songData: break;
+    }
+    return "Cannot open SONG.DAT";
+}
+
+std::string cannotOpenPhrase(std::string_view file, bool notRegularFile) {
+    return notRegularFile ? std::string(file) + " is not a regular file"
+                          : "cannot open " + std::string(file);
+}
+
+std::string notRegularFile(std::string_view file) {
+    return "Cannot open " + std::string(file) + ": not a regular file";
 }
 
 std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder) {
     if (folder.empty()) return databaseOpenFailure(error);
-    const char* file = error == SongDatabase::OpenError::songIndex ? kSongIndexFile : kSongDataFile;
-    return "Cannot open " + displayName(folder / file);
+    const bool index = error == SongDatabase::OpenError::songIndex ||
+                       error == SongDatabase::OpenError::songIndexNotFile;
+    const bool notFile = error == SongDatabase::OpenError::songIndexNotFile ||
+                         error == SongDatabase::OpenError::songDataNotFile;
+    std::string line = "Cannot open " + displayName(folder / (index ? kSongIndexFile : kSongDataFile));
+    if (notFile) line += ": not a regular file";
+    return line;
 }
 
 std::string cannotOpenInput(const std::filesystem::path& path, int error) {

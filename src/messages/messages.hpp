@@ -31,7 +31,8 @@ std::string couldNotRead(std::string_view file);
 std::string systemReason(int error);
 
 // Lines the database's own tools printed, kept word for word.
-// "Cannot open SONG.IDX" or "Cannot open SONG.DAT".
+// "Cannot open SONG.IDX" or "Cannot open SONG.DAT", with ": not a regular
+// file" when a FIFO, a device or a folder has the name.
 const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept;
 // The same naming the file with its folder when one is given:
 // "Cannot open /media/usb/SONG.IDX"; an empty folder gives the line above.
@@ -39,6 +40,11 @@ std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesy
 // "Cannot open <path>: <reason>", the line beside kCannotOpenInput that says
 // which input and why.
 std::string cannotOpenInput(const std::filesystem::path& path, int error);
+// Why an input did not open, as a phrase: "cannot open CHORUS.DAT" or
+// "CHORUS.DAT is not a regular file".
+std::string cannotOpenPhrase(std::string_view file, bool notRegularFile);
+// "Cannot open name.tab: not a regular file"
+std::string notRegularFile(std::string_view file);
 // A missing input of the song-name list or of the legacy extraction.
 inline constexpr const char* kCannotOpenInput = "Failed to open file";
 // "Cannot open file <path> for writing"

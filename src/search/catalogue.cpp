@@ -104,8 +104,9 @@ std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigne
     const std::int32_t first = database.firstSong();
     const std::int32_t count = database.songCount();
     std::vector<Listing> listed;
+    IndexBlock index;  // SONG.IDX read a block at a time
     for (std::int32_t i = 0; i < count; ++i) {
-        const RecordLookup where = database.locate(first + i);
+        const RecordLookup where = database.locate(first + i, index);
         if (where.outcome == Outcome::found || where.outcome == Outcome::pastDataEnd) {
             listed.push_back({first + i, where});
         }

@@ -55,8 +55,8 @@ CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_
 // record (one that runs past SONG.DAT's end too, without titles, as `list`
 // shows it), names from name.idx and name.tab in the database's folder when
 // they open. Records are decoded on `threads` threads (0: one per core, at
-// most 8). Entries come in song-number order. Call database.loadIndex()
-// first. Throws std::bad_alloc only when the song list itself cannot be held.
+// most 8). Entries come in song-number order.
+// Throws std::bad_alloc only when the song list itself cannot be held.
 std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigned threads = 0);
 
 }  // namespace kdb2mid

@@ -118,7 +118,6 @@ CatalogueLoad loadCatalogue(SongDatabase& database, const std::optional<fs::path
                                  : CacheUse::damaged;
             }
         }
-        database.loadIndex();
         load.entries = buildCatalogue(database, threads);
         if (cacheFolder) {
             const std::vector<std::uint8_t> bytes = serializeSearchCache(identity, load.entries);

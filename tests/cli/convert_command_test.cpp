@@ -63,12 +63,23 @@ TEST(ConvertCommand, PlansSongsFromTheIndex) {
         {"whole 32-bit range", range(0, 2147483647), {100, 101, 102, 103, 104}, 2147483643},
         {"numbers kept as given, each once", songs({104, 7, 104, 100, 7}), {104, 7, 100}, 0},
     };
+    const auto songsOf = [](const SongPlan& plan) {
+        const SongSelection selection = plan.selection();
+        std::vector<std::int32_t> list;
+        for (std::size_t i = 0; i < selection.size(); ++i) list.push_back(selection[i]);
+        return list;
+    };
     for (const Case& c : cases) {
         const SongPlan plan = planSongs(c.request, 100, 5);
-        EXPECT_EQ(plan.songs, c.songs) << c.name;
+        EXPECT_EQ(songsOf(plan), c.songs) << c.name;
         EXPECT_EQ(plan.outsideIndex, c.outside) << c.name;
     }
-    EXPECT_TRUE(planSongs(all, 100, 0).songs.empty());
+    EXPECT_TRUE(planSongs(all, 100, 0).selection().empty());
+    // Every song an index can address is planned as its two ends, not a list.
+    const SongPlan huge = planSongs(all, kFirstSongNumber, 2147483647 - kFirstSongNumber);
+    EXPECT_EQ(huge.selection().size(), std::size_t{2147483647 - kFirstSongNumber});
+    EXPECT_EQ(huge.selection()[huge.selection().size() - 1], 2147483646);
+    EXPECT_TRUE(huge.songs.empty());
 }
 
 TEST(ConvertCommand, KaraokeImpliesUtf8UnlessStoredTextIsAsked) {

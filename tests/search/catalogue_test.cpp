@@ -103,7 +103,6 @@ TEST(Catalogue, ListsEverySongWithARecordInOrder) {
     test::writeNames(folder.path(), {"TRO\xC1NG C\xD4M", "ODE", "", ""});
     SongDatabase database;
     ASSERT_EQ(database.open(folder.path()), SongDatabase::OpenError::none);
-    database.loadIndex();
     const std::vector<CatalogueEntry> expected = {
         {21090, "TRỐNG CƠM", kTitles},
         {21092, "", {}},  // cut short: listed, no titles
@@ -117,7 +116,6 @@ TEST(Catalogue, ListsEverySongWithARecordInOrder) {
 TEST(Catalogue, SampleDatabaseUsesItsNames) {
     SongDatabase database;
     ASSERT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
-    database.loadIndex();
     const std::vector<CatalogueEntry> entries = buildCatalogue(database);
     ASSERT_FALSE(entries.empty());
     bool found = false;

@@ -181,14 +181,17 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     }
 
     SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
-    if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
     // Many songs look their entries up in SONG.IDX held in memory; one song
     // reads only its own two. If SONG.IDX cannot be held, it is read by
     // offset instead: slower, same result.
     if (plan.songs.size() > 1) database.loadIndex();
+    // Names are told apart over the whole run, before a shard takes its
+    // songs: two songs of one title in different shards must not both get
+    // the plain name, or the shards together would not write one run's files.
     if (!request.namePattern.empty()) {
         request.options.fileStems = nameSongFiles(database, plan.songs, request.namePattern);
     }
+    if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
     if (plan.outsideIndex > 0 && !request.quiet) {
         printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
                   " songs have no SONG.IDX entry");

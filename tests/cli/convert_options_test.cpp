@@ -83,7 +83,7 @@ TEST_F(ConvertOptions, SongsWithTheSameTitleAreToldApart) {
     const std::vector<std::string> expected = {
         "DRUMS.mid", "FIRST SONG.mid", "FIRST SONG_7.mp3", "FIRST SONG_8.mp3", "PLAIN (2).mid",
         "PLAIN (3).mid",  "PLAIN.mid",        "Plain (4).mid",    "SILENT.mid",
-        "TIẾNG.mid",
+        "TIĨNG.mid",
     };
     std::vector<std::string> written;
     for (const auto& [name, bytes] : test::treeContents(work_ / "out")) written.push_back(name);

@@ -7,8 +7,7 @@
 namespace kdb2mid {
 namespace {
 
-std::string repeat(std::string_view text, std::size_t times) {
-    std::string out;
+std::string repeat(std::string_view text, std::size_t times, std::string out = {}) {
     for (std::size_t i = 0; i < times; ++i) out += text;
     return out;
 }
@@ -40,7 +39,7 @@ TEST(FileNames, HostileTitlesGiveNamesEveryFileSystemTakes) {
         {"only dots and spaces", " . .", "50004"},
         {"only forbidden signs", "???", "___"},
         {"3-byte letters cut between characters", repeat("ố", 100), repeat("ố", 66)},
-        {"cut one byte later", "a" + repeat("ố", 100), "a" + repeat("ố", 66)},
+        {"cut one byte later", repeat("ố", 100, "a"), repeat("ố", 66, "a")},
         {"cut before spaces drops them", repeat("x", 199) + "  yy", repeat("x", 199)},
         {"invalid bytes count too", repeat("\xFF", 300), repeat("_", 200)},
     };

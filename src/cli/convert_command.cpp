@@ -198,10 +198,13 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         }
         plan.run.reset();
     }
-    if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
+    // Names are told apart over the whole run, before a shard takes its
+    // songs: two songs of one title in different shards must not both get
+    // the plain name, or the shards together would not write one run's files.
     if (!request.namePattern.empty()) {
         request.options.fileStems = nameSongFiles(database, plan.songs, request.namePattern);
     }
+    if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
     if (plan.outsideIndex > 0 && !request.quiet) {
         printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
                   " songs have no SONG.IDX entry");

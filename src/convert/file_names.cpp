@@ -1,5 +1,6 @@
 #include "convert/file_names.hpp"
 
+#include <algorithm>
 #include <array>
 #include <unordered_set>
 
@@ -122,12 +123,12 @@ std::string fileStem(std::string_view pattern, const NameFields& fields) {
     for (std::size_t i = 0; i < filled.size();) {
         char32_t c = 0;
         const std::size_t length = utf8SequenceAt(filled, i, c);
+        if (stem.size() + std::max<std::size_t>(length, 1) > kMaxFileStemBytes) break;
         if (length == 0) {
             stem.push_back('_');
             ++i;
             continue;
         }
-        if (stem.size() + length > kMaxFileStemBytes) break;
         if (isForbidden(c)) {
             stem.push_back('_');
         } else {

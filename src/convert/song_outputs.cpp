@@ -7,6 +7,7 @@
 #include "export/lrc_file.hpp"
 #include "export/ultrastar.hpp"
 #include "format/lyric_block.hpp"
+#include "format/vni_text.hpp"
 #include "messages/messages.hpp"
 #include "midi/midi_file.hpp"
 #include "midi/track_notes.hpp"
@@ -57,7 +58,12 @@ std::string ultrastarText(const DecodedSong& song, const SongFiles& files,
     const std::vector<std::string>& titles = files.lyrics.titles;
     if (!titles.empty()) input.title = titles[0];
     if (titles.size() > 1) input.artist = titles[1];
-    input.vietnamese = hasEncodedLetters(song.imageBytes(), song.lyrics);
+    // The language of what is sung: a title's accented letter ("Frère
+    // Jacques") says nothing about the lyrics.
+    input.vietnamese = std::any_of(
+        song.lyrics.events.begin(), song.lyrics.events.end(), [&song](const LyricEvent& event) {
+            return hasEncodedLetters(textBytes(song.imageBytes(), event.text));
+        });
     input.audioFile = files.audio.filename().string();
     const TempoMap& tempo = files.timing.tempo;
     for (const TimedLine& line : files.lyrics.lines) {

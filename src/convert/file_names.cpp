@@ -142,7 +142,7 @@ std::string fileStem(std::string_view pattern, const NameFields& fields) {
     while (lead < stem.size() && stem[lead] == ' ') ++lead;
     stem.erase(0, lead);
     if (stem.empty()) return std::to_string(fields.song);
-    if (isReserved(stem)) stem.insert(0, "_");
+    if (isReserved(stem)) stem = "_" + stem;
     return stem;
 }
 

@@ -165,7 +165,7 @@ unsigned long processId() {
 // named temporary files even where the system offers unnamed ones, as on the
 // FAT, exFAT and network file systems karaoke collections often live on.
 // Read once, at the first output.
-bool unnamedFilesAllowed() {
+[[maybe_unused]] bool unnamedFilesAllowed() {
     static const bool allowed = [] {
         const char* value = std::getenv("KDB2MID_NO_UNNAMED_TEMP");
         return value == nullptr || std::string_view(value) != "1";
@@ -411,7 +411,7 @@ namespace {
 
 // The process id of a temporary file's name "<name>.tmp<pid>-<n>-<n>", or 0
 // when the name is not one of ours.
-unsigned long temporaryOwner(std::string_view name) {
+[[maybe_unused]] unsigned long temporaryOwner(std::string_view name) {
     const std::size_t mark = name.rfind(".tmp");
     if (mark == std::string_view::npos || mark == 0) return 0;
     std::string_view rest = name.substr(mark + 4);

@@ -91,7 +91,7 @@ ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
     std::optional<LyricText> requested;
     if (lyrics != nullptr) requested = *lyrics == "utf8" ? LyricText::utf8 : LyricText::stored;
     ConvertOptions options;
-    options.karaoke = karaoke;
+    if (karaoke) options.outputs.add(Output::karaoke);
     options.lyrics = chosenLyricText(requested, karaoke);
     return options;
 }
@@ -156,7 +156,7 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         }
         AudioStatus status;
         RenderSettings settings;
-        settings.format = request.options.audio.value_or(AudioFormat::ogg);
+        settings.format = request.options.audioFormat;
         if (!SongRenderer::open(soundFont, settings, status)) {
             std::string line = "--soundfont " + displayName(soundFont) + ": " +
                                describe(status.error);

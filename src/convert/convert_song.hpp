@@ -54,6 +54,8 @@ struct ConvertOptions {
 #ifdef KDB2MID_HAVE_AUDIO
     std::optional<AudioFormat> audio;      // also render "<song>.<format>"
     std::filesystem::path soundFont;       // what audio is rendered with
+    // LUFS every song's audio is brought to; none keeps the synthesizer's level.
+    std::optional<double> loudness = kDefaultLoudness;
 #endif
     // Stems (file names without extension) of songs named by --name; a song
     // not here is named by its number.

@@ -133,6 +133,7 @@ bool renderAudio(ConvertWorkspace& work, std::int32_t songNumber,
         AudioStatus status;
         RenderSettings settings;
         settings.format = options.audio.value_or(AudioFormat::ogg);
+        settings.loudnessTarget = options.loudness;
         work.renderer = SongRenderer::open(options.soundFont, settings, status);
         if (!work.renderer) {
             result.fail(cannotRender(songNumber, describe(status.error), status.detail));
@@ -162,6 +163,7 @@ bool renderAudio(ConvertWorkspace& work, std::int32_t songNumber,
         return false;
     }
     result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(songNumber));
     return true;
 }
 

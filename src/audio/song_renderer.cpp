@@ -210,7 +210,7 @@ public:
     void append(std::span<const float> samples) {
         while (!samples.empty()) {
             if (used_ == kChunkSamples || chunks_.empty()) {
-                chunks_.push_back(std::make_unique<float[]>(kChunkSamples));
+                chunks_.push_back(std::make_unique_for_overwrite<float[]>(kChunkSamples));
                 used_ = 0;
             }
             const std::size_t n = std::min(samples.size(), kChunkSamples - used_);

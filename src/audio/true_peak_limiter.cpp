@@ -144,6 +144,7 @@ void TruePeakLimiter::step(float left, float right, std::vector<float>& out) {
     envelope_ = std::min(minimum, envelope_ + (1.0f - envelope_) * release_);
     // The climb would otherwise take long to close the last small gap.
     if (envelope_ > kUnityBelow && minimum >= 1.0f) envelope_ = 1.0f;
+    unityFor_ = envelope_ >= 1.0f ? unityFor_ + 1 : 0;
     float& heldSlot = held_[frame_ % held_.size()];
     heldSum_ += static_cast<double>(envelope_) - static_cast<double>(heldSlot);
     heldSlot = envelope_;
@@ -160,8 +161,56 @@ void TruePeakLimiter::step(float left, float right, std::vector<float>& out) {
     ++frame_;
 }
 
+bool TruePeakLimiter::idle() const noexcept {
+    return frame_ >= delay_ && unityFor_ > held_.size() && (minSize_ == 0 || minValues_[minHead_] >= 1.0f) &&
+           (loudAt_ == 0 || frame_ + 1 - loudAt_ >= TruePeakDetector::kTaps);
+}
+
+// At rest, with quiet frames coming, every gain is 1 and the frames only
+// pass through the delay: the state is brought along without the work.
+void TruePeakLimiter::pass(std::span<const float> in, std::vector<float>& out) {
+    const std::size_t frames = in.size() / 2;
+    for (std::size_t i = frames > TruePeakDetector::kTaps ? frames - TruePeakDetector::kTaps : 0;
+         i < frames; ++i) {
+        detector_.feed(in[2 * i] * gain_, in[2 * i + 1] * gain_);
+    }
+    const std::size_t start = out.size();
+    out.resize(start + 2 * frames);
+    float* to = out.data() + start;
+    float* ring = delayed_.data();
+    std::size_t at = (frame_ % delay_) * 2;
+    for (std::size_t i = 0; i < 2 * frames; i += 2) {
+        to[i] = ring[at];
+        to[i + 1] = ring[at + 1];
+        ring[at] = in[i] * gain_;
+        ring[at + 1] = in[i + 1] * gain_;
+        at += 2;
+        if (at == delayed_.size()) at = 0;
+    }
+    frame_ += frames;
+    if (minSize_ > 0) minIndex_[minHead_] = frame_ - 1;
+    heldSum_ = static_cast<double>(held_.size());
+}
+
 void TruePeakLimiter::process(std::span<const float> in, std::vector<float>& out) {
-    for (std::size_t i = 0; i + 1 < in.size(); i += 2) step(in[i], in[i + 1], out);
+    const std::size_t frames = in.size() / 2;
+    for (std::size_t i = 0; i < frames;) {
+        if (idle()) {
+            const float below = quietBelow_ / gain_;
+            std::size_t quiet = i;
+            while (quiet < frames && std::fabs(in[2 * quiet]) <= below &&
+                   std::fabs(in[2 * quiet + 1]) <= below) {
+                ++quiet;
+            }
+            if (quiet > i) {
+                pass(in.subspan(2 * i, 2 * (quiet - i)), out);
+                i = quiet;
+                continue;
+            }
+        }
+        step(in[2 * i], in[2 * i + 1], out);
+        ++i;
+    }
 }
 
 void TruePeakLimiter::finish(std::vector<float>& out) {

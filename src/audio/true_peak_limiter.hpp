@@ -64,6 +64,8 @@ public:
 
 private:
     void step(float left, float right, std::vector<float>& out);
+    bool idle() const noexcept;
+    void pass(std::span<const float> in, std::vector<float>& out);
 
     float ceiling_;
     float gain_;
@@ -83,6 +85,9 @@ private:
     std::vector<float> held_;
     double heldSum_ = 0.0;
     float envelope_ = 1.0f;
+    // Frames the held gain has been at unity (counted from the start as if
+    // it always had been).
+    std::size_t unityFor_ = std::size_t{1} << 30;
     // The frames waiting to leave.
     std::vector<float> delayed_;
     std::uint64_t frame_ = 0;

@@ -337,6 +337,12 @@ int runCommandLine(std::span<const char* const> args) {
                      std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
                          kDefaultSoundFont + ")")
         ->type_name("FILE");
+    std::string loudnessText;
+    convert
+        ->add_option("--loudness", loudnessText,
+                     "Bring each song's audio to LUFS integrated loudness, -30 to -9, true peak "
+                     "at most -1 dBTP (default: -16), or off: the synthesizer's own level")
+        ->type_name("LUFS|off");
     convert->add_flag("--mute-melody", request.options.muteMelody,
                       "Render the audio without the melody track: an instrumental");
 #endif
@@ -485,6 +491,9 @@ int runCommandLine(std::span<const char* const> args) {
             return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
         }
         request.soundFont = pathFromArgument(soundFontText);
+        if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {
+            return usageError(*convert, loudnessRefused(loudnessText, kMinLoudness, kMaxLoudness));
+        }
 #endif
         if (!shardText.empty()) request.shard = parseShard(shardText);
         request.namePattern = namePattern;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -142,6 +143,7 @@ std::vector<std::int32_t> shardSongs(std::span<const std::int32_t> songs, Shard 
 int runConvertCommand(const ConvertRequest& givenRequest) {
     ConvertRequest request = givenRequest;
 #ifdef KDB2MID_HAVE_AUDIO
+    std::unique_ptr<SongRenderer> soundFontHolder;
     if (request.options.wantsAudio()) {
         // Checked once, before any song: a run of hours must not fail on its
         // first song for want of a soundfont.
@@ -157,7 +159,10 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         AudioStatus status;
         RenderSettings settings;
         settings.format = request.options.audioFormat;
-        if (!SongRenderer::open(soundFont, settings, status)) {
+        // Kept for the run: while it holds the soundfont's samples, every
+        // thread's renderer shares them instead of loading its own.
+        soundFontHolder = SongRenderer::open(soundFont, settings, status);
+        if (!soundFontHolder) {
             std::string line = "--soundfont " + displayName(soundFont) + ": " +
                                describe(status.error);
             if (!status.detail.empty()) line += ": " + status.detail;

@@ -53,6 +53,8 @@ struct ConvertOptions {
 #ifdef KDB2MID_HAVE_AUDIO
     AudioFormat audioFormat = kDefaultAudioFormat;  // of every rendered file
     std::filesystem::path soundFont;                // what audio is rendered with
+    // LUFS every song's audio is brought to; none keeps the synthesizer's level.
+    std::optional<double> loudness = kDefaultLoudness;
 #endif
     // Stems (file names without extension) of songs named by --name; a song
     // not here is named by its number.

@@ -88,6 +88,7 @@ bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
         AudioStatus status;
         RenderSettings settings;
         settings.format = options.audioFormat;
+        settings.loudnessTarget = options.loudness;
         work.renderer = SongRenderer::open(options.soundFont, settings, status);
         if (!work.renderer) {
             result.fail(cannotRender(number, describe(status.error), status.detail));
@@ -116,6 +117,7 @@ bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
     }
     if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
     result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
     return true;
 }
 

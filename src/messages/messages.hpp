@@ -65,6 +65,11 @@ std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // l
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
 // "Cannot render song N: <what>[: <detail>]"
 std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// "Song N: no note sounds; its audio is silence": written all the same.
+std::string silentSongNotice(std::int32_t songNumber);
+// The usage error for a --loudness that is neither off nor a level between
+// lowest and highest LUFS.
+std::string loudnessRefused(std::string_view given, double lowest, double highest);
 // A song whose lyrics no track follows closely enough to be its melody.
 std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,

@@ -279,7 +279,8 @@ int runCommandLine(std::span<const char* const> args) {
     std::string lyricsText;
     bool karaoke = false;
     request.threads = defaultThreads();
-    CLI::App* convert = app.add_subcommand("convert", "Convert songs to MIDI and chorus MP3 files");
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert songs to MIDI, chorus MP3, karaoke, lyric, audio and UltraStar files");
     convert->add_option("SONG", songTexts, "Song numbers to convert")
         ->type_name("SONG")
         ->check(kSongNumber);
@@ -326,9 +327,10 @@ int runCommandLine(std::span<const char* const> args) {
     convert
         ->add_option("--audio", audioText,
                      audioFormatSupported(AudioFormat::mp3)
-                         ? "Also render SONG.wav|flac|ogg|opus|mp3 (44,100 Hz stereo)"
-                         : "Also render SONG.wav|flac|ogg|opus (44,100 Hz stereo; this build's "
-                           "libsndfile cannot write MP3)")
+                         ? "Also render SONG.wav|flac|ogg|opus|mp3 (stereo, 44,100 Hz; "
+                           "Opus 48,000 Hz)"
+                         : "Also render SONG.wav|flac|ogg|opus (stereo, 44,100 Hz; Opus 48,000 Hz; "
+                           "this build's libsndfile cannot write MP3)")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}, CLI::ignore_case)
                     .description(""));

@@ -54,6 +54,7 @@ std::string summaryLine(const BatchTotals& totals) {
     std::string line = std::to_string(totals.converted) + " converted, " +
                        std::to_string(totals.skipped) + " skipped, " +
                        std::to_string(totals.failed) + " failed";
+    if (totals.interrupted > 0) line += ", " + std::to_string(totals.interrupted) + " interrupted";
     if (totals.alreadyDone > 0) line += ", " + std::to_string(totals.alreadyDone) + " already done";
     if (totals.withoutLyrics > 0) {
         line += ", " + std::to_string(totals.withoutLyrics) + " without lyrics";

@@ -10,6 +10,7 @@
 #include "export/lrc_file.hpp"
 #include "export/timed_lyrics.hpp"
 #include "format/vni_text.hpp"
+#include "io/interruption.hpp"
 #include "messages/messages.hpp"
 #include "midi/kar_track.hpp"
 #include "midi/midi_file.hpp"
@@ -237,7 +238,12 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work) {
     try {
-        return convertUnguarded(database, songNumber, outFolder, options, work);
+        SongResult result = convertUnguarded(database, songNumber, outFolder, options, work);
+        if (result.outcome == SongResult::Outcome::failed && interrupted()) {
+            result.outcome = SongResult::Outcome::interrupted;
+            result.messages.clear();
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         // The outputs in progress were abandoned as the exception left them;
         // the buffers go too, so that the next song starts from nothing.

@@ -24,7 +24,9 @@
 namespace kdb2mid {
 
 struct SongResult {
-    enum class Outcome : std::uint8_t { converted, skipped, failed };
+    // interrupted: the run was stopped by a signal before the song's files
+    // were all written; what was not is absent, so --resume redoes the song.
+    enum class Outcome : std::uint8_t { converted, skipped, failed, interrupted };
     Outcome outcome = Outcome::converted;
     // Whole lines for the user, without line ends, in the order they happened.
     std::vector<std::string> messages;
@@ -101,7 +103,9 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 // options ask), then, when its record announces chorus recordings, one
 // "<song>_<part>.mp3" for each. Every output is complete or absent. A song
 // whose index entries are equal is skipped. Running out of memory fails the
-// song ("Cannot convert song N: out of memory"), not the caller.
+// song ("Cannot convert song N: out of memory"), not the caller. A song
+// that fails once the run is interrupted (io/interruption.hpp) ends
+// interrupted, without lines: its files were abandoned, not refused.
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work);

@@ -174,13 +174,9 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         printLine(databaseOpenFailure(error, request.databaseFolder));
         return kExitFailure;
     }
-    if (!request.outputFolder.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(request.outputFolder, error);
-        if (error || !std::filesystem::is_directory(request.outputFolder, error)) {
-            printLine(cannotCreateFolder(request.outputFolder));
-            return kExitFailure;
-        }
+    if (const int error = createFolder(request.outputFolder); error != 0) {
+        printLine(cannotCreateFolder(request.outputFolder, error));
+        return kExitFailure;
     }
     // What an earlier run, killed while writing here, left under temporary names.
     removeStaleTemporaries(request.outputFolder);

@@ -260,10 +260,8 @@ void writeTimedOutputs(ConvertWorkspace& work, std::int32_t songNumber, SongFile
         }
     }
     if (!files.ultrastarFolder.empty()) {
-        std::error_code error;
-        std::filesystem::create_directory(files.ultrastarFolder, error);
-        if (!std::filesystem::is_directory(files.ultrastarFolder, error)) {
-            result.fail(cannotCreateFolder(files.ultrastarFolder));
+        if (const int error = createFolder(files.ultrastarFolder); error != 0) {
+            result.fail(cannotCreateFolder(files.ultrastarFolder, error));
             return;
         }
     }

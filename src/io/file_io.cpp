@@ -456,6 +456,16 @@ std::size_t removeStaleTemporaries(const std::filesystem::path& folder) {
 #endif
 }
 
+int createFolder(const std::filesystem::path& folder) {
+    if (folder.empty()) return 0;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::error_code kindError;
+    if (std::filesystem::is_directory(folder, kindError)) return 0;
+    // Something else has the name, or a folder above is a file.
+    return error ? error.value() : ENOTDIR;
+}
+
 std::string displayName(const std::filesystem::path& path) {
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());

@@ -131,6 +131,10 @@ private:
     OutputFailure failure_;
 };
 
+// Creates folder, and the folders above it, where missing. 0 once it is a
+// folder (an empty path is the current one), else the system's error number.
+int createFolder(const std::filesystem::path& folder);
+
 // Removes from folder the temporary files of outputs that a killed run left
 // behind: names "<name>.tmp<pid>-<n>-<n>" whose process no longer exists.
 // Another live run's temporaries, and every other file, are left alone.

@@ -71,8 +71,8 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
                                    std::string_view why);
 // "Cannot read name.idx"
 std::string cannotRead(std::string_view file);
-// "Cannot create folder <path>"
-std::string cannotCreateFolder(const std::filesystem::path& path);
+// "Cannot create folder <path>: <reason>"; without the reason when error is 0.
+std::string cannotCreateFolder(const std::filesystem::path& path, int error);
 // "<folder>/name.tab is missing: songs are listed under their first title":
 // `list` and `search` name songs from name.idx and name.tab when they open.
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,

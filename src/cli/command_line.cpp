@@ -334,7 +334,7 @@ int runCommandLine(std::span<const char* const> args) {
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}, CLI::ignore_case)
                     .description(""));
-    convert
+    CLI::Option* soundFont = convert
         ->add_option("--soundfont", soundFontText,
                      std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
                          kDefaultSoundFont + ")")
@@ -487,8 +487,8 @@ int runCommandLine(std::span<const char* const> args) {
                                                 "; choose wav, flac, ogg or opus");
             }
         }
-        if (request.options.muteMelody && !request.options.wantsAudio()) {
-            return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
+        if (const auto unused = unusedSoundOption(request.options, soundFont->count() > 0)) {
+            return usageError(*convert, *unused);
         }
         request.soundFont = pathFromArgument(soundFontText);
 #endif

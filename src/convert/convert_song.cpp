@@ -86,6 +86,15 @@ bool ConvertOptions::wantsAudio() const noexcept {
 #endif
 }
 
+std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven) {
+    if (options.wantsAudio()) return std::nullopt;
+    // The options of the outputs that wantsAudio() answers for.
+    constexpr std::string_view kSoundOutputs = "--audio or --ultrastar";
+    if (soundFontGiven) return soundOptionUnused("--soundfont", kSoundOutputs);
+    if (options.muteMelody) return soundOptionUnused("--mute-melody", kSoundOutputs);
+    return std::nullopt;
+}
+
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name) {
     return folder.empty() ? std::filesystem::path(name) : folder / name;
 }

@@ -62,8 +62,15 @@ struct ConvertOptions {
     std::map<std::int32_t, std::string> fileStems;
 
     bool changesNotes() const noexcept { return transpose != 0 || tempoPercent != 100; }
+    // Whether an output asked for renders sound: the one thing a soundfont
+    // and a muted melody change.
     bool wantsAudio() const noexcept;
 };
+
+// Sound options (--soundfont, --mute-melody) change nothing without an output
+// that renders sound. The usage error for the first one given when none is
+// asked for, naming the option; nothing when every one given is of use.
+std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven);
 
 // The lyric text for a conversion: the one the user asked for, else UTF-8
 // when a .kar is wanted (karaoke players show it readably) and the stored

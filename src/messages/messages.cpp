@@ -164,6 +164,10 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
 
 std::string cannotRead(std::string_view file) { return "Cannot read " + std::string(file); }
 
+std::string soundOptionUnused(std::string_view option, std::string_view outputs) {
+    return std::string(option) + " needs " + std::string(outputs);
+}
+
 std::string cannotCreateFolder(const std::filesystem::path& path, int error) {
     std::string line = "Cannot create folder " + displayName(path);
     if (error != 0) line += ": " + systemReason(error);

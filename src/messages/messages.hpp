@@ -71,6 +71,9 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
                                    std::string_view why);
 // "Cannot read name.idx"
 std::string cannotRead(std::string_view file);
+// "--soundfont needs --audio or --ultrastar": a sound option given without
+// an output that renders sound (outputs: the options that do, worded).
+std::string soundOptionUnused(std::string_view option, std::string_view outputs);
 // "Cannot create folder <path>: <reason>"; without the reason when error is 0.
 std::string cannotCreateFolder(const std::filesystem::path& path, int error);
 // "<folder>/name.tab is missing: songs are listed under their first title":

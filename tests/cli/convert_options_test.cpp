@@ -165,23 +165,29 @@ TEST_F(ConvertOptions, ResumeRedoesOnlySongsWithAFileMissing) {
     EXPECT_EQ(again.out, "0 converted, 0 skipped, 0 failed, 5 already done\n");
     EXPECT_EQ(times(), first);
 
-    // A chorus recording missing: its song, and only its song, is done again.
-    std::string part;
-    for (const auto& [name, time] : first) {
-        if (name.ends_with("_2.mp3")) part = name;
-    }
-    ASSERT_TRUE(part.starts_with("50004 - ")) << part;
-    std::filesystem::remove(work_ / "out" / part);
-    again = convert(args, "out");
-    EXPECT_EQ(again.out, "1 converted, 0 skipped, 0 failed, 4 already done\n");
-    const Times third = times();
-    ASSERT_EQ(third.size(), first.size());
-    for (const auto& [name, time] : first) {
-        if (name.starts_with("50004 ")) {
-            EXPECT_GT(third.at(name), time) << name;
-        } else {
-            EXPECT_EQ(third.at(name), time) << name;
+    // One file of a song missing, whichever kind: its song, and only its
+    // song, is done again.
+    Times before = first;
+    for (const auto& [song, missing] : {std::pair{"50004", "_2.mp3"}, std::pair{"50003", ".lrc"},
+                                        std::pair{"50001", ".kar"}}) {
+        std::string file;
+        for (const auto& [name, time] : before) {
+            if (name.starts_with(std::string(song) + " - ") && name.ends_with(missing)) file = name;
         }
+        ASSERT_FALSE(file.empty()) << song << missing;
+        std::filesystem::remove(work_ / "out" / file);
+        again = convert(args, "out");
+        EXPECT_EQ(again.out, "1 converted, 0 skipped, 0 failed, 4 already done\n") << file;
+        const Times after = times();
+        ASSERT_EQ(after.size(), before.size()) << file;
+        for (const auto& [name, time] : before) {
+            if (name.starts_with(std::string(song) + " ")) {
+                EXPECT_GT(after.at(name), time) << name;
+            } else {
+                EXPECT_EQ(after.at(name), time) << name;
+            }
+        }
+        before = after;
     }
 
     // Asking for a file no song has yet redoes them all.

@@ -199,7 +199,8 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     // songs: two songs of one title in different shards must not both get
     // the plain name, or the shards together would not write one run's files.
     if (!request.namePattern.empty()) {
-        request.options.fileStems = nameSongFiles(database, plan.songs, request.namePattern);
+        request.options.fileStems =
+            nameSongFiles(database, plan.songs, request.namePattern, request.options);
     }
     if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
     if (plan.outsideIndex > 0 && !request.quiet) {

@@ -125,13 +125,20 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        const std::filesystem::path& outFolder, ConvertWorkspace& work,
                        SongResult& result);
 
+// The part numbers of the chorus recordings request names, read from
+// CRS&TCK.IDX; nothing when that cannot be read (nor, then, the recordings).
+std::vector<std::uint32_t> chorusPartNumbers(const SongDatabase& database, ChorusRequest request);
+
 // The stems --name PATTERN gives the songs, in the order given, told apart
-// where two would share one. Titles are read from each record when the
+// where two songs would write a file of one name: every file options ask for
+// and each chorus recording counts ("X_1.mid" with --audio mp3 and "X"'s
+// part 1 both want "X_1.mp3"). Titles are read from each record when the
 // pattern uses them; a song whose record cannot be decoded is named as if
 // its titles were empty (so by its number when the pattern has nothing else).
 std::map<std::int32_t, std::string> nameSongFiles(const SongDatabase& database,
                                                   std::span<const std::int32_t> songs,
-                                                  std::string_view pattern);
+                                                  std::string_view pattern,
+                                                  const ConvertOptions& options);
 
 // The name a song's files are given before their extension: its --name stem,
 // else its number.

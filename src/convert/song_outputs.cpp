@@ -182,6 +182,19 @@ void adjustTracks(DecodedSong& song, int semitones, int percent) {
     song.adjustedTracks = std::move(adjusted);
 }
 
+std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
+                                          std::span<const std::uint32_t> chorusParts) {
+    std::vector<std::string> suffixes = {".mid"};
+    if (options.karaoke) suffixes.emplace_back(".kar");
+    if (options.lrc) suffixes.emplace_back(".lrc");
+    if (options.ass) suffixes.emplace_back(".ass");
+#ifdef KDB2MID_HAVE_AUDIO
+    if (options.audio) suffixes.push_back(std::string(".") + audioFormatName(*options.audio));
+#endif
+    for (const std::uint32_t part : chorusParts) suffixes.push_back(chorusFileName("", part));
+    return suffixes;
+}
+
 SongFiles plannedFiles(const DecodedSong& song, RecordError decoded, const std::string& stem,
                        std::int32_t songNumber, const std::filesystem::path& outFolder,
                        const ConvertOptions& options) {

@@ -40,6 +40,13 @@ struct SongFiles {
     SongTiming timing;
 };
 
+// What a song's files add to its stem, one entry per file options ask for
+// and per chorus part: ".mid", ".kar", ".lrc", ".ass", the audio's
+// extension, "_<part>.mp3". The UltraStar folder goes by song number and
+// holds nothing else, so it is not among them.
+std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
+                                          std::span<const std::uint32_t> chorusParts);
+
 SongFiles plannedFiles(const DecodedSong& song, RecordError decoded, const std::string& stem,
                        std::int32_t songNumber, const std::filesystem::path& outFolder,
                        const ConvertOptions& options);

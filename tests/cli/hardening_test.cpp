@@ -306,10 +306,18 @@ TEST(Hardening, LaterRunRemovesOnlyDeadRunsTemporaries) {
     TempDir db;
     TempDir out;
     sample::writeDatabase(test::fixtureDatabase(), db.path());
-    const std::string live = "21090.mid.tmp" + std::to_string(::getpid()) + "-0-1";
-    const std::vector<std::string> kept = {live, "notes.tmp12", "song.tmp999999999-1"};
+    const std::string here = ".tmp-" + hostTag() + "-";
+    ASSERT_NE(hostTag(), "");
+    const std::vector<std::string> kept = {
+        "21090.mid" + here + std::to_string(::getpid()) + "-0-1",  // alive
+        "notes.tmp12", "song" + here + "999999999-1",              // not ours
+        // Another machine's, whose processes cannot be seen from here, and
+        // an older release's, which do not say whose they are.
+        "21090.mid.tmp-" + hostTag() + "x-999999999-0-17", "21090.mid.tmp-other-host-999999999-0-2",
+        "21090.mid.tmp999999999-0-17"};
     for (const std::string& name : kept) sample::writeFile(out / name, Bytes(3, 0));
-    for (const char* name : {"21090.mid.tmp999999999-0-17", "50001_7.mp3.tmp999999998-3-99999"}) {
+    for (const std::string& name :
+         {"21090.mid" + here + "999999999-0-17", "50001_7.mp3" + here + "999999998-3-99999"}) {
         sample::writeFile(out / name, Bytes(3, 0));
     }
     const RunResult run =

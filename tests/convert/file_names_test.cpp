@@ -81,6 +81,26 @@ TEST(FileNames, DistinctStemsNeverShareANameIgnoringCase) {
     for (const Case& c : cases) {
         EXPECT_EQ(distinctStems(c.stems), c.expected) << c.name;
     }
+
+    // Over every file a song writes: its chorus parts and its audio.
+    struct FilesCase {
+        const char* name;
+        std::vector<std::string> stems;
+        std::vector<std::vector<std::string>> suffixes;
+        std::vector<std::string> expected;
+    };
+    const std::vector<std::string> midiAndMp3 = {".mid", ".mp3"};
+    const FilesCase fileCases[] = {
+        {"a chorus part and another song's audio", {"X", "X_1"}, {{".mid", "_1.mp3"}, midiAndMp3},
+         {"X", "X_1 (2)"}},
+        {"the other way round", {"x_1", "X"}, {midiAndMp3, {".mid", "_1.mp3"}}, {"x_1", "X (2)"}},
+        {"no file in common", {"X", "X_1"}, {{".mid", "_2.mp3"}, midiAndMp3}, {"X", "X_1"}},
+        {"the numbered name is a later song's", {"X", "X_1", "X_1 (2)"},
+         {{".mid", "_1.mp3"}, midiAndMp3, midiAndMp3}, {"X", "X_1 (3)", "X_1 (2)"}},
+    };
+    for (const FilesCase& c : fileCases) {
+        EXPECT_EQ(distinctStems(c.stems, c.suffixes), c.expected) << c.name;
+    }
 }
 
 TEST(FileNames, PatternsHoldOnlyTextAndKnownFields) {

@@ -13,8 +13,10 @@ tool=build/default/kdb2mid
 db=examples/sample-db
 out=out/sample
 song=50004
+# Every run writes the .mid too: the same lyric options keep it the same file.
+lyrics=(--kar --lrc --ass)
 rm -rf "$out"
-"$tool" convert --all -C "$db" -o "$out" --kar --lrc --ass
+"$tool" convert --all -C "$db" -o "$out" "${lyrics[@]}"
 
 # Sound needs a build with audio and a soundfont: Debian's default one, else
 # the small one scripts/ensure-deps.sh installs.
@@ -27,15 +29,15 @@ for candidate in /usr/share/sounds/sf2/default-GM.sf2 /usr/share/sounds/sf2/TimG
 done
 audio=no
 if [ -n "$soundfont" ] && "$tool" convert --help | grep -q -- --audio; then
-    "$tool" convert "$song" -C "$db" -o "$out" -q --audio ogg --soundfont "$soundfont"
-    "$tool" convert "$song" -C "$db" -o "$out" -q --ultrastar --soundfont "$soundfont"
+    "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --audio ogg --soundfont "$soundfont"
+    "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --ultrastar --soundfont "$soundfont"
     audio=yes
 fi
 
 # ==== FOR THE LEAD: the video (MP4) and MP3+G pair of song $song go here once
 # ==== those outputs land, e.g.
-# ====   "$tool" convert "$song" -C "$db" -o "$out" -q --video ... --soundfont "$soundfont"
-# ====   "$tool" convert "$song" -C "$db" -o "$out" -q --mp3g ... --soundfont "$soundfont"
+# ====   "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --video ... --soundfont ...
+# ====   "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --mp3g ... --soundfont ...
 # ==== and their lines in the list of players below.
 
 echo

@@ -37,8 +37,8 @@ bool fileExists(const std::filesystem::path& path) {
     return std::filesystem::exists(path, error);
 }
 
-// The data track the singer follows: the one whose notes start with most
-// words, when it covers most of them.
+}  // namespace
+
 MelodyChoice songMelody(const DecodedSong& song, const TimedLyrics& lyrics,
                         std::vector<std::vector<Note>>& notes) {
     notes.clear();
@@ -78,6 +78,8 @@ std::string ultrastarText(const DecodedSong& song, const SongFiles& files,
     }
     return writeUltraStar(input);
 }
+
+namespace {
 
 #ifdef KDB2MID_HAVE_AUDIO
 

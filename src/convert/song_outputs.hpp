@@ -12,8 +12,10 @@
 
 #include "convert/convert_song.hpp"
 #include "export/timed_lyrics.hpp"
+#include "export/ultrastar.hpp"
 #include "format/decoded_song.hpp"
 #include "midi/tempo_map.hpp"
+#include "midi/track_notes.hpp"
 
 namespace kdb2mid {
 
@@ -50,6 +52,16 @@ std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
 SongFiles plannedFiles(const DecodedSong& song, RecordError decoded, const std::string& stem,
                        std::int32_t songNumber, const std::filesystem::path& outFolder,
                        const ConvertOptions& options);
+
+// The data track the singer follows: the one whose notes start with most
+// words, when it covers most of them. notes gets every data track's notes.
+MelodyChoice songMelody(const DecodedSong& song, const TimedLyrics& lyrics,
+                        std::vector<std::vector<Note>>& notes);
+
+// The UltraStar text of the song, its words and times from files, its
+// pitches from the melody track of notes (none when melody.track < 0).
+std::string ultrastarText(const DecodedSong& song, const SongFiles& files,
+                          std::span<const std::vector<Note>> notes, MelodyChoice melody);
 
 // Whether every file in files, and every chorus recording the record asks
 // for, exists already (--resume): outputs are complete or absent, so a file

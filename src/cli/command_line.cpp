@@ -259,8 +259,8 @@ int runCommandLine(std::span<const char* const> args) {
 
     CLI::App app{
         "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
-        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI files, chorus MP3\n"
-        "files and song lists.",
+        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
+        "lyrics, audio, UltraStar songs, chorus MP3 files and song lists.",
         "kdb2mid"};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);

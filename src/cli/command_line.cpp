@@ -260,8 +260,8 @@ int runCommandLine(std::span<const char* const> args) {
 
     CLI::App app{
         "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
-        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI files, chorus MP3\n"
-        "files and song lists.",
+        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
+        "lyrics, audio, UltraStar songs, chorus MP3 files and song lists.",
         "kdb2mid"};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
@@ -279,7 +279,8 @@ int runCommandLine(std::span<const char* const> args) {
     std::string outputText;
     std::string lyricsText;
     request.threads = defaultThreads();
-    CLI::App* convert = app.add_subcommand("convert", "Convert songs to MIDI and chorus MP3 files");
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert songs to MIDI, chorus MP3, karaoke, lyric, audio and UltraStar files");
     convert->add_option("SONG", songTexts, "Song numbers to convert")
         ->type_name("SONG")
         ->check(kSongNumber);
@@ -332,13 +333,13 @@ int runCommandLine(std::span<const char* const> args) {
         ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
 #ifdef KDB2MID_HAVE_AUDIO
     std::string soundFontText;
-    convert
+    CLI::Option* soundFont = convert
         ->add_option("--soundfont", soundFontText,
                      std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
                          kDefaultSoundFont + ")")
         ->type_name("FILE");
     std::string loudnessText;
-    convert
+    CLI::Option* loudness = convert
         ->add_option("--loudness", loudnessText,
                      "Bring each song's audio to LUFS integrated loudness, -30 to -9, true peak "
                      "at most -1 dBTP (default: -16), or off: the synthesizer's own level")
@@ -487,8 +488,9 @@ int runCommandLine(std::span<const char* const> args) {
                               request.options.outputs.has(Output::karaoke))
                 .lyrics;
 #ifdef KDB2MID_HAVE_AUDIO
-        if (request.options.muteMelody && !request.options.wantsAudio()) {
-            return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
+        if (const auto unused = unusedSoundOption(request.options, soundFont->count() > 0,
+                                                  loudness->count() > 0)) {
+            return usageError(*convert, *unused);
         }
         request.soundFont = pathFromArgument(soundFontText);
         if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {

@@ -48,6 +48,17 @@ bool wantsRenderedAudio(const ConvertOptions& options) {
     return false;
 }
 
+std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
+                                          std::span<const std::uint32_t> chorusParts) {
+    std::vector<std::string> suffixes;
+    for (const OutputRow& row : outputTable()) {
+        if (row.endings == nullptr || (!row.option.empty() && !options.outputs.has(row.id))) continue;
+        for (std::string& ending : row.endings(options)) suffixes.push_back(std::move(ending));
+    }
+    for (const std::uint32_t part : chorusParts) suffixes.push_back(chorusFileName("", part));
+    return suffixes;
+}
+
 std::vector<std::span<const std::uint8_t>> dataTracksOf(const DecodedSong& song) {
     std::vector<std::span<const std::uint8_t>> tracks;
     tracks.reserve(song.dataTrackCount());

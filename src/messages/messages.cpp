@@ -164,8 +164,19 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
 
 std::string cannotRead(std::string_view file) { return "Cannot read " + std::string(file); }
 
-std::string cannotCreateFolder(const std::filesystem::path& path) {
-    return "Cannot create folder " + displayName(path);
+std::string soundOptionUnused(std::string_view option, std::span<const std::string_view> outputs) {
+    std::string line = std::string(option) + " needs ";
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (i > 0) line += i + 1 == outputs.size() ? " or " : ", ";
+        line += outputs[i];
+    }
+    return line;
+}
+
+std::string cannotCreateFolder(const std::filesystem::path& path, int error) {
+    std::string line = "Cannot create folder " + displayName(path);
+    if (error != 0) line += ": " + systemReason(error);
+    return line;
 }
 
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,

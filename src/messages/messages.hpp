@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -79,8 +80,11 @@ std::string cannotRead(std::string_view file);
 // A usage error: "this build's libsndfile cannot write mp3; choose wav,
 // flac, ogg or opus" (choices: "wav, flac, ogg or opus").
 std::string audioFormatUnsupported(std::string_view format, std::string_view choices);
-// "Cannot create folder <path>"
-std::string cannotCreateFolder(const std::filesystem::path& path);
+// "--soundfont needs --audio or --ultrastar": a sound option given without
+// an output that renders sound (outputs: the options that do).
+std::string soundOptionUnused(std::string_view option, std::span<const std::string_view> outputs);
+// "Cannot create folder <path>: <reason>"; without the reason when error is 0.
+std::string cannotCreateFolder(const std::filesystem::path& path, int error);
 // "<folder>/name.tab is missing: songs are listed under their first title":
 // `list` and `search` name songs from name.idx and name.tab when they open.
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,

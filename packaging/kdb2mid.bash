@@ -50,14 +50,14 @@ _kdb2mid()
             ;;
         convert)
             options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
-                --transpose --tempo --audio --soundfont --ultrastar --mute-melody --resume --shard
+                --transpose --tempo --audio --soundfont --loudness --ultrastar --mute-melody --resume --shard
                 --name --help"
             ;;
         info) options="--database --json --help" ;;
         list) options="--database --json --help" ;;
         search) options="--database --limit --help" ;;
         names | chorus-index) options="--database --output --help" ;;
-        legacy) options="--root --output --help" ;;
+        legacy) options="--database --root --output --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

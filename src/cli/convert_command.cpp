@@ -92,7 +92,7 @@ ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
     std::optional<LyricText> requested;
     if (lyrics != nullptr) requested = *lyrics == "utf8" ? LyricText::utf8 : LyricText::stored;
     ConvertOptions options;
-    options.karaoke = karaoke;
+    if (karaoke) options.outputs.add(Output::karaoke);
     options.lyrics = chosenLyricText(requested, karaoke);
     return options;
 }
@@ -158,7 +158,7 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         }
         AudioStatus status;
         RenderSettings settings;
-        settings.format = request.options.audio.value_or(AudioFormat::ogg);
+        settings.format = request.options.audioFormat;
         // Kept for the run: while it holds the soundfont's samples, every
         // thread's renderer shares them instead of loading its own.
         soundFontHolder = SongRenderer::open(soundFont, settings, status);

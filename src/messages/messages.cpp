@@ -205,4 +205,9 @@ std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ul
     return line;
 }
 
+std::string audioFormatUnsupported(std::string_view format, std::string_view choices) {
+    return "this build's libsndfile cannot write " + std::string(format) + "; choose " +
+           std::string(choices);
+}
+
 }  // namespace kdb2mid

@@ -76,6 +76,9 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
                                    std::string_view why);
 // "Cannot read name.idx"
 std::string cannotRead(std::string_view file);
+// A usage error: "this build's libsndfile cannot write mp3; choose wav,
+// flac, ogg or opus" (choices: "wav, flac, ogg or opus").
+std::string audioFormatUnsupported(std::string_view format, std::string_view choices);
 // "Cannot create folder <path>"
 std::string cannotCreateFolder(const std::filesystem::path& path);
 // "<folder>/name.tab is missing: songs are listed under their first title":

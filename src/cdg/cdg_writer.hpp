@@ -1,0 +1,53 @@
+// A song's lyrics as a CD+G graphics file, the .cdg that karaoke hosts and
+// players show beside an MP3 of the same name.
+//
+// A title screen (title, artist) shows until the first lines are drawn. The
+// lyrics show four screen lines at a time; each line is drawn while earlier
+// ones are sung, as soon as the line whose place it takes has been sung, so
+// it is on screen well before its first word. Each word turns from the
+// unsung to the sung colour at its time, tile column by tile column, over
+// the time until the next word (at most a second). The file holds exactly
+// one packet per 1/300 second of music, padded with empty packets; what
+// does not fit in the music's time is left out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cdg/text_raster.hpp"
+
+namespace kdb2mid::cdg {
+
+struct CdgWord {
+    std::string text;   // UTF-8; any bytes are drawn (see TextRasteriser)
+    double start = 0;   // seconds from the start of the music
+    double end = -1;    // when the word ends, if known and after start
+};
+
+struct CdgLine {
+    std::vector<CdgWord> words;
+};
+
+struct CdgInput {
+    std::string title;
+    std::string artist;
+    std::vector<CdgLine> lines;
+    double musicSeconds = 0;
+};
+
+// No file covers more music than this (three hours: 78 MB).
+inline constexpr double kMaxMusicSeconds = 3 * 3600.0;
+
+// The number of packets for musicSeconds of music: rounded up to whole
+// packets, 0 for a negative or non-number length, capped at kMaxMusicSeconds.
+std::size_t cdgPacketCount(double musicSeconds) noexcept;
+
+// The whole file: cdgPacketCount(input.musicSeconds) packets of 24 bytes.
+// Times out of order (or not numbers) are taken as the previous word's; a
+// word past the end of the music is never drawn. Uses nothing but input and
+// font, so its time and memory grow with the words and the music's length.
+std::vector<std::uint8_t> writeCdg(const CdgInput& input, TextRasteriser& font);
+
+}  // namespace kdb2mid::cdg

@@ -200,10 +200,27 @@ public:
         }
     }
 
+    CdgTiming timing() const {
+        CdgTiming timing;
+        timing.screenLines = lines_.size();
+        std::int64_t lead = 0;
+        for (const Line& line : lines_) {
+            if (line.skipped) ++timing.linesLeftOut;
+            if (!line.drawn || line.skipped) continue;
+            const std::int64_t ahead = firstWordPacket(line) - line.drawnAt;
+            lead = timing.linesDrawn++ == 0 ? ahead : std::min(lead, ahead);
+        }
+        timing.earliestLead = static_cast<double>(lead) / kPacketsPerSecond;
+        timing.latestWipe = static_cast<double>(latestWipe_) / kPacketsPerSecond;
+        return timing;
+    }
+
 private:
     struct Line {
         ScreenLine layout;
         bool drawn = false;
+        bool skipped = false;
+        std::int64_t drawnAt = 0;  // the packet after its last drawing packet
         std::size_t wipesLeft = 0;
         std::int64_t lastWipe = 0;  // the later of the last wipe's time and when it went out
     };
@@ -267,6 +284,7 @@ private:
             Line& line = lines_[wipe.line];
             --line.wipesLeft;
             line.lastWipe = std::max(line.lastWipe, std::max(wipe.target, now_));
+            latestWipe_ = std::max(latestWipe_, now_ - wipe.target);
             return wipe.packet;
         }
         if (drawing_.empty() && !startDrawing()) return emptyPacket();
@@ -300,6 +318,15 @@ private:
                 }
             }
             drawingLine_ = nextLine_++;
+            Line& line = lines_[drawingLine_];
+            if (now_ > packetAt(words_.starts[line.layout.words.back().word])) {
+                // Sung already: the lyrics come faster than the screen can be
+                // drawn. Leaving the line out lets the next ones keep time.
+                line.skipped = true;
+                line.drawn = true;
+                line.lastWipe = now_ - kHoldPackets;
+                continue;
+            }
             image_ = drawScreenLine(lines_[drawingLine_].layout, words_.texts, font_);
             drawLine(image_, slotRow(drawingLine_), kUnsung, &screen_,
                      [this](const Packet& packet) { drawing_.push_back(packet); });
@@ -311,11 +338,16 @@ private:
 
     static int slotRow(std::size_t line) { return kSlotRows[line % kSlots]; }
 
+    std::int64_t firstWordPacket(const Line& line) const {
+        return packetAt(words_.starts[line.layout.words.front().word]);
+    }
+
     // Queues the wipes of the line just drawn: for each word, its letters
     // tile by tile, the columns spread over the word's time.
     void finishDrawing() {
         Line& line = lines_[drawingLine_];
         line.drawn = true;
+        line.drawnAt = now_ + 1;
         line.lastWipe = now_;
         const int top = slotRow(drawingLine_);
         for (std::size_t n = 0; n < line.layout.words.size(); ++n) {
@@ -367,6 +399,7 @@ private:
     LineImage image_;
     std::priority_queue<Wipe, std::vector<Wipe>, std::greater<>> wipes_;
     std::uint64_t order_ = 0;
+    std::int64_t latestWipe_ = 0;
 };
 
 }  // namespace
@@ -379,10 +412,11 @@ std::size_t cdgPacketCount(double musicSeconds) noexcept {
     return static_cast<std::size_t>(std::ceil(seconds * kPacketsPerSecond - 1e-6));
 }
 
-std::vector<std::uint8_t> writeCdg(const CdgInput& input, TextRasteriser& font) {
+std::vector<std::uint8_t> writeCdg(const CdgInput& input, TextRasteriser& font, CdgTiming* timing) {
     std::vector<std::uint8_t> out;
     Scheduler scheduler(input, font, cdgPacketCount(input.musicSeconds));
     scheduler.run(out);
+    if (timing != nullptr) *timing = scheduler.timing();
     return out;
 }
 

@@ -7,10 +7,15 @@
 #include <fstream>
 #include <iterator>
 
+#include "cdg/cdg_lyrics.hpp"
 #include "cdg/cdg_screen.hpp"
 #include "cdg/cdg_writer.hpp"
 #include "cdg/freetype_raster.hpp"
 #include "cdg/line_layout.hpp"
+#include "export/timed_lyrics.hpp"
+#include "format/decoded_song.hpp"
+#include "io/song_database.hpp"
+#include "midi/tempo_map.hpp"
 #include "test_support.hpp"
 
 namespace kdb2mid::cdg {
@@ -39,6 +44,32 @@ TEST(CdgFont, VietnameseLettersWholeAndMissingLettersTakeRoom) {
         EXPECT_EQ(broken.ink, replacement.ink);
         EXPECT_EQ(font->render("a\xEE\x80\x80" "b", size).advance,
                   font->render("a", size).advance + replacement.advance + font->render("b", size).advance);
+    }
+}
+
+// Every sample song's lines drawn whole at least half a second before their
+// first word, every word's wipe sent within 0.1 s of its time.
+TEST(CdgWriter, SampleSongsKeepTime) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    SongDatabase database;
+    ASSERT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
+    DecodedSong work;
+    for (const std::int32_t song : {50001, 50002, 50003, 50004, 50005}) {
+        SCOPED_TRACE(song);
+        std::vector<std::uint8_t> record;
+        ASSERT_TRUE(database.readRecord(database.locate(song), record));
+        ASSERT_EQ(decodeSong(record, work), RecordError::none);
+        const std::span<const std::uint8_t> image = work.image.bytes();
+        const SongTiming timing = songTiming(image, work.table, work.lyrics);
+        const CdgInput input = cdgInput(timedLyrics(image, work.lyrics), timing.tempo,
+                                        timing.lengthSeconds() + 2);
+        CdgTiming kept;
+        writeCdg(input, *font, &kept);
+        EXPECT_GT(kept.screenLines, 0U);
+        EXPECT_EQ(kept.linesDrawn, kept.screenLines);
+        EXPECT_GE(kept.earliestLead, 0.5);
+        EXPECT_LE(kept.latestWipe, 0.1);
     }
 }
 

@@ -106,6 +106,39 @@ TEST(CdgWriter, LinesBeforeTheirWordsAndWipesOnTime) {
     EXPECT_GT(count(end, kSung), 0U);
 }
 
+// Songs of 60 lines of eight words, ever faster: each line is drawn whole
+// well before its first word and each wipe goes out on time while the screen
+// keeps up; past that, lines are left out and the rest stays near time.
+TEST(CdgWriter, KeepsTimeOrLeavesLinesOut) {
+    struct Case {
+        double perWord;
+        bool keepsUp;
+    };
+    const Case cases[] = {{0.6, true}, {0.3, true}, {0.2, true}, {0.04, false}};
+    test::BlockFont font;
+    for (const Case& c : cases) {
+        CdgInput input{"", "", {}, 0};
+        double t = 2;
+        for (int n = 0; n < 60; ++n) {
+            CdgLine& words = input.lines.emplace_back();
+            for (int w = 0; w < 8; ++w, t += c.perWord) words.words.push_back({"word", t});
+        }
+        input.musicSeconds = t + 1;
+        CdgTiming timing;
+        writeCdg(input, font, &timing);
+        EXPECT_EQ(timing.screenLines, 60U) << c.perWord;
+        EXPECT_EQ(timing.linesDrawn + timing.linesLeftOut, 60U) << c.perWord;
+        if (c.keepsUp) {
+            EXPECT_EQ(timing.linesLeftOut, 0U) << c.perWord;
+            EXPECT_GE(timing.earliestLead, 0.5) << c.perWord;
+            EXPECT_LE(timing.latestWipe, 0.1) << c.perWord;
+        } else {
+            EXPECT_GT(timing.linesLeftOut, 0U) << c.perWord;
+            EXPECT_LE(timing.latestWipe, 8 * c.perWord + 0.5) << c.perWord;
+        }
+    }
+}
+
 // Hostile lines: the file keeps its length, every packet is a graphics
 // packet the player understands or an empty one, bytes below 0x40.
 TEST(CdgWriter, HostileLinesStayBounded) {

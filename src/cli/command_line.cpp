@@ -490,6 +490,14 @@ int runCommandLine(std::span<const char* const> args) {
         if (request.options.muteMelody && !request.options.wantsAudio()) {
             return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
         }
+        for (const Output pair : {Output::cdg, Output::cdgZip}) {
+            if (!request.options.outputs.has(pair)) continue;
+            const bool opus = request.options.outputs.has(Output::audio) &&
+                              request.options.audioFormat == AudioFormat::opus;
+            if (opus || !audioFormatSupported(AudioFormat::mp3)) {
+                return usageError(*convert, mp3gUnavailable(outputRow(pair).option, opus));
+            }
+        }
         request.soundFont = pathFromArgument(soundFontText);
         if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {
             return usageError(*convert, loudnessRefused(loudnessText, kMinLoudness, kMaxLoudness));

@@ -81,31 +81,89 @@ std::string takeAudioFormat(std::string_view value, ConvertOptions& options) {
     return {};
 }
 
-}  // namespace
-
-bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
-    if (!work.renderer) {
+// This thread's synthesizer, made on its first song; null after reporting
+// why it could not be.
+SongRenderer* songRenderer(SongContext& song) {
+    if (!song.work.renderer) {
         AudioStatus status;
         RenderSettings settings;
-        settings.format = options.audioFormat;
-        settings.loudnessTarget = options.loudness;
-        work.renderer = SongRenderer::open(options.soundFont, settings, status);
-        if (!work.renderer) {
+        settings.format = song.options.audioFormat;
+        settings.loudnessTarget = song.options.loudness;
+        song.work.renderer = SongRenderer::open(song.options.soundFont, settings, status);
+        if (!song.work.renderer) {
+            song.result.fail(cannotRender(song.number, describe(status.error), status.detail));
+        }
+    }
+    return song.work.renderer.get();
+}
+
+// What is rendered: the song's .mid, or without its melody for --mute-melody.
+std::vector<std::uint8_t> mutedMidi(SongContext& song) {
+    if (!song.options.muteMelody || song.melody().track < 0) return {};
+    return midiWithoutTrack(song.work.song, song.options.lyrics,
+                            static_cast<std::size_t>(song.melody().track), song.work.trackBuffer);
+}
+
+// Whether more than one of the song's outputs reads its rendered audio, so
+// it is rendered once into memory and each encodes its own file from that.
+bool sharesRender(const SongContext& song) {
+    int readers = 0;
+    for (const PlannedOutput& output : song.planned) {
+        if (output.row->needs.renderedAudio && !output.files.empty()) ++readers;
+    }
+    return readers > 1;
+}
+
+}  // namespace
+
+const RenderedAudio* SongContext::renderedAudio() {
+    if (audio_ || audioFailed_) return audio_ ? &*audio_ : nullptr;
+    audioFailed_ = true;
+    SongRenderer* renderer = songRenderer(*this);
+    if (renderer == nullptr) return nullptr;
+    const std::vector<std::uint8_t> muted = mutedMidi(*this);
+    const std::span<const std::uint8_t> midi =
+        muted.empty() ? std::span<const std::uint8_t>(work.midiBuffer) : muted;
+    RenderedAudio audio;
+    const RenderResult rendered = renderer->renderSong(midi, audio);
+    if (!rendered.status) {
+        result.fail(cannotRender(number, describe(rendered.status.error), rendered.status.detail));
+        return nullptr;
+    }
+    result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    audioFailed_ = false;
+    return &audio_.emplace(std::move(audio));
+}
+
+bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
+    if (sharesRender(*this)) {
+        const RenderedAudio* audio = renderedAudio();
+        if (audio == nullptr) return false;
+        AtomicOutputFile out;
+        if (!out.open(path)) return reportOutputFailure(*this, path, out.failure());
+        OutputAudioSink sink(out);
+        const AudioStatus status = encodeAudio(*audio, options.audioFormat, sink);
+        if (!status) {
+            out.abandon();
+            if (out.failure().step != OutputFailure::Step::none) {
+                return reportOutputFailure(*this, path, out.failure());
+            }
             result.fail(cannotRender(number, describe(status.error), status.detail));
             return false;
         }
+        if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
+        return true;
     }
-    std::vector<std::uint8_t> muted;
-    if (options.muteMelody && melody().track >= 0) {
-        muted = midiWithoutTrack(work.song, options.lyrics, static_cast<std::size_t>(melody().track),
-                                 work.trackBuffer);
-    }
+    SongRenderer* renderer = songRenderer(*this);
+    if (renderer == nullptr) return false;
+    const std::vector<std::uint8_t> muted = mutedMidi(*this);
     const std::span<const std::uint8_t> midi =
         muted.empty() ? std::span<const std::uint8_t>(work.midiBuffer) : muted;
     AtomicOutputFile out;
     if (!out.open(path)) return reportOutputFailure(*this, path, out.failure());
     OutputAudioSink sink(out);
-    const RenderResult rendered = work.renderer->render(midi, sink);
+    const RenderResult rendered = renderer->render(midi, sink);
     if (!rendered.status) {
         out.abandon();
         // A full disk shows as the encoder's failure; the file's reason says more.

@@ -120,12 +120,21 @@ public:
     // reporting a failure. The one place a song is rendered: every output
     // that needs rendered audio (needs.renderedAudio) comes here.
     bool writeRenderedAudio(const std::filesystem::path& path);
+#ifdef KDB2MID_HAVE_AUDIO
+    // The song's audio before encoding, rendered on first use and kept for
+    // the song's other outputs; null after reporting a failure (once).
+    const RenderedAudio* renderedAudio();
+#endif
 
 private:
     std::optional<TimedLyrics> lyrics_;
     std::optional<SongTiming> timing_;
     std::optional<MelodyChoice> melody_;
     std::vector<std::vector<Note>> notes_;
+#ifdef KDB2MID_HAVE_AUDIO
+    std::optional<RenderedAudio> audio_;
+    bool audioFailed_ = false;
+#endif
 };
 
 // Fills song.planned with the outputs options ask for (all but the .mid
@@ -172,6 +181,10 @@ OutputRow assOutput();
 #ifdef KDB2MID_HAVE_AUDIO
 OutputRow audioOutput();
 OutputRow ultrastarOutput();
+#endif
+#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
+OutputRow cdgOutput();
+OutputRow cdgZipOutput();
 #endif
 
 // Reports an output file that could not be made and returns false.

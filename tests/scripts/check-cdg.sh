@@ -40,24 +40,27 @@ first=$(sed -n 's/^\[\([0-9]*\):\([0-9.]*\)\]<.*/\1 \2/p' "$stem.lrc" | head -1 
 mp3=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$stem.mp3")
 size=$(wc -c <"$cdg")
 
-# Two frames: half a second before the first word and a second after it.
-before=$(echo "$first" | awk '{ printf "%.2f", $1 - 0.5 }')
-after=$(echo "$first" | awk '{ printf "%.2f", $1 + 1.0 }')
-for at in "$before" "$after"; do
-    ffmpeg -v error -f cdg -i "$cdg" -ss "$at" -frames:v 1 -f rawvideo -pix_fmt rgb24 "$out/$at.rgb"
-done
+# Two frames of a ten-a-second rendering (each the screen as the last packet
+# before it left it): half a second before the first word, a second after.
+before=$(echo "$first" | awk '{ printf "%d", ($1 - 0.5) * 10 }')
+after=$(echo "$first" | awk '{ printf "%d", ($1 + 1.0) * 10 + 0.999 }')
+ffmpeg -v error -f cdg -i "$cdg" -vf "fps=10,select='eq(n\,$before)+eq(n\,$after)'" -vsync 0 \
+    -f rawvideo -pix_fmt rgb24 "$out/frames.rgb"
 
-/usr/bin/python3 - "$out/$before.rgb" "$out/$after.rgb" "$size" "$mp3" "$first" <<'PY'
+/usr/bin/python3 - "$out/frames.rgb" "$size" "$mp3" "$first" <<'PY'
 import sys
-before, after = (open(p, "rb").read() for p in sys.argv[1:3])
-size, mp3, first = int(sys.argv[3]), float(sys.argv[4]), float(sys.argv[5])
+frames = open(sys.argv[1], "rb").read()
+size, mp3, first = int(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4])
+FRAME = 300 * 216 * 3
+assert len(frames) == 2 * FRAME, f"{len(frames)} bytes are not two 300 x 216 frames"
+before, after = frames[:FRAME], frames[FRAME:]
 WHITE, YELLOW = b"\xff\xff\xff", b"\xff\xdd\x00"
 def pixels(frame):
     return [frame[i:i + 3] for i in range(0, len(frame), 3)]
 b, a = pixels(before), pixels(after)
 assert len(b) == len(a) == 300 * 216, "frames are not 300 x 216"
 problems = []
-if size % 24 or abs(size / 7200 - mp3) > 0.05:
+if size % 24 or abs(size / 7200 - mp3) > 0.1:
     problems.append(f".cdg of {size} bytes is not {mp3:.2f} s of 7,200 bytes")
 unsung_before = sum(p == WHITE for p in b)
 sung_after = [i for i, p in enumerate(a) if p == YELLOW]

@@ -81,89 +81,73 @@ std::string takeAudioFormat(std::string_view value, ConvertOptions& options) {
     return {};
 }
 
-// This thread's synthesizer, made on its first song; null after reporting
-// why it could not be.
-SongRenderer* songRenderer(SongContext& song) {
-    if (!song.work.renderer) {
-        AudioStatus status;
-        RenderSettings settings;
-        settings.format = song.options.audioFormat;
-        settings.loudnessTarget = song.options.loudness;
-        song.work.renderer = SongRenderer::open(song.options.soundFont, settings, status);
-        if (!song.work.renderer) {
-            song.result.fail(cannotRender(song.number, describe(status.error), status.detail));
-        }
-    }
-    return song.work.renderer.get();
-}
-
-// What is rendered: the song's .mid, or without its melody for --mute-melody.
-std::vector<std::uint8_t> mutedMidi(SongContext& song) {
-    if (!song.options.muteMelody || song.melody().track < 0) return {};
-    return midiWithoutTrack(song.work.song, song.options.lyrics,
-                            static_cast<std::size_t>(song.melody().track), song.work.trackBuffer);
-}
-
-// Whether more than one of the song's outputs reads its rendered audio, so
-// it is rendered once into memory and each encodes its own file from that.
-bool sharesRender(const SongContext& song) {
-    int readers = 0;
-    for (const PlannedOutput& output : song.planned) {
-        if (output.row->needs.renderedAudio && !output.files.empty()) ++readers;
-    }
-    return readers > 1;
-}
-
 }  // namespace
 
+bool SongContext::openRenderer() {
+    if (work.renderer) return true;
+    AudioStatus status;
+    RenderSettings settings;
+    settings.format = options.audioFormat;
+    settings.loudnessTarget = options.loudness;
+    work.renderer = SongRenderer::open(options.soundFont, settings, status);
+    if (!work.renderer) {
+        result.fail(cannotRender(number, describe(status.error), status.detail));
+        return false;
+    }
+    return true;
+}
+
+std::span<const std::uint8_t> SongContext::midiToRender(std::vector<std::uint8_t>& muted) {
+    if (options.muteMelody && melody().track >= 0) {
+        muted = midiWithoutTrack(work.song, options.lyrics, static_cast<std::size_t>(melody().track),
+                                 work.trackBuffer);
+        return muted;
+    }
+    return work.midiBuffer;
+}
+
+// Whether more than one planned output takes the song's sound: then it is
+// rendered once into memory and each encodes from there.
+static bool soundShared(const SongContext& song) {
+    int takers = 0;
+    for (const PlannedOutput& output : song.planned) {
+        if (output.row->needs.renderedAudio && !output.files.empty()) ++takers;
+    }
+    return takers > 1;
+}
+
 const RenderedAudio* SongContext::renderedAudio() {
-    if (audio_ || audioFailed_) return audio_ ? &*audio_ : nullptr;
-    audioFailed_ = true;
-    SongRenderer* renderer = songRenderer(*this);
-    if (renderer == nullptr) return nullptr;
-    const std::vector<std::uint8_t> muted = mutedMidi(*this);
-    const std::span<const std::uint8_t> midi =
-        muted.empty() ? std::span<const std::uint8_t>(work.midiBuffer) : muted;
+    if (audio_) return &*audio_;
+    if (audioFailed_ || !openRenderer()) return nullptr;
+    std::vector<std::uint8_t> muted;
     RenderedAudio audio;
-    const RenderResult rendered = renderer->renderSong(midi, audio);
+    const RenderResult rendered = work.renderer->renderSong(midiToRender(muted), audio);
     if (!rendered.status) {
+        audioFailed_ = true;
         result.fail(cannotRender(number, describe(rendered.status.error), rendered.status.detail));
         return nullptr;
     }
     result.audioSeconds += rendered.seconds;
     if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
-    audioFailed_ = false;
-    return &audio_.emplace(std::move(audio));
+    audio_ = std::move(audio);
+    return &*audio_;
 }
 
 bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
-    if (sharesRender(*this)) {
-        const RenderedAudio* audio = renderedAudio();
-        if (audio == nullptr) return false;
-        AtomicOutputFile out;
-        if (!out.open(path)) return reportOutputFailure(*this, path, out.failure());
-        OutputAudioSink sink(out);
-        const AudioStatus status = encodeAudio(*audio, options.audioFormat, sink);
-        if (!status) {
-            out.abandon();
-            if (out.failure().step != OutputFailure::Step::none) {
-                return reportOutputFailure(*this, path, out.failure());
-            }
-            result.fail(cannotRender(number, describe(status.error), status.detail));
-            return false;
-        }
-        if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
-        return true;
-    }
-    SongRenderer* renderer = songRenderer(*this);
-    if (renderer == nullptr) return false;
-    const std::vector<std::uint8_t> muted = mutedMidi(*this);
-    const std::span<const std::uint8_t> midi =
-        muted.empty() ? std::span<const std::uint8_t>(work.midiBuffer) : muted;
+    const bool shared = soundShared(*this);
+    const RenderedAudio* audio = shared ? renderedAudio() : nullptr;
+    if (shared ? audio == nullptr : !openRenderer()) return false;
     AtomicOutputFile out;
     if (!out.open(path)) return reportOutputFailure(*this, path, out.failure());
     OutputAudioSink sink(out);
-    const RenderResult rendered = renderer->render(midi, sink);
+    RenderResult rendered;
+    if (shared) {
+        rendered.status = encodeAudio(*audio, options.audioFormat, sink);
+    } else {
+        // Alone, the song is encoded as it is rendered, without a second copy in memory.
+        std::vector<std::uint8_t> muted;
+        rendered = work.renderer->render(midiToRender(muted), sink);
+    }
     if (!rendered.status) {
         out.abandon();
         // A full disk shows as the encoder's failure; the file's reason says more.
@@ -174,8 +158,10 @@ bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
         return false;
     }
     if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    if (!shared) {
+        result.audioSeconds += rendered.seconds;
+        if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    }
     return true;
 }
 

@@ -62,6 +62,10 @@ bool makePair(SongContext& song, Pair& pair) {
         std::string why;
         song.work.cdgFont = cdg::FreeTypeRasteriser::open(cdg::kDefaultFontPath, why);
         if (!song.work.cdgFont) {
+            std::error_code error;
+            if (!std::filesystem::exists(cdg::kDefaultFontPath, error)) {
+                why = fontMissing("fonts-dejavu-core");
+            }
             song.result.fail(cannotDrawLyrics(song.number, cdg::kDefaultFontPath, why));
             return false;
         }

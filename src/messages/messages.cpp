@@ -192,6 +192,10 @@ std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::pat
            displayName(font) + ": " + std::string(why);
 }
 
+std::string fontMissing(std::string_view package) {
+    return "no such file (Debian package " + std::string(package) + ")";
+}
+
 std::string mp3gUnavailable(std::string_view option, bool opus) {
     if (opus) {
         return std::string(option) + " writes 44,100 Hz MP3, which cannot share a render with " +

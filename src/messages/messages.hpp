@@ -68,6 +68,9 @@ std::string cannotRender(std::int32_t songNumber, std::string_view what, std::st
 // "Cannot draw the lyrics of song N: font <path>: <why>"
 std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,
                              std::string_view why);
+// Why a font cannot be read when its file is not there: "no such file
+// (Debian package <package>)".
+std::string fontMissing(std::string_view package);
 // The usage error for --cdg or --cdg-zip where the MP3 of the pair cannot be
 // written: this build's libsndfile has no MP3 encoder, or --audio opus asks
 // for audio at Opus's 48 kHz.

@@ -73,6 +73,20 @@ std::vector<std::pair<std::string, SongSpec>> songs() {
     return out;
 }
 
+// Lyrics no screen holds: a thousand words a tick apart on one line, then a
+// single word of 400 letters.
+SongSpec crowded() {
+    std::string many;
+    for (int i = 0; i < 1000; ++i) many += " a";
+    LyricLine thousand{many, false, {}};
+    thousand.words.assign(kdb2mid::sample::lyricEventCount(many), 1);
+    SongSpec song;
+    song.tracks = {track(0x3C)};
+    song.lyricBlock = kdb2mid::sample::buildLyricBlock(
+        {"Crowded"}, {thousand, line(std::string(400, 'w'), 200)});
+    return song;
+}
+
 void write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
     kdb2mid::sample::writeFile(path, bytes);
@@ -114,6 +128,7 @@ void writeRecordAndDatabaseSeeds(const fs::path& out) {
         writeSongFilesSeeds(out, name, record);
         database.records.push_back(record);
     }
+    write(out / "record" / "crowded", kdb2mid::sample::buildRecord(crowded()));
     database.records.push_back({});  // a song without a record
     database.chorusIndex = {{1, 0, 1}, {2, 1, 2}, {3, 2, 2}};
     database.chorusData = Bytes(100, 0x4D);

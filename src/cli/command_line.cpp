@@ -492,6 +492,14 @@ int runCommandLine(std::span<const char* const> args) {
                                                   loudness->count() > 0)) {
             return usageError(*convert, *unused);
         }
+        for (const Output pair : {Output::cdg, Output::cdgZip}) {
+            if (!request.options.outputs.has(pair)) continue;
+            const bool opus = request.options.outputs.has(Output::audio) &&
+                              request.options.audioFormat == AudioFormat::opus;
+            if (opus || !audioFormatSupported(AudioFormat::mp3)) {
+                return usageError(*convert, mp3gUnavailable(outputRow(pair).option, opus));
+            }
+        }
         request.soundFont = pathFromArgument(soundFontText);
         if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {
             return usageError(*convert, loudnessRefused(loudnessText, kMinLoudness, kMaxLoudness));

@@ -16,6 +16,10 @@
 #include "audio/song_renderer.hpp"
 #endif
 
+#ifdef KDB2MID_HAVE_CDG
+#include "cdg/freetype_raster.hpp"
+#endif
+
 #include "convert/output_set.hpp"
 #include "format/database_layout.hpp"
 #include "format/decoded_song.hpp"
@@ -94,6 +98,10 @@ struct ConvertWorkspace {
 #ifdef KDB2MID_HAVE_AUDIO
     // This thread's synthesizer, its soundfont loaded once for all its songs.
     std::unique_ptr<SongRenderer> renderer;
+#endif
+#ifdef KDB2MID_HAVE_CDG
+    // This thread's font for CD+G graphics, opened on first use.
+    std::unique_ptr<cdg::FreeTypeRasteriser> cdgFont;
 #endif
 };
 

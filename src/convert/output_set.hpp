@@ -13,6 +13,8 @@ enum class Output : std::uint8_t {
     ass,        // SONG.ass
     audio,      // SONG.<format>
     ultrastar,  // SONG/SONG.txt and its audio
+    cdg,        // SONG.cdg beside SONG.mp3 (MP3+G)
+    cdgZip,     // SONG.zip holding SONG.cdg and SONG.mp3
 };
 
 // A set of outputs, small enough to copy.

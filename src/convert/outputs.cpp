@@ -19,6 +19,10 @@ std::vector<OutputRow> makeTable() {
     rows.push_back(audioOutput());
     rows.push_back(ultrastarOutput());
 #endif
+#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
+    rows.push_back(cdgOutput());
+    rows.push_back(cdgZipOutput());
+#endif
     return rows;
 }
 

@@ -197,6 +197,10 @@ OutputRow assOutput();
 OutputRow audioOutput();
 OutputRow ultrastarOutput();
 #endif
+#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
+OutputRow cdgOutput();
+OutputRow cdgZipOutput();
+#endif
 
 // Reports an output file that could not be made and returns false.
 bool reportOutputFailure(SongContext& song, const std::filesystem::path& path,

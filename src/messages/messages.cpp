@@ -197,6 +197,28 @@ std::string cannotRender(std::int32_t songNumber, std::string_view what, std::st
     return line;
 }
 
+std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,
+                             std::string_view why) {
+    return "Cannot draw the lyrics of song " + std::to_string(songNumber) + ": font " +
+           displayName(font) + ": " + std::string(why);
+}
+
+std::string fontMissing(std::string_view package) {
+    return "no such file (Debian package " + std::string(package) + ")";
+}
+
+std::string mp3gUnavailable(std::string_view option, bool opus) {
+    if (opus) {
+        return std::string(option) + " writes 44,100 Hz MP3, which cannot share a render with " +
+               "--audio opus (48,000 Hz): choose another --audio format";
+    }
+    return std::string(option) + " needs MP3, which this build's libsndfile cannot write";
+}
+
+std::string zipTooLarge(const std::filesystem::path& path) {
+    return "Cannot write " + displayName(path) + ": a zip file holds less than 4 GiB";
+}
+
 std::string silentSongNotice(std::int32_t songNumber) {
     return "Song " + std::to_string(songNumber) + ": no note sounds; its audio is silence";
 }

@@ -66,6 +66,18 @@ std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // l
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
 // "Cannot render song N: <what>[: <detail>]"
 std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// "Cannot draw the lyrics of song N: font <path>: <why>"
+std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,
+                             std::string_view why);
+// Why a font cannot be read when its file is not there: "no such file
+// (Debian package <package>)".
+std::string fontMissing(std::string_view package);
+// The usage error for --cdg or --cdg-zip where the MP3 of the pair cannot be
+// written: this build's libsndfile has no MP3 encoder, or --audio opus asks
+// for audio at Opus's 48 kHz.
+std::string mp3gUnavailable(std::string_view option, bool opus);
+// "Cannot write <path>: a zip file holds less than 4 GiB"
+std::string zipTooLarge(const std::filesystem::path& path);
 // "Song N: no note sounds; its audio is silence": written all the same.
 std::string silentSongNotice(std::int32_t songNumber);
 // The usage error for a --loudness that is neither off nor a level between

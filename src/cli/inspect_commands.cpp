@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <span>
@@ -11,6 +12,7 @@
 
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
+#include "cli/subcommand.hpp"
 #include "cli/song_facts.hpp"
 #include "cli/song_info.hpp"
 #include "cli/song_json.hpp"
@@ -256,6 +258,66 @@ int runSearchCommand(const SearchRequest& request) {
     }
     printText(out);
     return matches.empty() ? kExitFailure : kExitSuccess;
+}
+
+Subcommand addInfoCommand(CLI::App& app) {
+    struct Arguments {
+        std::string song;
+        std::string database;
+        bool json = false;
+    };
+    auto a = std::make_shared<Arguments>();
+    CLI::App* info = app.add_subcommand(
+        "info", "Show a song's titles, tracks, length, melody, lyrics and chorus recordings");
+    info->add_option("SONG", a->song, "Song number")->type_name("SONG")->required()->check(kSongNumber);
+    addDatabaseOption(*info, a->database);
+    info->add_flag("--json", a->json, "One JSON object instead of the report");
+    return {info, [a] {
+                return runInfoCommand(songFromArgument(a->song), pathFromArgument(a->database),
+                                      a->json ? OutputForm::json : OutputForm::text);
+            }};
+}
+
+Subcommand addListCommand(CLI::App& app) {
+    auto a = std::make_shared<std::pair<std::string, bool>>("", false);
+    CLI::App* list =
+        app.add_subcommand("list", "List the songs that have a record: number, tab, name");
+    addDatabaseOption(*list, a->first);
+    list->add_flag("--json", a->second, "One JSON object per song and line: song, name");
+    return {list, [a] {
+                return runListCommand(pathFromArgument(a->first),
+                                      a->second ? OutputForm::json : OutputForm::text);
+            }};
+}
+
+Subcommand addSearchCommand(CLI::App& app) {
+    struct Arguments {
+        SearchRequest request;
+        std::string database;
+        std::string limit;
+    };
+    auto a = std::make_shared<Arguments>();
+    CLI::App* search = app.add_subcommand(
+        "search", "Find songs by words of their name or titles, with or without marks");
+    search->add_option("WORDS", a->request.words, "Words each song must hold, or their starts")
+        ->type_name("WORD")
+        ->required();
+    addDatabaseOption(*search, a->database);
+    search->add_option("--limit", a->limit, "Print at most N songs, the best ones")
+        ->type_name("N")
+        ->check(kCount);
+    search->footer(
+        "Names and titles are kept in $XDG_CACHE_HOME/kdb2mid (default ~/.cache/kdb2mid) and\n"
+        "read again from there until a database file changes.\n"
+        "Exit status: 0 with matches, 1 without or after a failure line, 2 for a usage error.");
+    return {search, [a, search] {
+                if (searchQuery(a->request.words).empty()) {
+                    return usageError(*search, "give words with letters or digits to search for");
+                }
+                a->request.databaseFolder = pathFromArgument(a->database);
+                if (!a->limit.empty()) a->request.limit = countFromArgument(a->limit);
+                return runSearchCommand(a->request);
+            }};
 }
 
 }  // namespace kdb2mid

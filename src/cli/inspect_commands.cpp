@@ -13,10 +13,11 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/subcommand.hpp"
-#include "cli/song_facts.hpp"
 #include "cli/song_info.hpp"
 #include "cli/song_json.hpp"
 #include "cli/song_list.hpp"
+#include "inspect/song_facts.hpp"
+#include "inspect/song_list.hpp"
 #include "format/database_layout.hpp"
 #include "format/display_text.hpp"
 #include "format/export_layout.hpp"
@@ -44,62 +45,10 @@ std::vector<std::uint8_t> readChorusEntries(const RandomAccessFile& index, Choru
     return bytes;
 }
 
-// name.idx (4 bytes per song, like SONG.IDX) read a block at a time as the
-// list goes through the songs in order, so its size does not decide the
-// list's memory.
-class NameEntries {
-public:
-    explicit NameEntries(const RandomAccessFile& file) : file_(file) {}
-
-    // The song's entry and the next, or nothing when name.idx does not hold
-    // them (or does not open).
-    std::optional<std::span<const std::uint8_t, 8>> pairFor(std::int32_t songNumber) {
-        constexpr std::uint64_t kPair = 2 * kIndexEntrySize;
-        const std::optional<std::uint64_t> at = songIndexOffset(songNumber);
-        if (!at || !file_.isOpen() || *at > file_.size() || file_.size() - *at < kPair) {
-            return std::nullopt;
-        }
-        if (*at < start_ || *at - start_ > bytes_.size() || bytes_.size() - (*at - start_) < kPair) {
-            bytes_.resize(static_cast<std::size_t>(
-                std::min<std::uint64_t>(kBlock, file_.size() - *at)));
-            start_ = *at;
-            if (!file_.readAt(*at, bytes_)) {
-                bytes_.clear();
-                return std::nullopt;
-            }
-        }
-        return std::span<const std::uint8_t, 8>(bytes_.data() + (*at - start_), kPair);
-    }
-
-private:
-    static constexpr std::uint64_t kBlock = std::uint64_t{64} << 10;
-    const RandomAccessFile& file_;
-    std::vector<std::uint8_t> bytes_;
-    std::uint64_t start_ = 0;
-};
-
 std::string_view trimSpaces(std::string_view text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// The stored bytes of the first title of a song's record that holds more
-// than spaces, inside work's image; empty when there is none or the record
-// does not decode. Only the titles are read, as search reads them.
-std::span<const std::uint8_t> firstTitle(std::span<const std::uint8_t> record,
-                                         DecodedSong& work) {
-    if (record.empty() || readTrackOffsetTable(record, work.table) != RecordError::none ||
-        decompressSongImage(record, std::size_t{work.table.streamOffset} + 4, work.image) !=
-            RecordError::none ||
-        checkTrackOffsets(work.table, work.image.length()) != RecordError::none) {
-        return {};
-    }
-    readTitles(work.imageBytes(), work.table, kMaxCatalogueTitles, work.lyrics.titles);
-    for (const TextRef& title : work.lyrics.titles) {
-        if (!catalogueText(work.text(title)).empty()) return work.text(title);
-    }
-    return {};
 }
 
 // Runs the info command's reading and decoding; out of memory is the caller's.
@@ -128,16 +77,13 @@ int describeStoredSong(std::int32_t songNumber, const SongDatabase& database, Ou
     }
 
     DecodedSong song;
-    std::string text;
     SongFacts facts;
-    const RecordError error = form == OutputForm::json
-                                  ? gatherSongFacts(songNumber, record, chorus, song, facts)
-                                  : describeSong(songNumber, record, chorus, song, text);
+    const RecordError error = gatherSongFacts(songNumber, record, chorus, song, facts);
     if (error != RecordError::none) {
         printError(cannotReadSong(songNumber, describe(error)));
         return kExitFailure;
     }
-    if (form == OutputForm::json) text = infoJson(facts) + "\n";
+    const std::string text = form == OutputForm::json ? infoJson(facts) + "\n" : infoReport(facts);
     printText(text);
     return kExitSuccess;
 }
@@ -183,55 +129,16 @@ int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form)
     if (!nameIndexPresent || !nameTablePresent) {
         printError(songNamesMissing(databaseFolder, nameIndexPresent, nameTablePresent));
     }
-    NameEntries nameEntries(nameIndexFile);
-
-    std::vector<std::uint8_t> name;
-    std::vector<std::uint8_t> record;
-    DecodedSong work;
-    IndexBlock index;
-    const std::int32_t first = database.firstSong();
-    for (std::int32_t i = 0; i < database.songCount() && !interrupted(); ++i) {
-        const std::int32_t song = first + i;
-        const RecordLookup where = database.locate(song, index);
-        // A record that runs past SONG.DAT's end, or is too large, is still
-        // listed: converting it says what is wrong with it.
-        if (where.outcome != RecordLookup::Outcome::found &&
-            where.outcome != RecordLookup::Outcome::pastDataEnd &&
-            where.outcome != RecordLookup::Outcome::tooLarge) {
-            continue;
-        }
-        name.clear();
-        const auto entries = nameEntries.pairFor(song);
-        const auto at = entries ? nameAt(*entries, nameTable.size()) : std::nullopt;
-        // A name longer than kMaxNameBytes comes from damaged entries: it is
-        // left out unread.
-        if (at && nameTable.isOpen() && at->length <= kMaxNameBytes) {
-            name.resize(static_cast<std::size_t>(at->length));
-            if (!nameTable.readAt(at->offset, name)) name.clear();
-        }
-        std::span<const std::uint8_t> stored = name;
-        const bool named = !catalogueText(name).empty();
-        if (!named) {
-            record.clear();
-            try {
-                if (where.outcome != RecordLookup::Outcome::found ||
-                    !database.readRecord(where, record)) {
-                    record.clear();
-                }
-            } catch (const std::bad_alloc&) {
-                record = {};  // too large to hold: listed without a name
-            }
-            stored = firstTitle(record, work);
-        }
+    listSongs(database, nameIndexFile, nameTable, [form](const ListedSong& listed) {
         if (form == OutputForm::json) {
-            printLine(listJson(song, trimSpaces(decodeVniToUtf8(stored))));
-        } else if (named) {
-            printLine(formatListLine(song, stored));
+            printLine(listJson(listed.song, trimSpaces(decodeVniToUtf8(listed.name))));
+        } else if (listed.fromNameTable) {
+            printLine(formatListLine(listed.song, listed.name));
         } else {
             // The title as search shows it.
-            printLine(std::to_string(song) + "\t" + catalogueText(stored));
+            printLine(std::to_string(listed.song) + "\t" + catalogueText(listed.name));
         }
-    }
+    });
     return status;
 }
 

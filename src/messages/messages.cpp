@@ -195,6 +195,10 @@ std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ul
     return line;
 }
 
+std::string chorusIndexEndsBefore(std::uint64_t entry) {
+    return "CRS&TCK.IDX ends before entry " + std::to_string(entry);
+}
+
 std::string audioFormatUnsupported(std::string_view format, std::string_view choices) {
     return "this build's libsndfile cannot write " + std::string(format) + "; choose " +
            std::string(choices);

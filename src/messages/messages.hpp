@@ -69,6 +69,12 @@ std::string cannotRender(std::int32_t songNumber, std::string_view what, std::st
 std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
                                    std::string_view why);
+// What can be wrong with a chorus recording's CRS&TCK.IDX entry, as phrases.
+inline constexpr const char* kChorusEndBeforeStart = "its end lies before its start";
+inline constexpr const char* kChorusPastDataEnd = "runs past the end of CHORUS.DAT";
+inline constexpr const char* kChorusDataMissing = "CHORUS.DAT cannot be opened";
+// "CRS&TCK.IDX ends before entry N"
+std::string chorusIndexEndsBefore(std::uint64_t entry);
 // "Cannot read name.idx"
 std::string cannotRead(std::string_view file);
 // A usage error: "this build's libsndfile cannot write mp3; choose wav,

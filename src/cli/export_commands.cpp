@@ -154,7 +154,7 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root,
     removeStaleTemporaries(outFolder);
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
     if (where.outcome != LegacyRecordLocation::Outcome::found) {
-        printLine(cannotExtract(songNumber, describe(where.outcome)));
+        printLine(cannotExtract(songNumber, describeLegacy(where.outcome)));
         return kExitFailure;
     }
 

@@ -16,13 +16,23 @@
 #include "io/file_io.hpp"
 #include "io/song_database.hpp"
 
+#ifdef KDB2MID_HAVE_AUDIO
+#include "audio/song_renderer.hpp"
+#endif
+
 namespace kdb2mid {
 
 // Phrases for the end of a line, lower case: "record is shorter than its
 // header", "it has no record", "song.idx has no entry for it", ...
 const char* describe(RecordError error) noexcept;
 const char* describe(RecordLookup::Outcome outcome) noexcept;
-const char* describe(LegacyRecordLocation::Outcome outcome) noexcept;
+// The same for the older database's song.idx and song.dat.
+const char* describeLegacy(RecordLookup::Outcome outcome) noexcept;
+
+#ifdef KDB2MID_HAVE_AUDIO
+// A short lower-case phrase for a rendering failure, e.g. "not a soundfont".
+const char* describe(AudioError error) noexcept;
+#endif
 
 // "<file> could not be read", as a phrase.
 std::string couldNotRead(std::string_view file);
@@ -80,6 +90,12 @@ std::string cannotRead(std::string_view file);
 // A usage error: "this build's libsndfile cannot write mp3; choose wav,
 // flac, ogg or opus" (choices: "wav, flac, ogg or opus").
 std::string audioFormatUnsupported(std::string_view format, std::string_view choices);
+// Why a --name pattern is refused.
+inline constexpr const char* kNamePatternEmpty = "the name pattern is empty";
+inline constexpr const char* kNamePatternCloseWithoutOpen = "a \"}\" without its \"{\"";
+inline constexpr const char* kNamePatternOpenWithoutClose = "a \"{\" without its \"}\"";
+// "unknown field {x} (use {song}, {title} or {artist})"
+std::string unknownNameField(std::string_view field);
 // "Cannot create folder <path>"
 std::string cannotCreateFolder(const std::filesystem::path& path);
 // "<folder>/name.tab is missing: songs are listed under their first title":

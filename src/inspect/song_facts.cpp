@@ -8,6 +8,7 @@
 #include "format/export_layout.hpp"
 #include "format/vni_text.hpp"
 #include "inspect/melody.hpp"
+#include "messages/messages.hpp"
 #include "midi/tempo_map.hpp"
 
 namespace kdb2mid {
@@ -51,6 +52,17 @@ MelodyFacts melodyFacts(const DecodedSong& song) {
     melody.covered = static_cast<std::size_t>(
         std::llround(choice.coverage * static_cast<double>(melody.words)));
     return melody;
+}
+
+// The song's CRS&TCK.IDX entries, as many as the file holds of them.
+std::vector<std::uint8_t> readChorusEntries(const RandomAccessFile& index, ChorusRequest request) {
+    const std::uint64_t start = kChorusEntrySize * request.firstEntry;
+    if (start >= index.size()) return {};
+    const std::uint64_t wanted = kChorusEntrySize * request.count;
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min(wanted, index.size() - start)));
+    if (!index.readAt(start, bytes)) return {};
+    return bytes;
 }
 
 }  // namespace
@@ -98,6 +110,28 @@ RecordError gatherSongFacts(std::int32_t songNumber, std::span<const std::uint8_
     out.melody = melodyFacts(work);
     facts = std::move(out);
     return RecordError::none;
+}
+
+std::string readSongFacts(const SongDatabase& database, std::int32_t songNumber, SongFacts& facts) {
+    const RecordLookup where = database.locate(songNumber);
+    if (where.outcome != RecordLookup::Outcome::found) return describe(where.outcome);
+    std::vector<std::uint8_t> record;
+    if (!database.readRecord(where, record)) return couldNotRead(kSongDataFile);
+
+    ChorusFacts chorus;
+    std::vector<std::uint8_t> chorusEntries;
+    const bool hasHeader = record.size() > kRecordChorusIndexOffset + 1;
+    if (const auto request = hasHeader ? chorusRequest(record) : std::nullopt) {
+        if (const RandomAccessFile* index = database.chorusIndex()) {
+            chorus.indexOpen = true;
+            chorusEntries = readChorusEntries(*index, *request);
+            chorus.entries = chorusEntries;
+        }
+        if (const RandomAccessFile* data = database.chorusData()) chorus.dataSize = data->size();
+    }
+    DecodedSong song;
+    const RecordError error = gatherSongFacts(songNumber, record, chorus, song, facts);
+    return error == RecordError::none ? std::string{} : describe(error);
 }
 
 }  // namespace kdb2mid

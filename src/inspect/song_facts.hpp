@@ -12,6 +12,7 @@
 
 #include "format/decoded_song.hpp"
 #include "format/record_error.hpp"
+#include "io/song_database.hpp"
 
 namespace kdb2mid {
 
@@ -69,5 +70,10 @@ struct SongFacts {
 // and chorus.entries.
 RecordError gatherSongFacts(std::int32_t songNumber, std::span<const std::uint8_t> record,
                             const ChorusFacts& chorus, DecodedSong& work, SongFacts& facts);
+
+// Reads the song's record and its CRS&TCK.IDX entries from the database and
+// gathers its facts into facts. Returns why it could not, as a phrase for
+// cannotReadSong(), or "" when facts holds them.
+std::string readSongFacts(const SongDatabase& database, std::int32_t songNumber, SongFacts& facts);
 
 }  // namespace kdb2mid

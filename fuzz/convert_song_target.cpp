@@ -104,7 +104,7 @@ bool matchesRecording(const DatabaseFrame& frame, const ChorusRequest& request,
         if (at + kChorusEntrySize > index.size()) break;
         const ChorusIndexEntry entry = parseChorusIndexEntry(
             std::span(index).subspan(static_cast<std::size_t>(at), kChorusEntrySize));
-        if (chorusFileName(song, entry.partNumber) != name || entry.end < entry.start) continue;
+        if (chorusFileName(std::to_string(song), entry.partNumber) != name || entry.end < entry.start) continue;
         const std::uint64_t start = kChorusDataUnit * entry.start;
         const std::uint64_t end = kChorusDataUnit * entry.end;
         if (end > data.size()) continue;

@@ -18,21 +18,6 @@
 
 namespace kdb2mid {
 
-const char* describe(AudioError error) noexcept {
-    switch (error) {
-        case AudioError::none: return "no error";
-        case AudioError::soundFontMissing: return "soundfont not found";
-        case AudioError::notASoundFont: return "not a soundfont";
-        case AudioError::soundFontRefused: return "soundfont cannot be loaded";
-        case AudioError::synthFailed: return "synthesizer cannot be created";
-        case AudioError::midiRefused: return "the synthesizer cannot play the MIDI file";
-        case AudioError::songTooLong: return "song plays for more than an hour";
-        case AudioError::formatUnsupported: return "audio format not supported by this libsndfile";
-        case AudioError::encoderFailed: return "audio encoding failed";
-    }
-    return "unknown error";
-}
-
 namespace {
 
 // Frames rendered and encoded at a time: FluidSynth works in 64-frame steps

@@ -64,8 +64,7 @@ enum class AudioError : std::uint8_t {
     encoderFailed,      // libsndfile or the sink failed while encoding
 };
 
-// A short lower-case phrase for the message line, e.g. "not a soundfont".
-const char* describe(AudioError error) noexcept;
+// Worded by describe(AudioError) in messages/messages.hpp.
 
 struct AudioStatus {
     AudioError error = AudioError::none;

@@ -6,13 +6,9 @@
 #include <string_view>
 
 #include "cli/exit_status.hpp"
+#include "convert/song_plan.hpp"
 
 namespace kdb2mid {
-
-// Reads a song number the way C's atoi does: leading white space, one
-// optional sign, then digits up to the first non-digit; no digits gives 0.
-// Values beyond the 32-bit range saturate.
-std::int32_t parseSongNumber(std::string_view text) noexcept;
 
 // Converts one song of the database in the current directory into the
 // current directory, printing failure lines on standard output.

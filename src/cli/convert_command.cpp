@@ -6,19 +6,21 @@
 #include <limits>
 #include <string>
 #include <system_error>
-#include <unordered_set>
+#include <thread>
 
 #ifdef KDB2MID_HAVE_AUDIO
 #include "audio/song_renderer.hpp"
 #endif
-#include "convert/batch.hpp"
-#include "cli/command_line.hpp"
 #include "cli/console.hpp"
+#include "cli/exit_status.hpp"
 #include "cli/progress_line.hpp"
+#include "cli/subcommand.hpp"
+#include "convert/batch.hpp"
+#include "convert/outputs.hpp"
 #include "io/file_io.hpp"
-#include "io/interruption.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"
+#include "midi/track_transform.hpp"
 
 namespace kdb2mid {
 
@@ -69,26 +71,6 @@ std::string rangeText(SongRange range) {
 
 }  // namespace
 
-std::optional<std::int32_t> parseSongArgument(std::string_view text) noexcept {
-    if (text.empty()) return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-        if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-std::optional<SongRange> parseSongRange(std::string_view text) noexcept {
-    const std::size_t dash = text.find('-');
-    if (dash == std::string_view::npos) return std::nullopt;
-    const auto first = parseSongArgument(text.substr(0, dash));
-    const auto last = parseSongArgument(text.substr(dash + 1));
-    if (!first || !last || *first > *last) return std::nullopt;
-    return SongRange{*first, *last};
-}
-
 ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
     std::optional<LyricText> requested;
     if (lyrics != nullptr) requested = *lyrics == "utf8" ? LyricText::utf8 : LyricText::stored;
@@ -96,49 +78,6 @@ ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
     if (karaoke) options.outputs.add(Output::karaoke);
     options.lyrics = chosenLyricText(requested, karaoke);
     return options;
-}
-
-SongPlan planSongs(const ConvertRequest& request, std::int32_t firstSong, std::int32_t songCount) {
-    SongPlan plan;
-    const std::int64_t indexFirst = firstSong;
-    const std::int64_t indexLast = indexFirst + songCount - 1;  // below indexFirst when empty
-    if (request.all) {
-        if (indexLast >= indexFirst) {
-            plan.run = SongRange{firstSong, static_cast<std::int32_t>(indexLast)};
-        }
-    } else if (request.range) {
-        const std::int64_t from = std::max<std::int64_t>(request.range->first, indexFirst);
-        const std::int64_t to = std::min<std::int64_t>(request.range->last, indexLast);
-        if (from <= to) {
-            plan.run = SongRange{static_cast<std::int32_t>(from), static_cast<std::int32_t>(to)};
-        }
-        const std::int64_t asked = std::int64_t{request.range->last} - request.range->first + 1;
-        plan.outsideIndex =
-            static_cast<std::size_t>(asked - std::max<std::int64_t>(0, to - from + 1));
-    } else {
-        std::unordered_set<std::int32_t> seen;
-        for (std::int32_t song : request.songs) {
-            if (seen.insert(song).second) plan.songs.push_back(song);
-        }
-    }
-    return plan;
-}
-
-std::optional<Shard> parseShard(std::string_view text) noexcept {
-    const std::size_t slash = text.find('/');
-    if (slash == std::string_view::npos) return std::nullopt;
-    const auto index = parseSongArgument(text.substr(0, slash));
-    const auto count = parseSongArgument(text.substr(slash + 1));
-    if (!index || !count || *index < 1 || *index > *count) return std::nullopt;
-    return Shard{static_cast<std::uint32_t>(*index), static_cast<std::uint32_t>(*count)};
-}
-
-std::vector<std::int32_t> shardSongs(std::span<const std::int32_t> songs, Shard shard) {
-    std::vector<std::int32_t> taken;
-    for (std::size_t i = shard.index - 1; i < songs.size(); i += shard.count) {
-        taken.push_back(songs[i]);
-    }
-    return taken;
 }
 
 int runConvertCommand(const ConvertRequest& givenRequest) {
@@ -187,19 +126,7 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     removeStaleTemporaries(request.outputFolder);
 
     SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
-    if ((request.shard || !request.namePattern.empty()) && plan.run) {
-        // Shares and names go by the songs themselves: the range's numbers
-        // that have a record, or a broken entry to report.
-        IndexBlock index;
-        for (std::int64_t song = plan.run->first; song <= plan.run->last && !interrupted();
-             ++song) {
-            const auto number = static_cast<std::int32_t>(song);
-            if (database.locate(number, index).outcome != RecordLookup::Outcome::empty) {
-                plan.songs.push_back(number);
-            }
-        }
-        plan.run.reset();
-    }
+    if (request.shard || !request.namePattern.empty()) listRunSongs(plan, database);
     // Names are told apart over the whole run, before a shard takes its
     // songs: two songs of one title in different shards must not both get
     // the plain name, or the shards together would not write one run's files.
@@ -226,6 +153,174 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     if (!byNumber) totals.skipped = 0;
     if (!request.quiet) printLine(summaryLine(totals));
     return totals.failed > 0 ? kExitFailure : kExitSuccess;
+}
+
+namespace {
+
+// The most threads -j accepts: far more than any machine's cores, few enough
+// that a mistyped number cannot ask for a thread and a song buffer per song.
+constexpr unsigned kMaxThreads = 1024;
+
+unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
+
+// The arguments as typed, until the parse is done.
+struct ConvertArguments {
+    ConvertRequest request;
+    std::vector<std::string> songTexts;
+    std::string rangeText;
+    std::string databaseText;
+    std::string outputText;
+    std::string lyricsText;
+    CLI::Option* lyrics = nullptr;
+    std::vector<std::string> outputValues;      // one per row of the outputs table
+    std::vector<CLI::Option*> outputOptions;    // null for a row without an option
+    std::string soundFontText;
+    CLI::Option* soundFont = nullptr;
+    std::string loudnessText;
+    CLI::Option* loudness = nullptr;
+    std::string shardText;
+    std::string namePattern;
+};
+
+int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
+    const std::vector<OutputRow>& outputs = outputTable();
+    if (a->songTexts.empty() && !a->request.all && a->rangeText.empty()) {
+        return usageError(*convert, "give song numbers, --all or --range FROM-TO");
+    }
+    for (const std::string& text : a->songTexts) {
+        a->request.songs.push_back(songFromArgument(text));
+    }
+    if (!a->rangeText.empty()) a->request.range = parseSongRange(a->rangeText);
+    a->request.databaseFolder = pathFromArgument(a->databaseText);
+    a->request.outputFolder = pathFromArgument(a->outputText);
+    // IsMember has turned any spelling into the one listed.
+    if (a->lyricsText == "utf-8") a->lyricsText = "utf8";
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (a->outputOptions[i] == nullptr || a->outputOptions[i]->count() == 0) continue;
+        a->request.options.outputs.add(outputs[i].id);
+        if (outputs[i].takeValue == nullptr) continue;
+        const std::string refused = outputs[i].takeValue(a->outputValues[i], a->request.options);
+        if (!refused.empty()) return usageError(*convert, refused);
+    }
+    a->request.options.lyrics =
+        convertOptionsFor(a->lyrics->count() > 0 ? &a->lyricsText : nullptr,
+                          a->request.options.outputs.has(Output::karaoke))
+            .lyrics;
+#ifdef KDB2MID_HAVE_AUDIO
+    ConvertOptions& options = a->request.options;
+    if (const auto unused =
+            unusedSoundOption(options, a->soundFont->count() > 0, a->loudness->count() > 0)) {
+        return usageError(*convert, *unused);
+    }
+    for (const Output pair : {Output::cdg, Output::cdgZip}) {
+        if (!options.outputs.has(pair)) continue;
+        const bool opus =
+            options.outputs.has(Output::audio) && options.audioFormat == AudioFormat::opus;
+        if (opus || !audioFormatSupported(AudioFormat::mp3)) {
+            return usageError(*convert, mp3gUnavailable(outputRow(pair).option, opus));
+        }
+    }
+    a->request.soundFont = pathFromArgument(a->soundFontText);
+    if (!a->loudnessText.empty() && !parseLoudness(a->loudnessText, options.loudness)) {
+        return usageError(*convert, loudnessRefused(a->loudnessText, kMinLoudness, kMaxLoudness));
+    }
+#endif
+    if (!a->shardText.empty()) a->request.shard = parseShard(a->shardText);
+    a->request.namePattern = a->namePattern;
+    return runConvertCommand(a->request);
+}
+
+}  // namespace
+
+Subcommand addConvertCommand(CLI::App& app) {
+    auto arguments = std::make_shared<ConvertArguments>();
+    ConvertArguments* a = arguments.get();
+    a->request.threads = defaultThreads();
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert songs to MIDI, chorus MP3, karaoke, lyric, audio, video and MP3+G files");
+    convert->add_option("SONG", a->songTexts, "Song numbers to convert")
+        ->type_name("SONG")
+        ->check(kSongNumber);
+    CLI::Option* all =
+        convert->add_flag("--all", a->request.all, "Every song that SONG.IDX addresses");
+    CLI::Option* range =
+        convert->add_option("--range", a->rangeText, "The songs FROM to TO, both included")
+            ->type_name("FROM-TO")
+            ->check(kSongRange);
+    addDatabaseOption(*convert, a->databaseText);
+    addOutputOption(*convert, a->outputText,
+                    "Output folder, created if missing (default: current folder)");
+    convert
+        ->add_option("-j,--jobs", a->request.threads,
+                     "Songs converted at once (default: the number of cores)")
+        ->type_name("N")
+        ->check(CLI::Range(1U, kMaxThreads).description(""));
+    convert->add_flag("-q,--quiet", a->request.quiet, "No progress line and no summary line");
+    a->lyrics = convert
+                   ->add_option("--lyrics", a->lyricsText,
+                                "Lyric text as stored (vni, the default) or as UTF-8")
+                   ->type_name("utf8|vni")
+                   ->check(CLI::IsMember({"utf8", "utf-8", "vni"}, CLI::ignore_case)
+                               .description(""));
+    // One option per output of the table, in its order.
+    const std::vector<OutputRow>& outputs = outputTable();
+    a->outputValues.resize(outputs.size());
+    a->outputOptions.assign(outputs.size(), nullptr);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const OutputRow& row = outputs[i];
+        if (row.option.empty()) continue;
+        if (row.valueName.empty()) {
+            a->outputOptions[i] = convert->add_flag(std::string(row.option), row.help);
+        } else {
+            a->outputOptions[i] =
+                convert->add_option(std::string(row.option), a->outputValues[i], row.help)
+                    ->type_name(std::string(row.valueName))
+                    ->check(CLI::IsMember(row.choices, CLI::ignore_case).description(""));
+        }
+    }
+    convert
+        ->add_option("--transpose", a->request.options.transpose,
+                     "Move every note but the drums N semitones, -12 to 12, in every file")
+        ->type_name("N")
+        ->check(CLI::Range(-kMaxTranspose, kMaxTranspose).description(""));
+    convert
+        ->add_option("--tempo", a->request.options.tempoPercent,
+                     "Play at PERCENT of the song's tempo, 25 to 400; lyric times follow")
+        ->type_name("PERCENT")
+        ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
+#ifdef KDB2MID_HAVE_AUDIO
+    a->soundFont = convert
+                       ->add_option("--soundfont", a->soundFontText,
+                                    std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
+                                        kDefaultSoundFont + ")")
+                       ->type_name("FILE");
+    a->loudness =
+        convert
+            ->add_option("--loudness", a->loudnessText,
+                         "Bring each song's audio to LUFS integrated loudness, -30 to -9, true "
+                         "peak at most -1 dBTP (default: -16), or off: the synthesizer's own level")
+            ->type_name("LUFS|off");
+    convert->add_flag("--mute-melody", a->request.options.muteMelody,
+                      "Render the audio without the melody track: an instrumental");
+#endif
+    convert->add_flag("--resume", a->request.options.resume,
+                      "Skip songs whose requested files all exist already");
+    convert
+        ->add_option("--shard", a->shardText,
+                     "Convert only every N-th song, from the I-th on (I from 1 to N): "
+                     "N machines share one database")
+        ->type_name("I/N")
+        ->check(kShard);
+    convert
+        ->add_option("--name", a->namePattern,
+                     "Name each song's files from {song}, {title}, {artist} "
+                     "(default: {song})")
+        ->type_name("PATTERN")
+        ->check(kNamePattern);
+    all->excludes(range);
+    convert->get_option("SONG")->excludes(all)->excludes(range);
+
+    return {convert, [arguments, convert] { return runParsedConvert(arguments.get(), convert); }};
 }
 
 }  // namespace kdb2mid

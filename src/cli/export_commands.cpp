@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <utility>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "export/song_names.hpp"
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
+#include "cli/subcommand.hpp"
 #include "convert/convert_song.hpp"
 #include "format/export_layout.hpp"
 #include "io/file_io.hpp"
@@ -163,7 +165,7 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root,
     removeStaleTemporaries(outFolder);
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
     if (where.outcome != LegacyRecordLocation::Outcome::found) {
-        printLine(cannotExtract(songNumber, describe(where.outcome)));
+        printLine(cannotExtract(songNumber, describeLegacy(where.outcome)));
         return kExitFailure;
     }
 
@@ -191,6 +193,88 @@ std::filesystem::path defaultLegacyRoot() {
 #else
     return {};
 #endif
+}
+
+Subcommand addNamesCommand(CLI::App& app) {
+    auto folders = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* names = app.add_subcommand("names", "Write the song-name list to Output.txt (UTF-16)");
+    names->footer(
+        "Reads DBDIR/name.idx and DBDIR/name.tab; writes OUTDIR/Output.txt, UTF-16LE with a\n"
+        "byte-order mark, one line per song: its name, a tab, its number. A song without a\n"
+        "name is reported as \"Skip SONG\".\n" + std::string(kExitStatuses));
+    addDatabaseOption(*names, folders->first);
+    addOutputOption(*names, folders->second,
+                    "Folder Output.txt is written into (default: current folder)");
+    return {names, [folders] {
+                return runNamesCommand(pathFromArgument(folders->first),
+                                       pathFromArgument(folders->second));
+            }};
+}
+
+Subcommand addChorusIndexCommand(CLI::App& app) {
+    auto folders = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* chorusIndex =
+        app.add_subcommand("chorus-index", "Write CRS&TCK.IDX as text to index.txt");
+    chorusIndex->footer(
+        "Reads DBDIR/CRS&TCK.IDX; writes OUTDIR/index.txt, one line per entry: its part\n"
+        "number, where its recording starts and ends in CHORUS.DAT (in 2048-byte units),\n"
+        "each followed by a space.\n" + std::string(kExitStatuses));
+    addDatabaseOption(*chorusIndex, folders->first);
+    addOutputOption(*chorusIndex, folders->second,
+                    "Folder index.txt is written into (default: current folder)");
+    return {chorusIndex, [folders] {
+                return runChorusIndexCommand(pathFromArgument(folders->first),
+                                             pathFromArgument(folders->second));
+            }};
+}
+
+namespace {
+
+struct LegacyArguments {
+    std::string song;
+    std::string database;
+    std::string root;
+    std::string output;
+    CLI::Option* databaseOption = nullptr;
+};
+
+}  // namespace
+
+Subcommand addLegacyCommand(CLI::App& app) {
+    auto a = std::make_shared<LegacyArguments>();
+    CLI::App* legacy = app.add_subcommand("legacy", "Extract one raw record of the older database");
+    const std::string legacyDefault = defaultLegacyRoot().empty()
+                                          ? std::string("the current folder")
+                                          : displayName(defaultLegacyRoot());
+    legacy->footer("Reads DBDIR/9703/song.idx and DBDIR/9703/song.dat; writes OUTDIR/SONG.dat, the\n"
+                   "song's record as stored. Without -C, DBDIR is the --root folder, or else " +
+                   legacyDefault + ",\nand OUTDIR defaults to it.\n" + kExitStatuses);
+    legacy->add_option("SONG", a->song, "Song number")
+        ->type_name("SONG")
+        ->required()
+        ->check(kSongNumber);
+    a->databaseOption = addDatabaseOption(*legacy, a->database)
+                            ->description("The older database's root folder, which holds 9703/");
+    legacy
+        ->add_option("--root", a->root,
+                     "As -C, but SONG.dat goes into DIR unless -o says otherwise (default: " +
+                         legacyDefault + ")")
+        ->type_name("DIR")
+        ->excludes(a->databaseOption);
+    addOutputOption(*legacy, a->output,
+                    "Folder SONG.dat is written into (default: current folder with -C, else the "
+                    "root)");
+    return {legacy, [a] {
+                // --root, and no option at all, write the record into the root as
+                // they always have; -C reads from a folder like every other command.
+                const bool byDatabase = a->databaseOption->count() > 0;
+                const std::filesystem::path root =
+                    byDatabase ? pathFromArgument(a->database)
+                               : (a->root.empty() ? defaultLegacyRoot() : pathFromArgument(a->root));
+                std::filesystem::path output = pathFromArgument(a->output);
+                if (a->output.empty() && !byDatabase) output = root;
+                return runLegacyCommand(songFromArgument(a->song), root, output);
+            }};
 }
 
 }  // namespace kdb2mid

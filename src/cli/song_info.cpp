@@ -1,17 +1,11 @@
 #include "cli/song_info.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "cli/song_melody.hpp"
-#include "convert/convert_song.hpp"
-#include "format/display_text.hpp"
-#include "midi/midi_format.hpp"
-#include "midi/tempo_map.hpp"
 #include "cli/progress_line.hpp"
-#include "format/database_layout.hpp"
-#include "format/vni_text.hpp"
+#include "format/display_text.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
@@ -29,106 +23,88 @@ std::string seconds(double value) {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
-void describeChorus(std::int32_t songNumber, std::span<const std::uint8_t> record,
-                    const ChorusFacts& chorus, std::string& text) {
-    const std::optional<ChorusRequest> request = chorusRequest(record);
-    if (!request) {
+void describeChorus(const SongFacts& facts, std::string& text) {
+    if (!facts.chorusCount) {
         addField(text, "Chorus recordings", "none");
         return;
     }
-    std::string summary = std::to_string(request->count) + ", from CRS&TCK.IDX entry " +
-                          std::to_string(request->firstEntry);
-    if (!chorus.indexOpen) {
+    std::string summary = std::to_string(*facts.chorusCount) + ", from CRS&TCK.IDX entry " +
+                          std::to_string(facts.chorusFirstEntry);
+    if (!facts.chorusIndexOpen) {
         summary += " (CRS&TCK.IDX cannot be opened)";
-    } else if (!chorus.dataSize) {
+    } else if (!facts.chorusDataOpen) {
         summary += " (CHORUS.DAT cannot be opened)";
     }
     addField(text, "Chorus recordings", summary);
-    if (!chorus.indexOpen) return;
+    if (!facts.chorusIndexOpen) return;
 
-    const std::size_t whole =
-        std::min<std::size_t>(request->count, chorus.entries.size() / kChorusEntrySize);
-    for (std::size_t i = 0; i < whole; ++i) {
-        const ChorusIndexEntry entry =
-            parseChorusIndexEntry(chorus.entries.subspan(i * kChorusEntrySize, kChorusEntrySize));
-        std::string line =
-            "  part " + std::to_string(static_cast<std::int32_t>(entry.partNumber)) + ": ";
-        if (entry.end < entry.start) {
-            line += "its end lies before its start";
+    for (const ChorusPartFacts& part : facts.chorusParts) {
+        std::string line = "  part " + std::to_string(static_cast<std::int32_t>(part.part)) + ": ";
+        if (part.problem == ChorusPartProblem::endBeforeStart) {
+            line += kChorusEndBeforeStart;
         } else {
-            const std::uint64_t end = kChorusDataUnit * entry.end;
-            line += std::to_string(kChorusDataUnit * (entry.end - entry.start)) + " bytes, " +
-                    chorusFileName(songNumber, entry.partNumber);
-            if (chorus.dataSize && end > *chorus.dataSize) {
-                line += ", runs past the end of CHORUS.DAT";
+            line += std::to_string(part.bytes) + " bytes, " + part.file;
+            if (part.problem == ChorusPartProblem::pastDataEnd) {
+                line += std::string(", ") + kChorusPastDataEnd;
             }
         }
         text += line + "\n";
     }
-    if (whole < request->count) {
-        text += "  CRS&TCK.IDX ends before entry " +
-                std::to_string(std::uint64_t{request->firstEntry} + whole) + "\n";
+    if (facts.chorusParts.size() < *facts.chorusCount) {
+        text += "  " + chorusIndexEndsBefore(std::uint64_t{facts.chorusFirstEntry} +
+                                             facts.chorusParts.size()) +
+                "\n";
     }
 }
 
 }  // namespace
 
-RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,
-                         const ChorusFacts& chorus, DecodedSong& song, std::string& text) {
-    text.clear();
-    if (record.size() <= kRecordChorusIndexOffset + 1) return RecordError::recordTooShort;
-    const RecordError error = decodeSong(record, song);
-    if (error != RecordError::none) return error;
-
-    const std::span<const std::uint8_t> image = song.imageBytes();
-    const std::size_t dataTracks = song.dataTrackCount();
-    const LyricBlock& lyrics = song.lyrics;
-
-    const SongTiming timing = songTiming(image, song.table, lyrics);
-    const std::uint64_t endTick = timing.endTick;
-    const double length = timing.lengthSeconds();
-    bool encoded = false;
-    for (const LyricEvent& event : lyrics.events) {
-        encoded = encoded || hasEncodedLetters(song.text(event.text));
+std::string infoReport(const SongFacts& facts) {
+    std::string text;
+    addField(text, "Song", std::to_string(facts.song));
+    addField(text, "Record",
+             std::to_string(facts.recordBytes) + " bytes, " + std::to_string(facts.imageBytes) +
+                 " decoded");
+    if (facts.titles.empty()) addField(text, "Title", "(none)");
+    for (const std::vector<std::uint8_t>& title : facts.titles) {
+        addField(text, "Title", displayText(title));
     }
-    for (const TextRef& title : lyrics.titles) {
-        encoded = encoded || hasEncodedLetters(song.text(title));
-    }
-
-    addField(text, "Song", std::to_string(songNumber));
-    addField(
-        text, "Record",
-        std::to_string(record.size()) + " bytes, " + std::to_string(image.size()) + " decoded");
-    if (lyrics.titles.empty()) addField(text, "Title", "(none)");
-    for (const TextRef& title : lyrics.titles) {
-        addField(text, "Title", displayText(song.text(title)));
-    }
-    addField(text, "Data tracks", std::to_string(dataTracks));
+    addField(text, "Data tracks", std::to_string(facts.tracks));
     addField(text, "Length",
-             std::to_string(endTick) + " ticks, " + seconds(length) + " seconds (" +
-                 formatDuration(length) + ")");
-    addField(text, "Lyric lines", std::to_string(lyrics.lineCount));
-    addField(text, "Lyric events", std::to_string(lyrics.events.size()));
-    addField(text, "Two-byte letters", encoded ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
-    addField(text, "Melody", describeMelody(songMelody(song)));
-    describeChorus(songNumber, record, chorus, text);
+             std::to_string(facts.ticks) + " ticks, " + seconds(facts.seconds) + " seconds (" +
+                 formatDuration(facts.seconds) + ")");
+    addField(text, "Lyric lines", std::to_string(facts.lyricLineCount));
+    addField(text, "Lyric events", std::to_string(facts.lyricEvents));
+    addField(text, "Two-byte letters",
+             facts.twoByteLetters ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
+    addField(text, "Melody", describeMelody(facts.melody));
+    describeChorus(facts, text);
 
-    // The lines that hold text, one by one: a line's events follow its first.
-    if (!lyrics.events.empty()) text += "Lyrics:\n";
-    std::size_t next = 0;
-    while (next < lyrics.events.size()) {
-        std::vector<std::uint8_t> stored;
-        do {
-            const auto part = song.text(lyrics.events[next].text);
-            stored.insert(stored.end(), part.begin(), part.end());
-            ++next;
-        } while (next < lyrics.events.size() && !lyrics.events[next].firstInLine);
-        std::string shown = displayText(stored);
+    if (!facts.lyricLines.empty()) text += "Lyrics:\n";
+    for (const std::vector<std::uint8_t>& line : facts.lyricLines) {
+        std::string shown = displayText(line);
         const auto first = shown.find_first_not_of(' ');
         shown = first == std::string::npos ? std::string{} : shown.substr(first);
         text += shown.empty() ? "\n" : "  " + shown + "\n";
     }
-    return RecordError::none;
+    return text;
+}
+
+std::string describeMelody(const MelodyFacts& melody) {
+    if (melody.words == 0) return "none (no words to sing)";
+    const std::string percent = std::to_string(melody.covered * 100 / melody.words) + "%";
+    if (melody.track == 0) return "none found (best track covers " + percent + " of words)";
+    return "track " + std::to_string(melody.track) + ", " + std::to_string(melody.covered) +
+           " of " + std::to_string(melody.words) + " words (" + percent + ")";
+}
+
+RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,
+                         const ChorusFacts& chorus, DecodedSong& song, std::string& text) {
+    text.clear();
+    SongFacts facts;
+    const RecordError error = gatherSongFacts(songNumber, record, chorus, song, facts);
+    if (error == RecordError::none) text = infoReport(facts);
+    return error;
 }
 
 }  // namespace kdb2mid

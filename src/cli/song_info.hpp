@@ -1,31 +1,28 @@
-// What `kdb2mid info` tells about one song, as text made from its bytes.
+// What `kdb2mid info` prints about one song: its facts (inspect/song_facts.hpp)
+// as a report for people.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "format/decoded_song.hpp"
 #include "format/record_error.hpp"
+#include "inspect/song_facts.hpp"
 
 namespace kdb2mid {
 
-// What the chorus files hold for the song, as read at the edge.
-struct ChorusFacts {
-    bool indexOpen = false;
-    // The song's entries of CRS&TCK.IDX as read from its first entry on; fewer
-    // bytes than announced when the file ends early.
-    std::span<const std::uint8_t> entries;
-    std::optional<std::uint64_t> dataSize;  // CHORUS.DAT's size; nothing if it does not open
-};
+// The report: titles, data tracks, length in ticks and seconds, lyric lines
+// and events, whether its text holds two-byte letters, the melody, chorus
+// recordings, then the lyrics line by line. Text is shown as UTF-8.
+std::string infoReport(const SongFacts& facts);
 
-// Writes the report for the song whose record this is into text: titles,
-// data tracks, length in ticks and seconds, lyric lines and events, whether
-// its text holds two-byte letters, chorus recordings, then the lyrics line by
-// line. The record is decoded into song (kept between calls) by decodeSong,
-// as for the files. Text is shown as UTF-8. On an error the record cannot be
-// decoded and text is left empty. Reads only inside record and chorus.entries.
+// "track 2, 7 of 7 words (100%)", "none found (best track covers 40% of
+// words)" or "none (no words to sing)". Shares are rounded down, so a track
+// that falls short of the melody's share never shows it.
+std::string describeMelody(const MelodyFacts& melody);
+
+// gatherSongFacts, then the report into text (left empty on an error).
 RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,
                          const ChorusFacts& chorus, DecodedSong& song, std::string& text);
 

@@ -1,10 +1,13 @@
 #include "cli/song_json.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include <nlohmann/json.hpp>
 
 #include "format/utf8_text.hpp"
+#include "format/vni_text.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
@@ -16,10 +19,25 @@ using Json = nlohmann::ordered_json;
 // is made well-formed before it gets there.
 Json text(std::string_view value) { return wellFormedUtf8(value); }
 
-Json texts(const std::vector<std::string>& values) {
+// Stored texts as UTF-8, leading spaces dropped when trim says so.
+Json texts(const std::vector<std::vector<std::uint8_t>>& values, bool trim) {
     Json array = Json::array();
-    for (const std::string& value : values) array.push_back(text(value));
+    for (const std::vector<std::uint8_t>& value : values) {
+        std::string decoded = decodeVniToUtf8(value);
+        if (trim) decoded.erase(0, std::min(decoded.find_first_not_of(' '), decoded.size()));
+        array.push_back(text(decoded));
+    }
     return array;
+}
+
+const char* describe(ChorusPartProblem problem) {
+    switch (problem) {
+        case ChorusPartProblem::endBeforeStart: return kChorusEndBeforeStart;
+        case ChorusPartProblem::dataMissing: return kChorusDataMissing;
+        case ChorusPartProblem::pastDataEnd: return kChorusPastDataEnd;
+        case ChorusPartProblem::none: break;
+    }
+    return "";
 }
 
 std::string dump(const Json& value) {
@@ -40,22 +58,22 @@ std::string listJson(std::int32_t song, std::string_view name) {
 std::string infoJson(const SongFacts& facts) {
     Json object = Json::object();
     object["song"] = facts.song;
-    object["titles"] = texts(facts.titles);
+    object["titles"] = texts(facts.titles, false);
     object["tracks"] = facts.tracks;
     object["ticks"] = facts.ticks;
     // To the millisecond; JSON has no infinity or NaN.
     const double seconds = std::isfinite(facts.seconds) ? facts.seconds : 0.0;
     object["seconds"] = std::round(seconds * 1000) / 1000;
-    object["lyrics"] = texts(facts.lyricLines);
+    object["lyrics"] = texts(facts.lyricLines, true);
     Json parts = Json::array();
     for (const ChorusPartFacts& part : facts.chorusParts) {
         Json entry = Json::object();
         entry["part"] = part.part;
-        if (part.problem.empty()) {
+        if (part.problem == ChorusPartProblem::none) {
             entry["bytes"] = part.bytes;
             entry["file"] = text(part.file);
         } else {
-            entry["problem"] = text(part.problem);
+            entry["problem"] = describe(part.problem);
         }
         parts.push_back(std::move(entry));
     }

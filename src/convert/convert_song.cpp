@@ -22,10 +22,10 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
     const auto partFailure = [&](std::string_view why) {
         return cannotExportChorusPart(songNumber, entry.partNumber, why);
     };
-    if (entry.end < entry.start) return partFailure("its end lies before its start");
+    if (entry.end < entry.start) return partFailure(kChorusEndBeforeStart);
     const std::uint64_t start = kChorusDataUnit * entry.start;
     const std::uint64_t end = kChorusDataUnit * entry.end;
-    if (end > data.size()) return partFailure("it runs past the end of CHORUS.DAT");
+    if (end > data.size()) return partFailure(std::string("it ") + kChorusPastDataEnd);
 
     const std::filesystem::path path =
         outputPath(outFolder, chorusFileName(stem, entry.partNumber));
@@ -40,16 +40,6 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
 
 std::string midiFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".mid"; }
 std::string karaokeFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".kar"; }
-
-std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber) {
-    return chorusFileName(std::to_string(songNumber), partNumber);
-}
-
-std::string chorusFileName(std::string_view stem, std::uint32_t partNumber) {
-    // The part number is shown signed, as the database's own tools named these files.
-    return std::string(stem) + "_" + std::to_string(static_cast<std::int32_t>(partNumber)) +
-           ".mp3";
-}
 
 bool ConvertOptions::wantsAudio() const { return wantsRenderedAudio(*this); }
 
@@ -92,8 +82,7 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
         const std::uint64_t number = std::uint64_t{request.firstEntry} + i;
         std::uint8_t bytes[kChorusEntrySize];
         if (!index->readAt(number * kChorusEntrySize, bytes)) {
-            result.fail(cannotExportChorus(
-                songNumber, "CRS&TCK.IDX ends before entry " + std::to_string(number)));
+            result.fail(cannotExportChorus(songNumber, chorusIndexEndsBefore(number)));
             return false;
         }
         std::string failure = copyRecording(*data, parseChorusIndexEntry(bytes), songNumber,

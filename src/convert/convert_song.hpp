@@ -23,6 +23,7 @@
 #include "convert/output_set.hpp"
 #include "format/database_layout.hpp"
 #include "format/decoded_song.hpp"
+#include "format/export_layout.hpp"
 #include "io/song_database.hpp"
 #include "midi/lyric_track.hpp"
 
@@ -105,12 +106,9 @@ struct ConvertWorkspace {
 #endif
 };
 
-// "<song>.mid", "<song>.kar" and "<song>_<part>.mp3".
+// "<song>.mid" and "<song>.kar"; chorus recordings: chorusFileName (format/export_layout.hpp).
 std::string midiFileName(std::int32_t songNumber);
 std::string karaokeFileName(std::int32_t songNumber);
-std::string chorusFileName(std::int32_t songNumber, std::uint32_t partNumber);
-// The same from a stem: "<stem>_<part>.mp3".
-std::string chorusFileName(std::string_view stem, std::uint32_t partNumber);
 
 // Path of a file named name in folder; an empty folder is the current one.
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name);

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "format/utf8_text.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
@@ -77,21 +78,19 @@ std::string foldedKey(std::string_view stem) {
 }  // namespace
 
 std::optional<std::string> checkNamePattern(std::string_view pattern) {
-    if (pattern.empty()) return "the name pattern is empty";
+    if (pattern.empty()) return kNamePatternEmpty;
     for (std::size_t i = 0; i < pattern.size();) {
-        if (pattern[i] == '}') return "a \"}\" without its \"{\"";
+        if (pattern[i] == '}') return kNamePatternCloseWithoutOpen;
         if (pattern[i] != '{') {
             ++i;
             continue;
         }
         const std::size_t close = pattern.find('}', i);
-        if (close == std::string_view::npos) return "a \"{\" without its \"}\"";
+        if (close == std::string_view::npos) return kNamePatternOpenWithoutClose;
         const std::string_view field = pattern.substr(i, close - i + 1);
         bool known = false;
         for (std::string_view name : kFields) known = known || field == name;
-        if (!known) {
-            return "unknown field " + std::string(field) + " (use {song}, {title} or {artist})";
-        }
+        if (!known) return unknownNameField(field);
         i = close + 1;
     }
     return std::nullopt;

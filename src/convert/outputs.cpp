@@ -97,15 +97,7 @@ const std::vector<std::vector<Note>>& SongContext::notes() {
 
 const MelodyChoice& SongContext::melody() {
     if (melody_) return *melody_;
-    notes_.clear();
-    for (const std::span<const std::uint8_t> track : dataTracksOf(work.song)) {
-        notes_.push_back(trackNotes(track));
-    }
-    std::vector<std::uint64_t> wordTicks;
-    for (const TimedLine& line : lyrics().lines) {
-        for (const TimedWord& word : line.words) wordTicks.push_back(word.tick);
-    }
-    melody_ = findMelody(notes_, wordTicks);
+    melody_ = songMelody(work.song, lyrics(), notes_);
     if (melody_->track < 0 && !lyrics().lines.empty()) {
         result.messages.push_back(
             noMelodyNotice(number, melody_->coverage, writes(Output::ultrastar)));

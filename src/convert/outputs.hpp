@@ -26,6 +26,7 @@
 #include "export/timed_lyrics.hpp"
 #include "export/ultrastar.hpp"
 #include "format/byte_sink.hpp"
+#include "inspect/melody.hpp"
 #include "format/record_error.hpp"
 #include "io/file_io.hpp"
 #include "midi/tempo_map.hpp"

@@ -8,18 +8,18 @@
 #include <vector>
 
 #include "io/file_io.hpp"
+#include "io/song_database.hpp"
 
 namespace kdb2mid {
 
 // Where a song's record lies in song.dat, or why it has none.
+// The outcomes are SONG.IDX's (io/song_database.hpp), for song.idx and
+// song.dat: found (also for equal entries: the record is 0 bytes long),
+// belowFirstSong, pastIndexEnd (song.idx holds no entry pair for the
+// number), endBeforeStart (the entry after the song's is smaller than its
+// own), pastDataEnd (the record runs past the end of song.dat).
 struct LegacyRecordLocation {
-    enum class Outcome : std::uint8_t {
-        found,           // also for equal entries: the record is 0 bytes long
-        belowFirstSong,  // number below the first song number
-        pastIndexEnd,    // song.idx holds no entry pair for the number
-        endBeforeStart,  // the entry after the song's is smaller than its own
-        pastDataEnd,     // the record runs past the end of song.dat
-    };
+    using Outcome = RecordLookup::Outcome;
     Outcome outcome = Outcome::found;
     std::uint64_t start = 0;   // byte offset in song.dat
     std::uint64_t length = 0;  // bytes

@@ -10,7 +10,6 @@ namespace kdb2mid {
 
 namespace {
 
-constexpr std::uint8_t kDrumChannel = 9;
 constexpr int kMiddleC = 60;
 // A word with no melody note of its own is held at most this long.
 constexpr double kUnmeasuredNoteMs = 1000.0;
@@ -165,38 +164,6 @@ void header(std::string& out, std::string_view key, std::string_view value) {
 }
 
 }  // namespace
-
-MelodyChoice findMelody(std::span<const std::vector<Note>> tracks,
-                        std::span<const std::uint64_t> wordTicks) {
-    MelodyChoice choice;
-    if (wordTicks.empty()) return choice;
-    std::size_t bestCount = 0;
-    std::size_t bestStarts = 0;
-    std::vector<std::uint64_t> starts;
-    for (std::size_t t = 0; t < tracks.size(); ++t) {
-        starts.clear();
-        for (const Note& note : tracks[t]) {
-            if (note.channel != kDrumChannel) starts.push_back(note.startTick);
-        }
-        std::sort(starts.begin(), starts.end());
-        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        if (starts.empty()) continue;
-        const auto count = static_cast<std::size_t>(
-            std::count_if(wordTicks.begin(), wordTicks.end(), [&](std::uint64_t tick) {
-                return std::binary_search(starts.begin(), starts.end(), tick);
-            }));
-        if (count == 0) continue;
-        if (count > bestCount || (count == bestCount && starts.size() < bestStarts)) {
-            bestCount = count;
-            bestStarts = starts.size();
-            choice.track = static_cast<int>(t);
-        }
-    }
-    choice.coverage = static_cast<double>(bestCount) / static_cast<double>(wordTicks.size());
-    // Compared in whole numbers so exactly 60 % qualifies.
-    if (bestCount * 5 < wordTicks.size() * 3) choice.track = -1;
-    return choice;
-}
 
 std::vector<TimedNote> timeNotes(std::span<const Note> notes,
                                  const std::function<double(std::uint64_t tick)>& secondsAt) {

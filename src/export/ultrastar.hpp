@@ -22,24 +22,6 @@
 
 namespace kdb2mid {
 
-// The track whose notes the singer follows, chosen by findMelody.
-struct MelodyChoice {
-    int track = -1;         // index into the tracks given, -1 when none qualifies
-    double coverage = 0.0;  // share of the words the best track covers, 0..1
-};
-
-// The share of words a track must cover to count as the melody.
-inline constexpr double kMelodyCoverage = 0.6;
-
-// Scores each track by how many words begin exactly at a tick where one of
-// its notes begins (notes on the drum channel, 9, don't count) and picks the
-// best one if it covers at least kMelodyCoverage of the words. Of tracks that
-// score alike, the one with fewer distinct note starts wins (a chord or bass
-// track that shares the melody's rhythm plays more), then the lower index.
-// coverage is the best track's share even when it falls short.
-MelodyChoice findMelody(std::span<const std::vector<Note>> tracks,
-                        std::span<const std::uint64_t> wordTicks);
-
 // A melody note with the times its start and end are heard.
 struct TimedNote {
     Note note;

@@ -37,6 +37,10 @@ struct DecodedSong {
     }
 };
 
+// The part of decodeSong that titles alone need: the table and the image,
+// the track offsets checked against it; song.lyrics is left as it was.
+RecordError decodeSongImage(std::span<const std::uint8_t> record, DecodedSong& song);
+
 // Decodes record into song and checks everything a file made from it needs:
 // the table, the image, the track offsets against the image, the lyric
 // block. On an error song holds nothing usable.

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "format/database_layout.hpp"
 
@@ -32,6 +34,14 @@ inline constexpr std::uint64_t kNameIndexBytesRead =
 inline constexpr std::uint64_t kMaxNameBytes = 1024;
 
 inline constexpr const char* kChorusIndexTextFile = "index.txt";
+
+// A chorus recording's file: "<stem>_<part>.mp3", the stem being the song's
+// number unless --name gives another. The part number is shown signed, as
+// the database's own tools named these files.
+inline std::string chorusFileName(std::string_view stem, std::uint32_t partNumber) {
+    return std::string(stem) + "_" + std::to_string(static_cast<std::int32_t>(partNumber)) +
+           ".mp3";
+}
 
 // The older database: root/9703/song.idx holds one big-endian byte offset into
 // song.dat per song number (no unit, unlike SONG.IDX); a record runs to the

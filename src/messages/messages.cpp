@@ -54,10 +54,12 @@ const char* describe(RecordLookup::Outcome outcome) noexcept {
     return "unknown";
 }
 
-const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
-    using Outcome = LegacyRecordLocation::Outcome;
+const char* describeLegacy(RecordLookup::Outcome outcome) noexcept {
+    using Outcome = RecordLookup::Outcome;
     switch (outcome) {
         case Outcome::found: return "found";
+        case Outcome::empty:
+        case Outcome::tooLarge: return describe(outcome);
         case Outcome::belowFirstSong: return "song numbers start at 21090";
         case Outcome::pastIndexEnd: return "song.idx has no entry for it";
         case Outcome::endBeforeStart: return "its song.idx entries end before they start";
@@ -65,6 +67,23 @@ const char* describe(LegacyRecordLocation::Outcome outcome) noexcept {
     }
     return "unknown";
 }
+
+#ifdef KDB2MID_HAVE_AUDIO
+const char* describe(AudioError error) noexcept {
+    switch (error) {
+        case AudioError::none: return "no error";
+        case AudioError::soundFontMissing: return "soundfont not found";
+        case AudioError::notASoundFont: return "not a soundfont";
+        case AudioError::soundFontRefused: return "soundfont cannot be loaded";
+        case AudioError::synthFailed: return "synthesizer cannot be created";
+        case AudioError::midiRefused: return "the synthesizer cannot play the MIDI file";
+        case AudioError::songTooLong: return "song plays for more than an hour";
+        case AudioError::formatUnsupported: return "audio format not supported by this libsndfile";
+        case AudioError::encoderFailed: return "audio encoding failed";
+    }
+    return "unknown error";
+}
+#endif
 
 std::string couldNotRead(std::string_view file) {
     return std::string(file) + " could not be read";
@@ -236,6 +255,14 @@ std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ul
                        std::to_string(percent) + "% of the words)";
     line += ultrastar ? "; its UltraStar notes are freestyle" : "; every track is rendered";
     return line;
+}
+
+std::string chorusIndexEndsBefore(std::uint64_t entry) {
+    return "CRS&TCK.IDX ends before entry " + std::to_string(entry);
+}
+
+std::string unknownNameField(std::string_view field) {
+    return "unknown field " + std::string(field) + " (use {song}, {title} or {artist})";
 }
 
 std::string audioFormatUnsupported(std::string_view format, std::string_view choices) {

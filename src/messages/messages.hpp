@@ -17,13 +17,23 @@
 #include "io/file_io.hpp"
 #include "io/song_database.hpp"
 
+#ifdef KDB2MID_HAVE_AUDIO
+#include "audio/song_renderer.hpp"
+#endif
+
 namespace kdb2mid {
 
 // Phrases for the end of a line, lower case: "record is shorter than its
 // header", "it has no record", "song.idx has no entry for it", ...
 const char* describe(RecordError error) noexcept;
 const char* describe(RecordLookup::Outcome outcome) noexcept;
-const char* describe(LegacyRecordLocation::Outcome outcome) noexcept;
+// The same for the older database's song.idx and song.dat.
+const char* describeLegacy(RecordLookup::Outcome outcome) noexcept;
+
+#ifdef KDB2MID_HAVE_AUDIO
+// A short lower-case phrase for a rendering failure, e.g. "not a soundfont".
+const char* describe(AudioError error) noexcept;
+#endif
 
 // "<file> could not be read", as a phrase.
 std::string couldNotRead(std::string_view file);
@@ -87,6 +97,12 @@ std::string loudnessRefused(std::string_view given, double lowest, double highes
 std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
                                    std::string_view why);
+// What can be wrong with a chorus recording's CRS&TCK.IDX entry, as phrases.
+inline constexpr const char* kChorusEndBeforeStart = "its end lies before its start";
+inline constexpr const char* kChorusPastDataEnd = "runs past the end of CHORUS.DAT";
+inline constexpr const char* kChorusDataMissing = "CHORUS.DAT cannot be opened";
+// "CRS&TCK.IDX ends before entry N"
+std::string chorusIndexEndsBefore(std::uint64_t entry);
 // "Cannot read name.idx"
 std::string cannotRead(std::string_view file);
 // A usage error: "this build's libsndfile cannot write mp3; choose wav,
@@ -97,6 +113,12 @@ std::string audioFormatUnsupported(std::string_view format, std::string_view cho
 std::string soundOptionUnused(std::string_view option, std::span<const std::string_view> outputs);
 // "Cannot create folder <path>: <reason>"; without the reason when error is 0.
 std::string cannotCreateFolder(const std::filesystem::path& path, int error);
+// Why a --name pattern is refused.
+inline constexpr const char* kNamePatternEmpty = "the name pattern is empty";
+inline constexpr const char* kNamePatternCloseWithoutOpen = "a \"}\" without its \"{\"";
+inline constexpr const char* kNamePatternOpenWithoutClose = "a \"{\" without its \"}\"";
+// "unknown field {x} (use {song}, {title} or {artist})"
+std::string unknownNameField(std::string_view field);
 // "<folder>/name.tab is missing: songs are listed under their first title":
 // `list` and `search` name songs from name.idx and name.tab when they open.
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,

@@ -46,6 +46,7 @@ bool TrackEventReader::next(TrackEvent& event) noexcept {
     const std::uint8_t lead = track_[pos];
     TrackEvent read;
     read.tick = tick_ + *delta;
+    read.start = pos;
     std::uint8_t running = running_;
     if (lead == kMetaEvent || lead == kSysEx || lead == kSysExEscape) {
         ++pos;

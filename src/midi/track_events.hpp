@@ -13,6 +13,7 @@ struct TrackEvent {
     std::uint64_t tick = 0;     // absolute: the sum of the delta times so far
     std::uint8_t status = 0;    // with running status applied; 0xFF meta, 0xF0/0xF7 system exclusive
     std::uint8_t metaType = 0;  // meta events only
+    std::size_t start = 0;      // offset of the event's first byte after its delta time
     std::size_t data = 0;       // offset of the event's data bytes in the track
     std::size_t length = 0;     // number of data bytes (after a meta or sysex length)
 };
@@ -31,6 +32,10 @@ public:
 
     // Offset just past the last event returned.
     std::size_t position() const noexcept { return pos_; }
+    // Whether the events read make up the whole track: they reached its
+    // end-of-track event or its last byte. False once next() stopped at an
+    // event it could not read.
+    bool readWhole() const noexcept { return ended_ || pos_ >= track_.size(); }
 
 private:
     std::span<const std::uint8_t> track_;

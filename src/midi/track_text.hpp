@@ -21,8 +21,9 @@ inline constexpr std::uint8_t kLastTextMeta = 0x07;
 // Appends a track chunk ("MTrk", length, body) for a data track body with
 // every text meta event decoded to UTF-8, its length written anew as a
 // variable-length number. Every other byte, and so every event and its time,
-// stays as stored. From an event that cannot be read whole (a body that is
-// not a well-formed track) on, the rest is copied as stored. Reads nothing
+// stays as stored, and so do the bytes after the end-of-track event. A body
+// whose events cannot all be read (midi/track_events.hpp) is copied as
+// stored, texts and all. Reads nothing
 // outside body. textTooLong when a decoded text or the chunk is too long for
 // a MIDI file; chunk is then left partly written. scratch is reused between
 // calls.

@@ -84,10 +84,7 @@ CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_
     CatalogueEntry entry;
     entry.song = song;
     entry.name = catalogueText(storedName);
-    if (!record.empty() && readTrackOffsetTable(record, work.table) == RecordError::none &&
-        decompressSongImage(record, std::size_t{work.table.streamOffset} + 4, work.image) ==
-            RecordError::none &&
-        checkTrackOffsets(work.table, work.image.length()) == RecordError::none) {
+    if (!record.empty() && decodeSongImage(record, work) == RecordError::none) {
         const std::span<const std::uint8_t> image = work.image.bytes();
         readTitles(image, work.table, kMaxCatalogueTitles, work.lyrics.titles);
         for (const TextRef& title : work.lyrics.titles) {

@@ -15,6 +15,7 @@
 
 #include "audio/true_peak_limiter.hpp"
 #include "audio/song_renderer.hpp"
+#include "messages/messages.hpp"
 #include "midi/midi_file.hpp"
 #include "midi/midi_timing.hpp"
 #include "io/song_database.hpp"

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/exit_status.hpp"
-#include "cli/song_melody.hpp"
+#include "cli/song_info.hpp"
 #include "convert/batch_fixture.hpp"
 #include "midi/vietnamese_song.hpp"
 #include "search/search_cache.hpp"
@@ -250,8 +250,10 @@ TEST(SongMelody, FindsTheTrackWhoseNotesBeginWithTheWords) {
         spec.tracks = c.tracks;
         spec.lyricBlock = lyrics;
         DecodedSong song;
-        ASSERT_EQ(decodeSong(sample::buildRecord(spec), song), RecordError::none) << c.name;
-        EXPECT_EQ(describeMelody(songMelody(song)), c.shown) << c.name;
+        SongFacts facts;
+        ASSERT_EQ(gatherSongFacts(1, sample::buildRecord(spec), {}, song, facts), RecordError::none)
+            << c.name;
+        EXPECT_EQ(describeMelody(facts.melody), c.shown) << c.name;
     }
     EXPECT_EQ(describeMelody({}), "none (no words to sing)");
     EXPECT_EQ(describeMelody({1, 5, 3}), "track 1, 3 of 5 words (60%)");

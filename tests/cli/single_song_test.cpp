@@ -8,22 +8,6 @@
 namespace kdb2mid {
 namespace {
 
-TEST(ParseSongNumber, ReadsLikeAtoi) {
-    struct Case {
-        const char* text;
-        std::int32_t value;
-    };
-    const Case cases[] = {
-        {"21090", 21090},       {"21090abc", 21090},     {"  \t21090", 21090},
-        {"+21090", 21090},      {"-21090", -21090},      {"abc", 0},
-        {"", 0},                {"+-5", 0},              {" - 5", 0},
-        {"00021090", 21090},    {"2147483647", 2147483647},
-        {"99999999999", 2147483647},                      {"-99999999999", -2147483647 - 1},
-        {"21090.5", 21090},
-    };
-    for (const Case& c : cases) EXPECT_EQ(parseSongNumber(c.text), c.value) << '"' << c.text << '"';
-}
-
 class SingleSong : public ::testing::Test {
 protected:
     test::TempDir dir;

@@ -13,6 +13,10 @@ namespace {
 
 using Json = nlohmann::json;
 
+std::vector<std::uint8_t> bytesOf(std::string_view text) {
+    return {text.begin(), text.end()};
+}
+
 // Output that any JSON reader takes: one line, well-formed UTF-8, no raw
 // control character.
 Json readBack(const std::string& line) {
@@ -44,15 +48,17 @@ TEST(SongJson, ListObjectHoldsSongAndName) {
 TEST(SongJson, InfoObjectHoldsEveryFact) {
     SongFacts facts;
     facts.song = 50003;
-    facts.titles = {"Frère Jacques", "bad\xFF"};
+    // Stored text: "e\xF8" is "è", and 0x01 a control character.
+    facts.titles = {bytesOf("Fre\xF8re Jacques"), bytesOf("bad\x01")};
     facts.tracks = 4;
     facts.ticks = 4800;
     facts.seconds = 24.0404;
-    facts.lyricLines = {"Frère Jacques", "Dormez-vous?\t"};
-    facts.chorusParts = {{1, 4096, "50003-1.mp3", ""}, {2, 0, "", "its end lies before its start"}};
+    facts.lyricLines = {bytesOf("  Fre\xF8re Jacques"), bytesOf("Dormez-vous?\t")};
+    facts.chorusParts = {{1, 4096, "50003-1.mp3", ChorusPartProblem::none},
+                         {2, 0, "", ChorusPartProblem::endBeforeStart}};
     const Json object = readBack(infoJson(facts));
     EXPECT_EQ(object["song"], 50003);
-    EXPECT_EQ(object["titles"], Json({"Frère Jacques", "bad\xEF\xBF\xBD"}));
+    EXPECT_EQ(object["titles"], Json({"Frère Jacques", "bad\x01"}));
     EXPECT_EQ(object["tracks"], 4);
     EXPECT_EQ(object["ticks"], 4800);
     EXPECT_DOUBLE_EQ(object["seconds"].get<double>(), 24.04);

@@ -32,7 +32,7 @@ TEST(Messages, SongLinesNameTheSongAndTheReason) {
               "Cannot convert song 21091: it has no record");
     EXPECT_EQ(cannotReadSong(21092, describe(RecordError::tableTooSmall)),
               "Cannot read song 21092: track table has fewer than two entries");
-    EXPECT_EQ(cannotExtract(5, describe(LegacyRecordLocation::Outcome::belowFirstSong)),
+    EXPECT_EQ(cannotExtract(5, describeLegacy(LegacyRecordLocation::Outcome::belowFirstSong)),
               "Cannot extract song 5: song numbers start at 21090");
     EXPECT_EQ(cannotExportChorusPart(21092, 0xFFFFFFFF, couldNotRead(kChorusDataFile)),
               "Cannot export chorus part -1 of song 21092: CHORUS.DAT could not be read");

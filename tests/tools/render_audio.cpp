@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "audio/song_renderer.hpp"
+#include "messages/messages.hpp"
 
 namespace {
 

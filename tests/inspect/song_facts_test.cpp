@@ -6,11 +6,20 @@
 #include "io/song_database.hpp"
 #include "midi/vietnamese_song.hpp"
 #include "format/byte_order.hpp"
-#include "cli/song_facts.hpp"
+#include "cli/song_info.hpp"
+#include "format/vni_text.hpp"
+#include "inspect/song_facts.hpp"
 #include "test_support.hpp"
 
 namespace kdb2mid {
 namespace {
+
+// Stored texts as UTF-8.
+std::vector<std::string> shown(const std::vector<std::vector<std::uint8_t>>& stored) {
+    std::vector<std::string> texts;
+    for (const auto& text : stored) texts.push_back(decodeVniToUtf8(text));
+    return texts;
+}
 
 TEST(SongFacts, TitlesLyricsAndChorusParts) {
     sample::SongSpec song = test::vietnameseSong();
@@ -31,21 +40,21 @@ TEST(SongFacts, TitlesLyricsAndChorusParts) {
     SongFacts facts;
     ASSERT_EQ(gatherSongFacts(50004, record, chorus, work, facts), RecordError::none);
     EXPECT_EQ(facts.song, 50004);
-    EXPECT_EQ(facts.titles, test::kVietnameseTitlesShown);
+    EXPECT_EQ(shown(facts.titles), test::kVietnameseTitlesShown);
+    EXPECT_TRUE(facts.twoByteLetters);
     EXPECT_EQ(facts.tracks, 2U);
-    std::vector<std::string> lines = test::kVietnameseLinesShown;
-    lines[0] = "Xin chào";  // leading spaces dropped
-    EXPECT_EQ(facts.lyricLines, lines);
+    const std::vector<std::string> lines = test::kVietnameseLinesShown;
+    EXPECT_EQ(shown(facts.lyricLines), lines);
     EXPECT_GT(facts.ticks, test::lineStartTime(lines.size() - 1));
     EXPECT_GT(facts.seconds, 0.0);
 
     ASSERT_EQ(facts.chorusParts.size(), 3U);
     EXPECT_EQ(facts.chorusParts[0].part, 1U);
     EXPECT_EQ(facts.chorusParts[0].bytes, 2 * kChorusDataUnit);
-    EXPECT_EQ(facts.chorusParts[0].problem, "");
+    EXPECT_EQ(facts.chorusParts[0].problem, ChorusPartProblem::none);
     EXPECT_FALSE(facts.chorusParts[0].file.empty());
-    EXPECT_EQ(facts.chorusParts[1].problem, "runs past the end of CHORUS.DAT");
-    EXPECT_EQ(facts.chorusParts[2].problem, "its end lies before its start");
+    EXPECT_EQ(facts.chorusParts[1].problem, ChorusPartProblem::pastDataEnd);
+    EXPECT_EQ(facts.chorusParts[2].problem, ChorusPartProblem::endBeforeStart);
 }
 
 TEST(SongFacts, AgreeWithTheInfoReport) {
@@ -63,11 +72,12 @@ TEST(SongFacts, AgreeWithTheInfoReport) {
         EXPECT_NE(report.find("Data tracks:        " + std::to_string(facts.tracks) + "\n"),
                   std::string::npos)
             << song;
-        for (const std::string& title : facts.titles) {
+        for (const std::string& title : shown(facts.titles)) {
             EXPECT_NE(report.find("Title:              " + title + "\n"), std::string::npos)
                 << song;
         }
-        for (const std::string& line : facts.lyricLines) {
+        for (std::string line : shown(facts.lyricLines)) {
+            line.erase(0, std::min(line.find_first_not_of(' '), line.size()));
             EXPECT_NE(report.find("  " + line + "\n"), std::string::npos) << song << " " << line;
         }
     }

@@ -1,0 +1,108 @@
+#include "cli/subcommand.hpp"
+
+#include <charconv>
+#include <iostream>
+#include <optional>
+#include <system_error>
+
+#include "cli/exit_status.hpp"
+#include "convert/file_names.hpp"
+#include "convert/song_plan.hpp"
+
+namespace kdb2mid {
+
+std::filesystem::path pathFromArgument(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::int32_t songFromArgument(const std::string& text) {
+    return parseSongArgument(text).value_or(0);
+}
+
+namespace {
+
+// A count of at least 1, in decimal digits only.
+std::optional<std::size_t> parseCount(const std::string& text) {
+    std::size_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc{} || stop != end || value == 0) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::size_t countFromArgument(const std::string& text) { return parseCount(text).value_or(0); }
+
+const CLI::Validator kSongNumber(
+    [](const std::string& text) {
+        if (parseSongArgument(text)) return std::string{};
+        if (const auto ends = songRangeEnds(text); ends && ends->first <= ends->last) {
+            return "not a song number: " + text + " (for the songs " +
+                   std::to_string(ends->first) + " to " + std::to_string(ends->last) +
+                   " use --range " + text + ")";
+        }
+        return "not a song number: " + text;
+    },
+    "");
+
+const CLI::Validator kSongRange(
+    [](const std::string& text) {
+        if (parseSongRange(text)) return std::string{};
+        if (const auto ends = songRangeEnds(text)) {
+            return "FROM is above TO in " + text + " (the range from the lower number is " +
+                   std::to_string(ends->last) + "-" + std::to_string(ends->first) + ")";
+        }
+        return "not a range of song numbers FROM-TO: " + text;
+    },
+    "");
+
+const CLI::Validator kCount(
+    [](const std::string& text) {
+        return parseCount(text) ? std::string{} : "not a number above 0: " + text;
+    },
+    "");
+
+const CLI::Validator kShard(
+    [](const std::string& text) {
+        return parseShard(text) ? std::string{}
+                                : "not a shard I/N with I from 1 to N: " + text;
+    },
+    "");
+
+const CLI::Validator kNamePattern(
+    [](const std::string& text) { return checkNamePattern(text).value_or(std::string{}); }, "");
+
+namespace {
+
+// An output folder that is there already must be a folder.
+const CLI::Validator kOutputFolder(
+    [](const std::string& text) {
+        std::error_code error;
+        const std::filesystem::path path = pathFromArgument(text);
+        if (std::filesystem::exists(path, error) && !std::filesystem::is_directory(path, error)) {
+            return text + " is a file; -o names the folder the files are written into";
+        }
+        return std::string{};
+    },
+    "");
+
+}  // namespace
+
+CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder) {
+    return command
+        .add_option("-C,--database", folder, "Database folder (default: current folder)")
+        ->type_name("DBDIR");
+}
+
+CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help) {
+    return command.add_option("-o,--output", folder, help)->type_name("OUTDIR")->check(kOutputFolder);
+}
+
+int usageError(const CLI::App& command, const std::string& message) {
+    std::cerr << command.get_name() << ": " << message
+              << "\nRun with --help for more information.\n";
+    return kExitUsage;
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,56 @@
+// What every subcommand's file shares: its entry in the parser, the checks
+// its arguments go through and the options several subcommands take. Each
+// subcommand's file has an add...Command(app) that registers its options
+// and returns how to run it once the arguments are parsed.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace kdb2mid {
+
+struct Subcommand {
+    CLI::App* command = nullptr;
+    std::function<int()> run;  // the exit status
+};
+
+Subcommand addConvertCommand(CLI::App& app);
+Subcommand addInfoCommand(CLI::App& app);
+Subcommand addListCommand(CLI::App& app);
+Subcommand addSearchCommand(CLI::App& app);
+Subcommand addNamesCommand(CLI::App& app);
+Subcommand addChorusIndexCommand(CLI::App& app);
+Subcommand addLegacyCommand(CLI::App& app);
+
+// The footer of every command's help.
+inline constexpr const char* kExitStatuses =
+    "Exit status: 0 done, 1 after any failure line, 2 for a usage error.";
+
+// Arguments arrive as UTF-8 on every platform (main converts them on Windows).
+std::filesystem::path pathFromArgument(const std::string& text);
+// An argument kSongNumber has checked.
+std::int32_t songFromArgument(const std::string& text);
+
+// An argument kCount has checked.
+std::size_t countFromArgument(const std::string& text);
+
+// A song number (suggesting --range for "FROM-TO"), a range FROM-TO, a
+// count above 0, a shard I/N, a --name pattern.
+extern const CLI::Validator kSongNumber;
+extern const CLI::Validator kSongRange;
+extern const CLI::Validator kCount;
+extern const CLI::Validator kShard;
+extern const CLI::Validator kNamePattern;
+
+// -C,--database DBDIR and -o,--output OUTDIR (which must not name a file).
+CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder);
+CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help);
+
+// "<command>: <message>" and where to read more, on standard error; kExitUsage.
+int usageError(const CLI::App& command, const std::string& message);
+
+}  // namespace kdb2mid

@@ -1,0 +1,29 @@
+// The walk of `kdb2mid list`: every song that has a record, with its name.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "io/file_io.hpp"
+#include "io/song_database.hpp"
+
+namespace kdb2mid {
+
+struct ListedSong {
+    std::int32_t song = 0;
+    // As stored: name.tab's name, else the first of the record's titles that
+    // holds more than spaces; empty when there is none.
+    std::span<const std::uint8_t> name;
+    bool fromNameTable = false;
+};
+
+// Calls each for every song of SONG.IDX that has a record, in order; a
+// record that runs past SONG.DAT's end, or is too large to read, is listed
+// too (converting it says what is wrong). nameIndex and nameTable are
+// name.idx and name.tab, either of them not open when missing. Stops early
+// once the run is interrupted. Memory does not grow with the database.
+void listSongs(const SongDatabase& database, const RandomAccessFile& nameIndex,
+               const RandomAccessFile& nameTable, const std::function<void(const ListedSong&)>& each);
+
+}  // namespace kdb2mid

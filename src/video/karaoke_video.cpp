@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "io/interruption.hpp"
 #include "io/temporary_output.hpp"
@@ -142,55 +146,130 @@ int openAudioEncoder(AVFormatContext* file, int sampleRate, Encoder& out) {
     return avcodec_parameters_from_context(out.stream->codecpar, context);
 }
 
-// Feeds the sound to its encoder a frame at a time, planar as AAC takes it.
-class SoundFeed {
+// Encodes the sound on a thread of its own while the pictures are drawn and
+// encoded; its packets wait in a short queue for the writing thread, which
+// alone touches the file. The queue's bound keeps memory flat however long
+// the song.
+class SoundWorker {
 public:
-    SoundFeed(std::span<const float> stereo, const Encoder& encoder)
+    SoundWorker(std::span<const float> stereo, const Encoder& encoder)
         : samples_(stereo), encoder_(encoder) {}
+    SoundWorker(const SoundWorker&) = delete;
+    SoundWorker& operator=(const SoundWorker&) = delete;
+    ~SoundWorker() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
 
-    int allocate() {
+    std::int64_t frames() const noexcept { return static_cast<std::int64_t>(samples_.size() / 2); }
+
+    int start() {
         frame_.reset(av_frame_alloc());
         if (!frame_) return AVERROR(ENOMEM);
         const AVCodecContext& context = *encoder_.context;
         frame_->format = context.sample_fmt;
         frame_->sample_rate = context.sample_rate;
         frame_->nb_samples = context.frame_size > 0 ? context.frame_size : 1024;
-        const int result = av_channel_layout_copy(&frame_->ch_layout, &context.ch_layout);
-        return result < 0 ? result : av_frame_get_buffer(frame_.get(), 0);
-    }
-
-    std::int64_t frames() const noexcept { return static_cast<std::int64_t>(samples_.size() / 2); }
-
-    // Encodes the sound up to sample `until` (whole encoder frames, the last
-    // one shorter).
-    int encodeUntil(std::int64_t until, AVFormatContext* file, AVPacket& packet) {
-        const std::int64_t size = encoder_.context->frame_size > 0 ? encoder_.context->frame_size : 1024;
-        until = std::min(until, frames());
-        while (position_ < until) {
-            int result = av_frame_make_writable(frame_.get());
-            if (result < 0) return result;
-            const std::int64_t count = std::min(size, frames() - position_);
-            frame_->nb_samples = static_cast<int>(count);
-            auto* left = reinterpret_cast<float*>(frame_->data[0]);
-            auto* right = reinterpret_cast<float*>(frame_->data[1]);
-            const float* from = samples_.data() + 2 * position_;
-            for (std::int64_t i = 0; i < count; ++i) {
-                left[i] = from[2 * i];
-                right[i] = from[2 * i + 1];
-            }
-            frame_->pts = position_;
-            position_ += count;
-            result = encoder_.encode(file, frame_.get(), packet);
-            if (result < 0) return result;
+        int result = av_channel_layout_copy(&frame_->ch_layout, &context.ch_layout);
+        if (result >= 0) result = av_frame_get_buffer(frame_.get(), 0);
+        if (result < 0) return result;
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+            return AVERROR(EAGAIN);
         }
         return 0;
     }
 
+    // Writes the packets that are ready; with all, waits for the rest of
+    // the sound. 0 or FFmpeg's error, the encoder's or the file's.
+    int write(AVFormatContext* file, bool all) {
+        for (;;) {
+            Packet packet;
+            {
+                std::unique_lock lock(mutex_);
+                if (all) changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+                if (error_ < 0) return error_;
+                if (ready_.empty()) return 0;
+                packet = std::move(ready_.front());
+                ready_.pop_front();
+            }
+            changed_.notify_all();
+            av_packet_rescale_ts(packet.get(), encoder_.context->time_base, encoder_.stream->time_base);
+            packet->stream_index = encoder_.stream->index;
+            if (const int result = av_interleaved_write_frame(file, packet.get()); result < 0) return result;
+        }
+    }
+
 private:
+    // Packets waiting for the writing thread: about 1.5 s of sound.
+    static constexpr std::size_t kQueued = 64;
+
+    void run() {
+        const int result = encodeAll();
+        {
+            const std::lock_guard lock(mutex_);
+            if (result < 0) error_ = result;
+            finished_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    int encodeAll() {
+        AVCodecContext* context = encoder_.context.get();
+        const std::int64_t size = frame_->nb_samples;
+        for (std::int64_t position = 0; position < frames(); position += size) {
+            int result = av_frame_make_writable(frame_.get());
+            if (result < 0) return result;
+            const std::int64_t count = std::min(size, frames() - position);
+            frame_->nb_samples = static_cast<int>(count);
+            auto* left = reinterpret_cast<float*>(frame_->data[0]);
+            auto* right = reinterpret_cast<float*>(frame_->data[1]);
+            const float* from = samples_.data() + 2 * position;
+            for (std::int64_t i = 0; i < count; ++i) {
+                left[i] = from[2 * i];
+                right[i] = from[2 * i + 1];
+            }
+            frame_->pts = position;
+            result = avcodec_send_frame(context, frame_.get());
+            if (result >= 0) result = collect();
+            if (result < 0) return result;
+        }
+        const int result = avcodec_send_frame(context, nullptr);
+        return result < 0 ? result : collect();
+    }
+
+    // Queues the packets the encoder has ready; negative once stopped.
+    int collect() {
+        for (;;) {
+            Packet packet(av_packet_alloc());
+            if (!packet) return AVERROR(ENOMEM);
+            const int result = avcodec_receive_packet(encoder_.context.get(), packet.get());
+            if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return 0;
+            if (result < 0) return result;
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return ready_.size() < kQueued || stopping_; });
+            if (stopping_) return AVERROR_EXIT;
+            ready_.push_back(std::move(packet));
+            lock.unlock();
+            changed_.notify_all();
+        }
+    }
+
     std::span<const float> samples_;
     const Encoder& encoder_;
     Frame frame_;
-    std::int64_t position_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Packet> ready_;
+    bool finished_ = false;
+    bool stopping_ = false;
+    int error_ = 0;
+    std::thread thread_;
 };
 
 VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& input, Mp4File& file,
@@ -213,13 +292,13 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     frame->width = settings.size.width;
     frame->height = settings.size.height;
     if (int result = av_frame_get_buffer(frame.get(), 0); result < 0) return failed(result);
-    SoundFeed feed(input.interleavedStereo, sound);
-    if (int result = feed.allocate(); result < 0) return failed(result);
+    SoundWorker feed(input.interleavedStereo, sound);
 
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);
     int result = avformat_write_header(format, &options);
     av_dict_free(&options);
+    if (result >= 0) result = feed.start();
     if (result < 0) return failed(result);
 
     // As many frames as cover the sound.
@@ -227,7 +306,7 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     const std::int64_t frames = (feed.frames() * settings.fps + rate - 1) / rate;
     for (std::int64_t index = 0; index < frames; ++index) {
         if (interrupted()) return {VideoStatus::Code::interrupted, {}, {}};
-        result = feed.encodeUntil((index + 1) * rate / settings.fps, format, *packet);
+        result = feed.write(format, false);
         if (result < 0) return failed(result);
         // The encoder may still hold the last frame; then it gets a copy.
         result = av_frame_make_writable(frame.get());
@@ -241,9 +320,8 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
             input.progress(static_cast<double>(index + 1) / settings.fps);
         }
     }
-    result = feed.encodeUntil(feed.frames(), format, *packet);
-    if (result >= 0) result = sound.encode(format, nullptr, *packet);
-    if (result >= 0) result = picture.encode(format, nullptr, *packet);
+    result = picture.encode(format, nullptr, *packet);
+    if (result >= 0) result = feed.write(format, true);
     // Writes the index and moves it to the front, reading the file back.
     if (result >= 0) result = av_write_trailer(format);
     if (result < 0) return failed(result);

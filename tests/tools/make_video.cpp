@@ -1,6 +1,6 @@
 // Makes a karaoke video from an .ass file and a tone of the given length:
 // for looking at frames by eye or OCR, and for timing the video writer alone.
-//   kdb2mid_make_video SONG.ass SECONDS OUT.mp4 [WIDTHxHEIGHT [BACKGROUND]]
+//   kdb2mid_make_video SONG.ass SECONDS OUT.mp4 [WIDTHxHEIGHT [BACKGROUND [THREADS]]]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
         if (!background) return 2;
         settings.background = *background;
     }
+    if (argc > 6) settings.encoderThreads = std::atoi(argv[6]);
     PreparedVideo video;
     VideoStatus status = prepareVideo(settings, video);
     if (!status.ok()) {

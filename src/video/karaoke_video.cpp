@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <system_error>
@@ -292,6 +293,11 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     frame->width = settings.size.width;
     frame->height = settings.size.height;
     if (int result = av_frame_get_buffer(frame.get(), 0); result < 0) return failed(result);
+    // The encoder's vector code reads whole rows, past the picture's width.
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
+        std::memset(frame->data[plane], 0, static_cast<std::size_t>(frame->linesize[plane]) * static_cast<std::size_t>(rows));
+    }
     SoundWorker feed(input.interleavedStereo, sound);
 
     AVDictionary* options = nullptr;

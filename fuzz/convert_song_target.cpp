@@ -157,7 +157,7 @@ void fuzzConvertSong(Input input) {
 
     ConvertOptions options;
     options.lyrics = frame.utf8Lyrics ? LyricText::utf8 : LyricText::stored;
-    options.karaoke = frame.karaoke;
+    if (frame.karaoke) options.outputs.add(Output::karaoke);
     const SongResult result = convertSong(database, frame.song, scratch.output(), options, work);
     checkMessages(result);
 
@@ -169,7 +169,7 @@ void fuzzConvertSong(Input input) {
         if (recordToMidi(*record, midi, options.lyrics) == RecordError::none) {
             expectedMidi = std::move(midi);
             Bytes karaoke;
-            if (options.karaoke &&
+            if (options.outputs.has(Output::karaoke) &&
                 recordToKaraoke(*record, karaoke, options.lyrics) == RecordError::none) {
                 expectedKaraoke = std::move(karaoke);
             }

@@ -57,7 +57,7 @@ _kdb2mid()
         list) options="--database --json --help" ;;
         search) options="--database --limit --help" ;;
         names | chorus-index) options="--database --output --help" ;;
-        legacy) options="--root --output --help" ;;
+        legacy) options="--database --root --output --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

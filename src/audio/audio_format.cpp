@@ -2,6 +2,8 @@
 
 #include <sndfile.h>
 
+#include <vector>
+
 #ifndef KDB2MID_HAVE_MP3
 #define KDB2MID_HAVE_MP3 0
 #endif
@@ -48,6 +50,31 @@ bool audioFormatSupported(AudioFormat format) noexcept {
     info.channels = kAudioChannels;
     info.format = sndfileFormat(format);
     return sf_format_check(&info) != 0;
+}
+
+std::string audioOptionHelp() {
+    std::string names;
+    for (AudioFormat format : kAudioFormats) {
+        if (!audioFormatSupported(format)) continue;
+        if (!names.empty()) names += "|";
+        names += audioFormatName(format);
+    }
+    const bool all = audioFormatSupported(AudioFormat::mp3);
+    return "Also render SONG." + names + " (44,100 Hz stereo" +
+           (all ? ")" : "; this build's libsndfile cannot write MP3)");
+}
+
+std::string supportedAudioFormatList() {
+    std::vector<const char*> names;
+    for (AudioFormat format : kAudioFormats) {
+        if (audioFormatSupported(format)) names.push_back(audioFormatName(format));
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) list += i + 1 == names.size() ? " or " : ", ";
+        list += names[i];
+    }
+    return list;
 }
 
 }  // namespace kdb2mid

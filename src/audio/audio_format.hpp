@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kdb2mid {
@@ -13,6 +14,9 @@ enum class AudioFormat { wav, flac, ogg, opus, mp3 };
 inline constexpr AudioFormat kAudioFormats[] = {AudioFormat::wav, AudioFormat::flac,
                                                 AudioFormat::ogg, AudioFormat::opus,
                                                 AudioFormat::mp3};
+
+// What --ultrastar renders to when --audio does not say.
+inline constexpr AudioFormat kDefaultAudioFormat = AudioFormat::ogg;
 
 inline constexpr int kAudioChannels = 2;
 // CD rate for everything but Opus, which codes only 8, 12, 16, 24 or 48 kHz.
@@ -37,5 +41,12 @@ int sndfileFormat(AudioFormat format) noexcept;
 // Whether the libsndfile this program was built against writes the format:
 // false only for MP3 when it was built without LAME.
 bool audioFormatSupported(AudioFormat format) noexcept;
+
+// --audio's line in the help: the formats this build writes, e.g. "Also
+// render SONG.wav|flac|ogg|opus|mp3 (44,100 Hz stereo)".
+std::string audioOptionHelp();
+
+// The formats this build writes as a phrase: "wav, flac, ogg or opus".
+std::string supportedAudioFormatList();
 
 }  // namespace kdb2mid

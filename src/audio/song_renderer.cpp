@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <limits>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <vector>
 
 #include "audio/audio_encoder.hpp"
-#include "audio/peak_limiter.hpp"
+#include "audio/true_peak_limiter.hpp"
 
 namespace kdb2mid {
 
@@ -31,14 +33,11 @@ const char* describe(AudioError error) noexcept {
 namespace {
 
 // Frames rendered and encoded at a time: FluidSynth works in 64-frame steps
-// whatever the request, so the size only trades calls for memory. It is
-// also the limiter's look-ahead (23 ms).
+// whatever the request, so the size only trades calls for memory.
 constexpr int kBlockFrames = 1024;
 // A block whose loudest sample is below this (-80 dBFS, three steps of
 // 16-bit audio) counts as silence once the song's events are over.
 constexpr float kSilence = 1.0e-4f;
-// Just below full scale, so encoders that overshoot a little do not clip.
-constexpr float kLimiterCeiling = 0.97f;
 
 // FluidSynth reports through a process-wide log function; it is silenced,
 // and the last error each thread caused is kept for our messages.
@@ -176,13 +175,17 @@ AudioStatus SongRenderer::load() {
     const std::string path = soundFont_.string();
     if (!fluid_is_soundfont(path.c_str())) return failure(AudioError::notASoundFont, "");
 
+    // One load at a time: FluidSynth adds a soundfont's samples to its cache
+    // only once their load has finished, so a load waiting here finds them.
+    static std::mutex loading;
+    const std::lock_guard lock(loading);
     lastLibraryError.clear();
     auto library = std::make_unique<Library>();
     library->settings = new_fluid_settings();
     if (library->settings == nullptr) return failure(AudioError::synthFailed);
     fluid_settings_t* settings = library->settings;
     fluid_settings_setnum(settings, "synth.sample-rate", audioSampleRate(settings_.format));
-    fluid_settings_setnum(settings, "synth.gain", static_cast<double>(settings_.gain));
+    fluid_settings_setnum(settings, "synth.gain", static_cast<double>(kSynthGain));
     fluid_settings_setstr(settings, "player.timing-source", "sample");
     fluid_settings_setint(settings, "synth.lock-memory", 0);
     fluid_settings_setint(settings, "synth.threadsafe-api", 0);
@@ -196,7 +199,85 @@ AudioStatus SongRenderer::load() {
     return {};
 }
 
-RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink& out) {
+namespace {
+
+// The synthesizer's render of one song, held until its loudness is known.
+// It grows in chunks, so growing never copies and never needs twice the
+// song's size, and each chunk is freed as soon as it has been used. A song
+// at the one-hour cap holds 1.27 GB at 44.1 kHz (1.38 GB at 48 kHz).
+class RenderStore {
+public:
+    void append(std::span<const float> samples) {
+        while (!samples.empty()) {
+            if (used_ == kChunkSamples || chunks_.empty()) {
+                chunks_.push_back(std::make_unique_for_overwrite<float[]>(kChunkSamples));
+                used_ = 0;
+            }
+            const std::size_t n = std::min(samples.size(), kChunkSamples - used_);
+            std::copy_n(samples.begin(), n, chunks_.back().get() + used_);
+            used_ += n;
+            size_ += n;
+            samples = samples.subspan(n);
+        }
+    }
+
+    std::size_t size() const noexcept { return size_; }
+
+    // Hands every chunk in order to use, freeing each after it.
+    template <typename Use>
+    bool drain(Use&& use) {
+        for (std::size_t i = 0; i < chunks_.size(); ++i) {
+            const std::size_t n = i + 1 == chunks_.size() ? used_ : kChunkSamples;
+            if (!use(std::span<const float>(chunks_[i].get(), n))) return false;
+            chunks_[i].reset();
+        }
+        return true;
+    }
+
+private:
+    // 2 MB: big enough that the allocator maps each chunk on its own and
+    // gives it back to the system when freed.
+    static constexpr std::size_t kChunkSamples = std::size_t{1} << 19;
+    std::vector<std::unique_ptr<float[]>> chunks_;
+    std::size_t used_ = 0;
+    std::size_t size_ = 0;
+};
+
+// Scales and limits the stored render to the loudness wanted, or without a
+// target clamps it to full scale, handing it on in blocks to emit.
+template <typename Emit>
+bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
+                    std::optional<double> target, LoudnessFacts& facts, Emit&& emit) {
+    std::vector<float> block;
+    if (!target || meter == nullptr) {
+        return store.drain([&](std::span<const float> chunk) {
+            block.resize(chunk.size());
+            std::transform(chunk.begin(), chunk.end(), block.begin(),
+                           [](float sample) { return std::clamp(sample, -1.0f, 1.0f); });
+            return emit(std::span<const float>(block));
+        });
+    }
+    facts.measured = meter->loudness();
+    facts.gainDb = normalisingGain(facts.measured, *target);
+    // What little a silent song's synthesizer makes is dropped.
+    const float gain = facts.silent ? 0.0f : amplitudeOf(facts.gainDb);
+    TruePeakLimiter limiter(rate, amplitudeOf(kLimiterCeiling), gain);
+    const bool written = store.drain([&](std::span<const float> chunk) {
+        block.clear();
+        limiter.process(chunk, block);
+        return emit(std::span<const float>(block));
+    });
+    if (!written) return false;
+    block.clear();
+    limiter.finish(block);
+    facts.limited = limiter.engaged();
+    return emit(std::span<const float>(block));
+}
+
+}  // namespace
+
+RenderResult SongRenderer::play(std::span<const std::uint8_t> midi,
+                                const std::function<bool(std::span<const float>)>& consume) {
     RenderResult result;
     if (const char* fault = midiFault(midi)) {
         result.status = failure(AudioError::midiRefused, fault);
@@ -222,29 +303,21 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
         return result;
     }
 
-    AudioEncoder encoder;
-    if (!encoder.open(settings_.format, out)) {
-        result.status = failure(AudioError::encoderFailed, encoder.error());
-        return result;
-    }
-
     const auto rate = static_cast<std::uint64_t>(audioSampleRate(settings_.format));
     const auto maxSongFrames = static_cast<std::uint64_t>(kMaxSongSeconds * static_cast<double>(rate));
     const auto maxFadeFrames = static_cast<std::uint64_t>(kMaxFadeSeconds * static_cast<double>(rate));
     constexpr std::uint64_t kNotYet = std::numeric_limits<std::uint64_t>::max();
     std::uint64_t endFrame = kNotYet;  // when the last event was played
     std::uint64_t frames = 0;
+    float songPeak = 0.0f;
 
-    PeakLimiter limiter(kLimiterCeiling, 1.0f / static_cast<float>(rate));
     std::vector<float> block(static_cast<std::size_t>(kBlockFrames) * kAudioChannels);
-    auto encode = [&](std::span<const float> samples) {
-        return samples.empty() || encoder.write(samples);
-    };
-
     for (bool last = false; !last;) {
         fluid_synth_write_float(synth, kBlockFrames, block.data(), 0, 2, block.data(), 1, 2);
         frames += kBlockFrames;
         const bool playing = fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING;
+        const float peak = peakOf(block);
+        songPeak = std::max(songPeak, peak);
         if (endFrame == kNotYet) {
             const int total = fluid_player_get_total_ticks(player.get());
             if (!playing && total == 0 && !lastLibraryError.empty()) {
@@ -264,23 +337,87 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
             if (frames >= endFrame + maxFadeFrames) {
                 fadeOut(block);
                 last = true;
-            } else if (!playing || peakOf(block) < kSilence) {
+            } else if (!playing || peak < kSilence) {
                 last = true;
             }
         }
-        const bool written = settings_.limit ? encode(limiter.push(block, kAudioChannels))
-                                             : encode(block);
-        if (!written) break;
-    }
-    if (settings_.limit) encode(limiter.flush(kAudioChannels));
-    if (!encoder.close()) {
-        result.status = failure(AudioError::encoderFailed, encoder.error());
-        return result;
+        if (!consume(block)) break;
     }
     result.frames = frames;
     result.seconds = static_cast<double>(frames) / static_cast<double>(rate);
-    result.limited = limiter.engaged();
+    result.loudness.silent = songPeak < kSilence;
     return result;
+}
+
+RenderResult SongRenderer::renderSong(std::span<const std::uint8_t> midi, RenderedAudio& out) {
+    out = RenderedAudio{};
+    const int rate = audioSampleRate(settings_.format);
+    out.sampleRate = rate;
+    RenderStore store;
+    std::optional<LoudnessMeter> meter;
+    if (settings_.loudnessTarget) meter.emplace(rate);
+    RenderResult result = play(midi, [&](std::span<const float> block) {
+        if (meter) meter->add(block);
+        store.append(block);
+        return true;
+    });
+    if (!result.status) return result;
+    out.samples.reserve(store.size());
+    finishLoudness(store, meter ? &*meter : nullptr, rate, settings_.loudnessTarget,
+                   result.loudness, [&](std::span<const float> block) {
+                       out.samples.insert(out.samples.end(), block.begin(), block.end());
+                       return true;
+                   });
+    out.loudness = result.loudness;
+    return result;
+}
+
+RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink& out) {
+    RenderResult result;
+    AudioEncoder encoder;
+    if (!encoder.open(settings_.format, out)) {
+        result.status = failure(AudioError::encoderFailed, encoder.error());
+        return result;
+    }
+    auto encode = [&](std::span<const float> samples) {
+        return samples.empty() || encoder.write(samples);
+    };
+    if (!settings_.loudnessTarget) {
+        // FluidSynth's level: nothing to wait for, encoded as it is rendered.
+        result = play(midi, encode);
+    } else {
+        const int rate = audioSampleRate(settings_.format);
+        RenderStore store;
+        LoudnessMeter meter(rate);
+        result = play(midi, [&](std::span<const float> block) {
+            meter.add(block);
+            store.append(block);
+            return true;
+        });
+        if (result.status) {
+            finishLoudness(store, &meter, rate, settings_.loudnessTarget, result.loudness, encode);
+        }
+    }
+    if (!result.status) return result;
+    if (!encoder.close()) result.status = failure(AudioError::encoderFailed, encoder.error());
+    return result;
+}
+
+AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out) {
+    if (audio.sampleRate != audioSampleRate(format)) {
+        return failure(AudioError::encoderFailed,
+                       std::to_string(audio.sampleRate) + " Hz audio cannot be written as " +
+                           audioFormatName(format));
+    }
+    AudioEncoder encoder;
+    if (!encoder.open(format, out)) return failure(AudioError::encoderFailed, encoder.error());
+    constexpr std::size_t kBlockSamples = std::size_t{1} << 16;
+    const std::span<const float> samples(audio.samples);
+    for (std::size_t at = 0; at < samples.size(); at += kBlockSamples) {
+        if (!encoder.write(samples.subspan(at, std::min(kBlockSamples, samples.size() - at)))) break;
+    }
+    if (!encoder.close()) return failure(AudioError::encoderFailed, encoder.error());
+    return {};
 }
 
 }  // namespace kdb2mid

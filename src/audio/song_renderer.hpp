@@ -1,28 +1,39 @@
-// Songs played through FluidSynth into audio files. A renderer loads the
-// soundfont once; it renders one complete
-// Standard MIDI File at a time, offline (no audio driver: the MIDI player
-// keeps time by the samples rendered), and encodes block by block into an
-// AudioSink, so a song costs a few hundred kilobytes whatever its length.
+// Songs played through FluidSynth into audio. A renderer loads the soundfont
+// once; it renders one complete Standard MIDI File at a time, offline (no
+// audio driver: the MIDI player keeps time by the samples rendered).
+//
+// A song needs its whole loudness before its gain is known, so it is
+// rendered once into memory while a loudness meter listens, then scaled to
+// the target loudness, its transients held under the true-peak ceiling, and
+// encoded. Without a target it is FluidSynth's render at FluidSynth's own
+// gain, encoded block by block as it is rendered: sample for sample what
+// FluidSynth's file renderer writes.
 //
 // Every song is played by a synthesizer of its own, made afresh from the
 // loaded soundfont, so no state of one song (reverb and chorus lines, their
 // modulation, controllers) reaches the next: a song sounds the same whatever
-// was rendered before it, and exactly as FluidSynth's own file renderer
-// renders it at the same gain.
+// was rendered before it.
 //
-// One renderer per thread. Renderers in one process that load the same
-// soundfont file share its sample data (FluidSynth caches it process-wide by
-// file name and modification time); each holds its own presets and voices.
+// One renderer per thread. Renderers load one after another, never at the
+// same time, so every load after the first finds the soundfont's samples in
+// FluidSynth's process-wide sample cache (by file name and modification
+// time) and shares them: the samples are in memory once however many threads
+// render, as long as one renderer holds them. Each renderer holds its own
+// presets and voices; no FluidSynth object is used by two threads.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "audio/audio_format.hpp"
 #include "audio/audio_sink.hpp"
+#include "audio/loudness.hpp"
+#include "audio/rendered_audio.hpp"
 
 namespace kdb2mid {
 
@@ -30,10 +41,9 @@ namespace kdb2mid {
 // the alternatives system points at).
 inline constexpr const char* kDefaultSoundFont = "/usr/share/sounds/sf2/default-GM.sf2";
 
-// FluidSynth's own default gain of 0.2 leaves typical songs near -35 dBFS
-// RMS; 0.5 (8 dB more) brings them to about -27 dBFS, and the limiter keeps
-// dense songs from clipping.
-inline constexpr float kRenderGain = 0.5f;
+// FluidSynth's own default gain: songs are rendered at it, and written at it
+// when not normalised.
+inline constexpr float kSynthGain = 0.2f;
 
 // The sound goes on after the last event until it has died away, but never
 // longer than this.
@@ -66,18 +76,20 @@ struct AudioStatus {
 };
 
 struct RenderSettings {
+    // Also decides the sample rate: 48 kHz for Opus, 44.1 kHz otherwise.
     AudioFormat format = AudioFormat::wav;
-    float gain = kRenderGain;
-    // Scale loud passages down so no sample clips; off reproduces FluidSynth's
-    // own file renderer, which clips.
-    bool limit = true;
+    // Integrated loudness every song is brought to, in LUFS
+    // (kMinLoudness..kMaxLoudness), with its true peak at most
+    // kTruePeakCeiling; none keeps FluidSynth's level, unlimited, as its own
+    // file renderer writes it (clipping where the song is too loud).
+    std::optional<double> loudnessTarget = kDefaultLoudness;
 };
 
 struct RenderResult {
     AudioStatus status;
     std::uint64_t frames = 0;  // rendered, at the format's sample rate
     double seconds = 0.0;      // of audio written
-    bool limited = false;      // the limiter turned some passage down
+    LoudnessFacts loudness;
 };
 
 class SongRenderer {
@@ -92,16 +104,27 @@ public:
     SongRenderer(const SongRenderer&) = delete;
     SongRenderer& operator=(const SongRenderer&) = delete;
 
-    // Plays midi (a whole Standard MIDI File) on a fresh synthesizer and
-    // encodes it into out. The audio ends once the sound after the last
-    // event has died away, at most kMaxFadeSeconds after it. On an error the
-    // sink holds an incomplete file the caller drops.
+    // Plays midi (a whole Standard MIDI File) on a fresh synthesizer into
+    // out, at the loudness the settings ask for. The audio ends once the
+    // sound after the last event has died away, at most kMaxFadeSeconds
+    // after it. A song with nothing to hear is silence, loudness.silent set,
+    // and no error.
+    RenderResult renderSong(std::span<const std::uint8_t> midi, RenderedAudio& out);
+
+    // renderSong, then encodeAudio into out in the settings' format, holding
+    // only the synthesizer's render in memory (without a loudness target,
+    // not even that). On an error the sink holds an incomplete file the
+    // caller drops.
     RenderResult render(std::span<const std::uint8_t> midi, AudioSink& out);
 
     const RenderSettings& settings() const noexcept { return settings_; }
 
 private:
     struct Library;
+    // Renders midi, handing each block to consume (false: stop, the sink
+    // failed); fills in frames, seconds and loudness.silent.
+    RenderResult play(std::span<const std::uint8_t> midi,
+                      const std::function<bool(std::span<const float>)>& consume);
     SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings);
     AudioStatus load();
 
@@ -109,5 +132,9 @@ private:
     RenderSettings settings_;
     std::unique_ptr<Library> library_;
 };
+
+// Encodes rendered audio into out as format; the audio's sample rate must be
+// the format's.
+AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out);
 
 }  // namespace kdb2mid

@@ -25,6 +25,7 @@
 #include "audio/song_renderer.hpp"
 #endif
 #include "convert/convert_song.hpp"
+#include "convert/outputs.hpp"
 #include "cli/inspect_commands.hpp"
 #include "cli/export_commands.hpp"
 #include "messages/messages.hpp"
@@ -277,7 +278,6 @@ int runCommandLine(std::span<const char* const> args) {
     std::string databaseText;
     std::string outputText;
     std::string lyricsText;
-    bool karaoke = false;
     request.threads = defaultThreads();
     CLI::App* convert = app.add_subcommand("convert", "Convert songs to MIDI and chorus MP3 files");
     convert->add_option("SONG", songTexts, "Song numbers to convert")
@@ -304,12 +304,22 @@ int runCommandLine(std::span<const char* const> args) {
                               ->type_name("utf8|vni")
                               ->check(CLI::IsMember({"utf8", "utf-8", "vni"}, CLI::ignore_case)
                                           .description(""));
-    convert->add_flag("--kar", karaoke,
-                      "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)");
-    convert->add_flag("--lrc", request.options.lrc,
-                      "Also write SONG.lrc: the lyrics with each word's time, for music players");
-    convert->add_flag("--ass", request.options.ass,
-                      "Also write SONG.ass: karaoke subtitles for video players");
+    // One option per output of the table, in its order.
+    const std::vector<OutputRow>& outputs = outputTable();
+    std::vector<std::string> outputValues(outputs.size());
+    std::vector<CLI::Option*> outputOptions(outputs.size(), nullptr);
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const OutputRow& row = outputs[i];
+        if (row.option.empty()) continue;
+        if (row.valueName.empty()) {
+            outputOptions[i] = convert->add_flag(std::string(row.option), row.help);
+        } else {
+            outputOptions[i] =
+                convert->add_option(std::string(row.option), outputValues[i], row.help)
+                    ->type_name(std::string(row.valueName))
+                    ->check(CLI::IsMember(row.choices, CLI::ignore_case).description(""));
+        }
+    }
     convert
         ->add_option("--transpose", request.options.transpose,
                      "Move every note but the drums N semitones, -12 to 12, in every file")
@@ -321,25 +331,18 @@ int runCommandLine(std::span<const char* const> args) {
         ->type_name("PERCENT")
         ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
 #ifdef KDB2MID_HAVE_AUDIO
-    std::string audioText;
     std::string soundFontText;
-    convert
-        ->add_option("--audio", audioText,
-                     audioFormatSupported(AudioFormat::mp3)
-                         ? "Also render SONG.wav|flac|ogg|opus|mp3 (44,100 Hz stereo)"
-                         : "Also render SONG.wav|flac|ogg|opus (44,100 Hz stereo; this build's "
-                           "libsndfile cannot write MP3)")
-        ->type_name("FORMAT")
-        ->check(CLI::IsMember({"wav", "flac", "ogg", "opus", "mp3"}, CLI::ignore_case)
-                    .description(""));
     convert
         ->add_option("--soundfont", soundFontText,
                      std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
                          kDefaultSoundFont + ")")
         ->type_name("FILE");
-    convert->add_flag("--ultrastar", request.options.ultrastar,
-                      "Write SONG/SONG.txt and its audio (ogg unless --audio says) for "
-                      "sing-and-score games");
+    std::string loudnessText;
+    convert
+        ->add_option("--loudness", loudnessText,
+                     "Bring each song's audio to LUFS integrated loudness, -30 to -9, true peak "
+                     "at most -1 dBTP (default: -16), or off: the synthesizer's own level")
+        ->type_name("LUFS|off");
     convert->add_flag("--mute-melody", request.options.muteMelody,
                       "Render the audio without the melody track: an instrumental");
 #endif
@@ -472,23 +475,25 @@ int runCommandLine(std::span<const char* const> args) {
         request.outputFolder = pathFromArgument(outputText);
         // IsMember has turned any spelling into the one listed.
         if (lyricsText == "utf-8") lyricsText = "utf8";
-        const ConvertOptions chosen =
-            convertOptionsFor(lyrics->count() > 0 ? &lyricsText : nullptr, karaoke);
-        request.options.lyrics = chosen.lyrics;
-        request.options.karaoke = chosen.karaoke;
-#ifdef KDB2MID_HAVE_AUDIO
-        if (!audioText.empty()) {
-            for (char& c : audioText) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            request.options.audio = parseAudioFormat(audioText);
-            if (!audioFormatSupported(*request.options.audio)) {
-                return usageError(*convert, "this build's libsndfile cannot write " + audioText +
-                                                "; choose wav, flac, ogg or opus");
-            }
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            if (outputOptions[i] == nullptr || outputOptions[i]->count() == 0) continue;
+            request.options.outputs.add(outputs[i].id);
+            if (outputs[i].takeValue == nullptr) continue;
+            const std::string refused = outputs[i].takeValue(outputValues[i], request.options);
+            if (!refused.empty()) return usageError(*convert, refused);
         }
+        request.options.lyrics =
+            convertOptionsFor(lyrics->count() > 0 ? &lyricsText : nullptr,
+                              request.options.outputs.has(Output::karaoke))
+                .lyrics;
+#ifdef KDB2MID_HAVE_AUDIO
         if (request.options.muteMelody && !request.options.wantsAudio()) {
             return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
         }
         request.soundFont = pathFromArgument(soundFontText);
+        if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {
+            return usageError(*convert, loudnessRefused(loudnessText, kMinLoudness, kMaxLoudness));
+        }
 #endif
         if (!shardText.empty()) request.shard = parseShard(shardText);
         request.namePattern = namePattern;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -91,7 +92,7 @@ ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
     std::optional<LyricText> requested;
     if (lyrics != nullptr) requested = *lyrics == "utf8" ? LyricText::utf8 : LyricText::stored;
     ConvertOptions options;
-    options.karaoke = karaoke;
+    if (karaoke) options.outputs.add(Output::karaoke);
     options.lyrics = chosenLyricText(requested, karaoke);
     return options;
 }
@@ -142,6 +143,7 @@ std::vector<std::int32_t> shardSongs(std::span<const std::int32_t> songs, Shard 
 int runConvertCommand(const ConvertRequest& givenRequest) {
     ConvertRequest request = givenRequest;
 #ifdef KDB2MID_HAVE_AUDIO
+    std::unique_ptr<SongRenderer> soundFontHolder;
     if (request.options.wantsAudio()) {
         // Checked once, before any song: a run of hours must not fail on its
         // first song for want of a soundfont.
@@ -156,8 +158,11 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         }
         AudioStatus status;
         RenderSettings settings;
-        settings.format = request.options.audio.value_or(AudioFormat::ogg);
-        if (!SongRenderer::open(soundFont, settings, status)) {
+        settings.format = request.options.audioFormat;
+        // Kept for the run: while it holds the soundfont's samples, every
+        // thread's renderer shares them instead of loading its own.
+        soundFontHolder = SongRenderer::open(soundFont, settings, status);
+        if (!soundFontHolder) {
             std::string line = "--soundfont " + displayName(soundFont) + ": " +
                                describe(status.error);
             if (!status.detail.empty()) line += ": " + status.detail;

@@ -5,15 +5,9 @@
 #include <system_error>
 
 #include "convert/file_names.hpp"
-#include "convert/song_outputs.hpp"
-#include "export/ass_file.hpp"
-#include "export/lrc_file.hpp"
-#include "export/timed_lyrics.hpp"
+#include "convert/outputs.hpp"
 #include "format/vni_text.hpp"
 #include "messages/messages.hpp"
-#include "midi/kar_track.hpp"
-#include "midi/midi_file.hpp"
-#include "midi/tempo_map.hpp"
 
 namespace kdb2mid {
 
@@ -41,27 +35,6 @@ std::string copyRecording(const RandomAccessFile& data, const ChorusIndexEntry& 
     return {};
 }
 
-// Writes one output of a song through write(song, out), complete or not at
-// all. Returns false when the record was refused (decoded, or the writer,
-// found it unfit), after reporting it: the song's later files are not tried.
-template <class Write>
-bool writeSongOutput(const std::filesystem::path& path, std::int32_t songNumber,
-                     RecordError decoded, SongResult& result, Write write) {
-    AtomicOutputFile out;
-    if (!out.open(path)) {
-        result.fail(outputFailure(path, out.failure()));
-        return true;
-    }
-    const RecordError error = decoded != RecordError::none ? decoded : write(out);
-    if (error != RecordError::none) {
-        out.abandon();
-        result.fail(cannotConvert(songNumber, describe(error)));
-        return false;
-    }
-    if (!out.commit()) result.fail(outputFailure(path, out.failure()));
-    return true;
-}
-
 }  // namespace
 
 std::string midiFileName(std::int32_t songNumber) { return std::to_string(songNumber) + ".mid"; }
@@ -77,13 +50,7 @@ std::string chorusFileName(std::string_view stem, std::uint32_t partNumber) {
            ".mp3";
 }
 
-bool ConvertOptions::wantsAudio() const noexcept {
-#ifdef KDB2MID_HAVE_AUDIO
-    return audio.has_value() || ultrastar;
-#else
-    return false;
-#endif
-}
+bool ConvertOptions::wantsAudio() const { return wantsRenderedAudio(*this); }
 
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name) {
     return folder.empty() ? std::filesystem::path(name) : folder / name;
@@ -182,52 +149,27 @@ SongResult convertUnguarded(const SongDatabase& database, std::int32_t songNumbe
         return result;
     }
 
-    // Decoded once; every file of the song is written from work.song.
-    const RecordError decoded = decodeSong(record, work.song);
-    if (decoded == RecordError::none && options.changesNotes()) {
+    // Decoded once and adjusted once; every file of the song is written from work.song.
+    SongContext song(songNumber, fileStemFor(options, songNumber), outFolder, options, work, result);
+    song.decoded = decodeSong(record, work.song);
+    if (song.decoded == RecordError::none && options.changesNotes()) {
         adjustTracks(work.song, options.transpose, options.tempoPercent);
     }
-    const std::string stem = fileStemFor(options, songNumber);
     const std::optional<ChorusRequest> chorus = chorusRequest(record);
-    SongFiles files = plannedFiles(work.song, decoded, stem, songNumber, outFolder, options);
-    if (options.resume && decoded == RecordError::none &&
-        allFilesExist(files, database, chorus, stem, outFolder)) {
+    planOutputs(song);
+    if (options.resume && song.decoded == RecordError::none &&
+        allFilesExist(song, database, chorus)) {
         result.alreadyDone = true;
-        result.withoutLyrics = files.lyricsMissing;
+        result.withoutLyrics = lyricsMissing(song);
         return result;
     }
-
-    // The .mid is built in memory when it is also rendered, and written from there.
-    const bool render = decoded == RecordError::none && !files.audio.empty();
-    RecordError midiError = decoded;
-    if (render) {
-        work.midiBuffer.clear();
-        VectorSink memory(work.midiBuffer);
-        midiError = writeMidiFile(work.song, options.lyrics, memory, work.trackBuffer);
-    }
-    const bool accepted =
-        writeSongOutput(files.midi, songNumber, midiError, result, [&](ByteSink& out) {
-            if (render) {
-                out.write(work.midiBuffer);
-                return RecordError::none;
-            }
-            return writeMidiFile(work.song, options.lyrics, out, work.trackBuffer);
-        });
-    // A record refused above is reported once, not again for the other files.
-    if (accepted && decoded == RecordError::none) {
-        if (options.karaoke) {
-            writeSongOutput(files.karaoke, songNumber, decoded, result,
-                            [&](ByteSink& out) {
-                                return writeKaraokeFile(work.song, options.lyrics, out,
-                                                        work.trackBuffer);
-                            });
-        }
-        writeTimedOutputs(work, songNumber, files, options, result);
-    }
+    if (writeOutputs(song)) result.withoutLyrics = lyricsMissing(song);
 
     // As in the database's own tools, the chorus recordings are exported even
     // when the MIDI file could not be written: they do not depend on it.
-    if (chorus) exportChorusParts(database, *chorus, songNumber, stem, outFolder, work, result);
+    if (chorus) {
+        exportChorusParts(database, *chorus, songNumber, song.stem, outFolder, work, result);
+    }
     return result;
 }
 

@@ -16,6 +16,7 @@
 #include "audio/song_renderer.hpp"
 #endif
 
+#include "convert/output_set.hpp"
 #include "format/database_layout.hpp"
 #include "format/decoded_song.hpp"
 #include "io/song_database.hpp"
@@ -43,24 +44,25 @@ struct SongResult {
 // LyricText (midi/lyric_track.hpp): how titles and lyrics are written.
 struct ConvertOptions {
     LyricText lyrics = LyricText::stored;  // for the .mid and the .kar alike
-    bool karaoke = false;                  // also write "<song>.kar"
-    bool lrc = false;                      // also write "<song>.lrc"
-    bool ass = false;                      // also write "<song>.ass"
+    // The files each song gets besides its .mid (convert/outputs.hpp).
+    OutputSet outputs;
     int transpose = 0;                     // semitones, every note but the drums'
     int tempoPercent = 100;                // of the song's own tempo
-    bool ultrastar = false;                // "<song>/<song>.txt" and its audio
     bool muteMelody = false;               // audio without the guide melody
     bool resume = false;                   // skip songs whose files all exist
 #ifdef KDB2MID_HAVE_AUDIO
-    std::optional<AudioFormat> audio;      // also render "<song>.<format>"
-    std::filesystem::path soundFont;       // what audio is rendered with
+    AudioFormat audioFormat = kDefaultAudioFormat;  // of every rendered file
+    std::filesystem::path soundFont;                // what audio is rendered with
+    // LUFS every song's audio is brought to; none keeps the synthesizer's level.
+    std::optional<double> loudness = kDefaultLoudness;
 #endif
     // Stems (file names without extension) of songs named by --name; a song
     // not here is named by its number.
     std::map<std::int32_t, std::string> fileStems;
 
     bool changesNotes() const noexcept { return transpose != 0 || tempoPercent != 100; }
-    bool wantsAudio() const noexcept;
+    // Whether an output asked for is rendered audio.
+    bool wantsAudio() const;
 };
 
 // The lyric text for a conversion: the one the user asked for, else UTF-8
@@ -96,9 +98,8 @@ std::string chorusFileName(std::string_view stem, std::uint32_t partNumber);
 // Path of a file named name in folder; an empty folder is the current one.
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name);
 
-// Writes the song's "<song>.mid" into outFolder, with options.karaoke also
-// its "<song>.kar" (and .lrc, .ass, audio and the UltraStar folder as the
-// options ask), then, when its record announces chorus recordings, one
+// Writes the song's "<song>.mid" into outFolder and every other output
+// options.outputs asks for (convert/outputs.hpp), then, when its record announces chorus recordings, one
 // "<song>_<part>.mp3" for each. Every output is complete or absent. A song
 // whose index entries are equal is skipped. Running out of memory fails the
 // song ("Cannot convert song N: out of memory"), not the caller.

@@ -186,6 +186,16 @@ std::string cannotRender(std::int32_t songNumber, std::string_view what, std::st
     return line;
 }
 
+std::string silentSongNotice(std::int32_t songNumber) {
+    return "Song " + std::to_string(songNumber) + ": no note sounds; its audio is silence";
+}
+
+std::string loudnessRefused(std::string_view given, double lowest, double highest) {
+    const auto whole = [](double value) { return std::to_string(static_cast<int>(value)); };
+    return "--loudness takes a loudness in LUFS from " + whole(lowest) + " to " + whole(highest) +
+           ", or off, not \"" + std::string(given) + "\"";
+}
+
 std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar) {
     const int percent = static_cast<int>(bestCoverage * 100 + 0.5);
     std::string line = "Song " + std::to_string(songNumber) +
@@ -193,6 +203,11 @@ std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ul
                        std::to_string(percent) + "% of the words)";
     line += ultrastar ? "; its UltraStar notes are freestyle" : "; every track is rendered";
     return line;
+}
+
+std::string audioFormatUnsupported(std::string_view format, std::string_view choices) {
+    return "this build's libsndfile cannot write " + std::string(format) + "; choose " +
+           std::string(choices);
 }
 
 }  // namespace kdb2mid

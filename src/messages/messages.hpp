@@ -65,12 +65,20 @@ std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // l
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
 // "Cannot render song N: <what>[: <detail>]"
 std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// "Song N: no note sounds; its audio is silence": written all the same.
+std::string silentSongNotice(std::int32_t songNumber);
+// The usage error for a --loudness that is neither off nor a level between
+// lowest and highest LUFS.
+std::string loudnessRefused(std::string_view given, double lowest, double highest);
 // A song whose lyrics no track follows closely enough to be its melody.
 std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
                                    std::string_view why);
 // "Cannot read name.idx"
 std::string cannotRead(std::string_view file);
+// A usage error: "this build's libsndfile cannot write mp3; choose wav,
+// flac, ogg or opus" (choices: "wav, flac, ogg or opus").
+std::string audioFormatUnsupported(std::string_view format, std::string_view choices);
 // "Cannot create folder <path>"
 std::string cannotCreateFolder(const std::filesystem::path& path);
 // "<folder>/name.tab is missing: songs are listed under their first title":

@@ -1,6 +1,6 @@
 // Songs rendered with the small GM soundfont TimGM6mb to every format and
 // read back with libsndfile: rate, channels, length against the song's own,
-// level; and what the renderer refuses.
+// loudness; the same song unnormalised; and what the renderer refuses.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "audio/peak_limiter.hpp"
+#include "audio/true_peak_limiter.hpp"
 #include "audio/song_renderer.hpp"
 #include "midi/midi_file.hpp"
 #include "midi/midi_timing.hpp"
@@ -33,14 +33,16 @@ bool haveSoundFont() { return std::filesystem::exists(kSmallSoundFont); }
 #define REQUIRE_SOUNDFONT()                                                          \
     if (!haveSoundFont()) GTEST_SKIP() << kSmallSoundFont << " missing (timgm6mb-soundfont)"
 
-// One renderer per format for the whole test program: the soundfont loads once.
-SongRenderer& renderer(AudioFormat format) {
-    static std::map<AudioFormat, std::unique_ptr<SongRenderer>> renderers;
-    auto& slot = renderers[format];
+// One renderer per format and target for the whole test program.
+SongRenderer& renderer(AudioFormat format, std::optional<double> loudness = kDefaultLoudness) {
+    static std::map<std::pair<AudioFormat, std::optional<double>>, std::unique_ptr<SongRenderer>>
+        renderers;
+    auto& slot = renderers[{format, loudness}];
     if (!slot) {
         AudioStatus status;
         RenderSettings settings;
         settings.format = format;
+        settings.loudnessTarget = loudness;
         slot = SongRenderer::open(kSmallSoundFont, settings, status);
         EXPECT_TRUE(status) << describe(status.error) << " " << status.detail;
     }
@@ -110,6 +112,11 @@ struct Decoded {
     SF_INFO info{};
     std::vector<float> samples;  // interleaved
     double seconds() const { return static_cast<double>(info.frames) / info.samplerate; }
+    double lufs() const {
+        LoudnessMeter meter(info.samplerate);
+        meter.add(samples);
+        return meter.loudness().value_or(-HUGE_VAL);
+    }
     double rmsDb() const {
         double sum = 0;
         for (float s : samples) sum += static_cast<double>(s) * static_cast<double>(s);
@@ -157,9 +164,10 @@ Decoded decode(const Bytes& file) {
     return decoded;
 }
 
-Bytes render(AudioFormat format, const Bytes& midi, RenderResult* out = nullptr) {
+Bytes render(AudioFormat format, const Bytes& midi, RenderResult* out = nullptr,
+             std::optional<double> loudness = kDefaultLoudness) {
     MemoryAudioSink sink;
-    const RenderResult result = renderer(format).render(midi, sink);
+    const RenderResult result = renderer(format, loudness).render(midi, sink);
     EXPECT_TRUE(result.status) << describe(result.status.error) << " " << result.status.detail;
     if (out != nullptr) *out = result;
     return sink.bytes();
@@ -168,7 +176,7 @@ Bytes render(AudioFormat format, const Bytes& midi, RenderResult* out = nullptr)
 // One test per format, so that ctest -j spreads the slow encoders.
 class EveryFormat : public testing::TestWithParam<AudioFormat> {};
 
-TEST_P(EveryFormat, SampleSongIsStereoAtItsRateAsLongAsTheSongAndLoudEnough) {
+TEST_P(EveryFormat, SampleSongIsStereoAtItsRateAsLongAsTheSongAndAtTheTargetLoudness) {
     REQUIRE_SOUNDFONT();
     const AudioFormat format = GetParam();
     if (!audioFormatSupported(format)) GTEST_SKIP() << "this libsndfile cannot write it";
@@ -183,7 +191,7 @@ TEST_P(EveryFormat, SampleSongIsStereoAtItsRateAsLongAsTheSongAndLoudEnough) {
     EXPECT_GE(audio.seconds(), length);
     EXPECT_LE(audio.seconds(), length + kMaxFadeSeconds + 0.1);
     EXPECT_NEAR(result.seconds, audio.seconds(), 0.1);
-    EXPECT_GT(audio.rmsDb(), -30.0);
+    EXPECT_NEAR(audio.lufs(), kDefaultLoudness, 0.5);
     EXPECT_LE(peakOf(audio.samples), 1.0f);
 }
 
@@ -197,6 +205,39 @@ TEST(SongRenderer, SongsDoNotDependOnWhatWasRenderedBefore) {
     EXPECT_TRUE(render(AudioFormat::wav, sampleSong(50003)) == first);
 }
 
+TEST(SongRenderer, RenderIsRenderSongThenEncodeAndOffIsTheSameMusicAtTheSynthesizersLevel) {
+    REQUIRE_SOUNDFONT();
+    const Bytes midi = sampleSong(50003);  // never near the true-peak ceiling
+    RenderResult rendered;
+    const Bytes file = render(AudioFormat::wav, midi, &rendered);
+
+    RenderedAudio audio;
+    const RenderResult result = renderer(AudioFormat::wav).renderSong(midi, audio);
+    ASSERT_TRUE(result.status);
+    EXPECT_EQ(audio.sampleRate, kAudioSampleRate);
+    EXPECT_EQ(audio.frames(), result.frames);
+    ASSERT_TRUE(audio.loudness.measured);
+    EXPECT_EQ(audio.loudness.gainDb, rendered.loudness.gainDb);
+    EXPECT_NEAR(audio.loudness.gainDb, kDefaultLoudness - *audio.loudness.measured, 1e-9);
+    MemoryAudioSink sink;
+    ASSERT_TRUE(encodeAudio(audio, AudioFormat::wav, sink));
+    EXPECT_TRUE(sink.bytes() == file);
+    EXPECT_FALSE(encodeAudio(audio, AudioFormat::opus, sink));  // 48 kHz only
+
+    // Unnormalised: the same samples, before the gain, up to 16-bit rounding.
+    RenderResult plainResult;
+    const Decoded plain = decode(render(AudioFormat::wav, midi, &plainResult, std::nullopt));
+    EXPECT_FALSE(plainResult.loudness.measured);
+    ASSERT_EQ(plain.samples.size(), audio.samples.size());
+    ASSERT_FALSE(audio.loudness.limited);
+    const float gain = amplitudeOf(audio.loudness.gainDb);
+    float worst = 0.0f;
+    for (std::size_t i = 0; i < plain.samples.size(); ++i) {
+        worst = std::max(worst, std::fabs(plain.samples[i] * gain - audio.samples[i]));
+    }
+    EXPECT_LT(worst, gain / 32768.0f);
+}
+
 TEST(SongRenderer, TransposedOrSilentMusicSoundsDifferent) {
     REQUIRE_SOUNDFONT();
     const Decoded plain = decode(render(AudioFormat::wav, tune()));
@@ -208,6 +249,12 @@ TEST(SongRenderer, TransposedOrSilentMusicSoundsDifferent) {
     const Decoded silent = decode(render(AudioFormat::wav, midiFile({{0x81, 0x70, 0xFF, 0x2F, 0x00}})));
     EXPECT_LT(silent.seconds(), 1.1);
     EXPECT_LT(silent.rmsDb(), -90.0);
+    RenderedAudio nothing;
+    const RenderResult result =
+        renderer(AudioFormat::wav).renderSong(midiFile({{0x81, 0x70, 0xFF, 0x2F, 0x00}}), nothing);
+    EXPECT_TRUE(result.status);
+    EXPECT_TRUE(result.loudness.silent);
+    EXPECT_EQ(peakOf(nothing.samples), 0.0f);
 }
 
 TEST(SongRenderer, ANoteNeverReleasedIsFadedTenSecondsAfterTheLastEvent) {

@@ -14,6 +14,7 @@
 #include "cli/options_fixture.hpp"
 #include "export/ultrastar_reader.hpp"
 #include "format/byte_order.hpp"
+#include "generator/database_writer.hpp"
 
 namespace kdb2mid {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(ConvertAudioCommand, WavIsStereoAtCdRateAsLongAsTheSongAndAudible) {
     const Wave wave = readWave(files.at("50001.wav"));
     EXPECT_EQ(wave.channels, 2U);
     EXPECT_EQ(wave.rate, 44100U);
-    EXPECT_GT(wave.rmsDbfs, -30.0);
+    EXPECT_GT(wave.rmsDbfs, -30.0);  // brought to -16 LUFS
     const double song = infoSeconds(work_.path(), "50001");
     ASSERT_GT(song, 1.0);
     EXPECT_GE(wave.seconds, song);
@@ -122,6 +123,25 @@ TEST_F(ConvertAudioCommand, ABadSoundFontIsOneLineAndNothingWritten) {
         }
     }
     EXPECT_EQ(work_.files(), (std::vector<std::string>{"fake.sf2"}));
+}
+
+TEST_F(ConvertAudioCommand, ASongWithoutNotesIsWrittenAsSilenceWithANotice) {
+    sample::SongSpec song;
+    song.tracks = {test::bytes({0x83, 0x60, 0xFF, 0x2F, 0x00})};  // two beats, no note
+    song.lyricBlock = sample::buildLyricBlock({"Song"}, {{" La", false, {0, 60, 60}}});
+    sample::Database database;
+    database.records = {sample::buildRecord(song)};
+    sample::writeDatabase(database, work_ / "db");
+    const RunResult run = runTool(work_.path(), {"convert", "21090", "-C", (work_ / "db").string(),
+                                                 "-o", (work_ / "out").string(), "--audio", "wav",
+                                                 "--soundfont", kSmallSoundFont.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "Song 21090: no note sounds; its audio is silence\n"
+                       "1 converted, 0 skipped, 0 failed\n");
+    const Wave wave = readWave(test::treeContents(work_ / "out").at("21090.wav"));
+    EXPECT_EQ(wave.rate, 44100U);
+    EXPECT_GT(wave.seconds, 0.5);
+    EXPECT_EQ(wave.rmsDbfs, -200);  // every sample zero
 }
 
 TEST_F(ConvertAudioCommand, UltraStarFoldersHoldTheGoldenTextAndItsAudio) {

@@ -130,7 +130,8 @@ TEST_F(ConvertOptions, BadValuesAreUsageErrorsThatWriteNothing) {
         {"--transpose", "1.5"}, {"--tempo", "24"},     {"--tempo", "401"},
         {"--tempo", "0"},      {"--tempo", "x"},       {"--name", ""},
         {"--name", "{foo}"},   {"--name", "{song"},    {"--mute-melody"},
-        {"--mute-melody", "--lrc"}, {"--audio", "aiff"},
+        {"--mute-melody", "--lrc"}, {"--audio", "aiff"}, {"--loudness", "-31"},
+        {"--loudness", "-8"},  {"--loudness", "loud"},
     };
     for (const auto& options : cases) {
         std::vector<std::string> args = {"--all", "-C", sampleDb()};

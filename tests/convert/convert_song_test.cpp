@@ -257,7 +257,7 @@ TEST(ConvertSong, MissingChorusFilesAndUncreatableOutputs) {
         const std::vector<std::string> names = {"21092.kar", "21092.mid", "21092_1.mp3"};
         for (const std::string& name : names) std::filesystem::create_directory(f.out / name);
         ConvertOptions options;
-        options.karaoke = true;
+        options.outputs.add(Output::karaoke);
         const SongResult result = convertSong(f.database, kSong, f.out.path(), options, f.work);
         EXPECT_EQ(result.outcome, Outcome::failed);
         std::vector<std::string> expected;

@@ -20,7 +20,7 @@ namespace {
 ConvertOptions lyricOptions(LyricText text, bool karaoke) {
     ConvertOptions options;
     options.lyrics = text;
-    options.karaoke = karaoke;
+    if (karaoke) options.outputs.add(Output::karaoke);
     return options;
 }
 

@@ -2,7 +2,10 @@
 # Renders a sample song with `kdb2mid convert --audio` to every format the
 # build can write and has ffprobe (Debian ffmpeg), a reader independent of libsndfile,
 # read each one: 44,100 Hz (Opus: 48,000 Hz) stereo, as long as the song's
-# length as `kdb2mid info` gives it plus at most the 10 s fade.
+# length as `kdb2mid info` gives it plus at most the 10 s fade. Then loudness
+# by ffmpeg's EBU R128 meter: every sample song and a generated loud song
+# within 1 LU of -16 LUFS, true peak at most -1 dBTP; with --loudness off the
+# samples FluidSynth's own program writes (when it is installed).
 #
 #   tests/scripts/check-audio.sh BUILD_DIR [SOUNDFONT]
 #
@@ -47,4 +50,42 @@ for format in wav flac ogg opus mp3; do
     done
     echo "$format: $(ls "$out/$format" | wc -l) files read by ffprobe"
 done
+
+# "I LUFS TP" of an audio file by ffmpeg's ebur128 filter.
+loudness() {
+    ffmpeg -nostats -hide_banner -i "$1" -af ebur128=peak=true -f null - 2>&1 |
+        awk '/Summary:/ { s = 1 } s && $1 == "I:" { i = $2 } s && $1 == "Peak:" { p = $2 }
+             END { print i, p }'
+}
+mkdir "$out/loud"
+"$build/kdb2mid" convert --all -C "$db" -o "$out/loud" -q --audio flac --soundfont "$soundfont"
+"$here/make_loud_song.py" "$out/loud/loud.mid"
+"$build/kdb2mid_render_audio" -f flac "$soundfont" "$out/loud" "$out/loud/loud.mid" >/dev/null
+for file in "$out"/loud/*.flac; do
+    set -- $(loudness "$file")
+    if ! awk -v i="$1" -v p="$2" 'BEGIN { exit !(i >= -17 && i <= -15 && p <= -1) }'; then
+        echo "$file: $1 LUFS, true peak $2 dBTP; wanted -16 +-1 LUFS, at most -1 dBTP"; status=1
+    fi
+done
+echo "loudness: $(ls "$out"/loud/*.flac | wc -l) files at -16 LUFS, true peak under -1 dBTP"
+
+if command -v fluidsynth >/dev/null 2>&1; then
+    mkdir "$out/off"
+    "$build/kdb2mid" convert 50003 -C "$db" -o "$out/off" -q --audio wav --loudness off \
+        --soundfont "$soundfont"
+    fluidsynth -ni -F "$out/off/program.wav" "$soundfont" "$out/off/50003.mid" >/dev/null 2>&1
+    # FluidSynth's program plays on past the sound; over the frames both have:
+    if ! python3 - "$out/off/50003.wav" "$out/off/program.wav" <<'PY'; then
+import sys, wave
+ours, theirs = (wave.open(p) for p in sys.argv[1:])
+n = min(ours.getnframes(), theirs.getnframes())
+assert n > ours.getframerate() * 20 and ours.readframes(n) == theirs.readframes(n)
+PY
+        echo "--loudness off: not the samples FluidSynth's program writes"; status=1
+    fi
+    echo "--loudness off: FluidSynth's program's samples"
+else
+    echo "fluidsynth missing (apt-get install fluidsynth): --loudness off comparison skipped"
+fi
+
 exit $status

@@ -2,13 +2,15 @@
 // (tests/scripts/check-audio.sh) and the benchmark (bench/audio.sh) until
 // the command line offers --audio.
 //
-//   kdb2mid_render_audio [-j N] [-f FORMAT] [--gain G] [--no-limit] SOUNDFONT OUTDIR FILE.mid...
+//   kdb2mid_render_audio [-j N] [-f FORMAT] [--loudness LUFS|off] SOUNDFONT OUTDIR FILE.mid...
 //
 // Writes OUTDIR/<name>.<format> for each file and one line per song
-// (name, seconds, "limited" when the limiter worked), then a total line:
+// (name, seconds, measured LUFS and gain, "limited" when the limiter
+// worked), then a total line:
 // songs, audio seconds, wall seconds and the real-time factor.
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -59,8 +61,8 @@ private:
 };
 
 int usage() {
-    std::fputs("usage: kdb2mid_render_audio [-j N] [-f wav|flac|ogg|opus|mp3] [--gain G] "
-               "[--no-limit] SOUNDFONT OUTDIR FILE.mid...\n",
+    std::fputs("usage: kdb2mid_render_audio [-j N] [-f wav|flac|ogg|opus|mp3] [--loudness LUFS|off] "
+               "SOUNDFONT OUTDIR FILE.mid...\n",
                stderr);
     return 2;
 }
@@ -79,10 +81,8 @@ int main(int argc, char** argv) {
             const auto format = parseAudioFormat(argv[++i]);
             if (!format) return usage();
             settings.format = *format;
-        } else if (arg == "--gain" && i + 1 < argc) {
-            settings.gain = std::stof(argv[++i]);
-        } else if (arg == "--no-limit") {
-            settings.limit = false;
+        } else if (arg == "--loudness" && i + 1 < argc) {
+            if (!parseLoudness(argv[++i], settings.loudnessTarget)) return usage();
         } else {
             args.push_back(arg);
         }
@@ -134,8 +134,10 @@ int main(int argc, char** argv) {
                 continue;
             }
             audioSeconds += result.seconds;
-            std::printf("%s %.3f%s\n", song.filename().c_str(), result.seconds,
-                        result.limited ? " limited" : "");
+            const LoudnessFacts& loudness = result.loudness;
+            std::printf("%s %.3f s, %.1f LUFS, %+.1f dB%s\n", song.filename().c_str(),
+                        result.seconds, loudness.measured.value_or(-HUGE_VAL), loudness.gainDb,
+                        loudness.limited ? " limited" : "");
         }
     };
     renderers.resize(threads);

@@ -53,7 +53,7 @@ int convert(const std::vector<std::string_view>& args) {
     }
     ConvertOptions options;
     options.lyrics = chosenLyricText(lyrics, true);
-    options.karaoke = true;
+    options.outputs.add(Output::karaoke);
     ConvertWorkspace work;
     int status = kExitSuccess;
     for (const std::int32_t song : songs) {

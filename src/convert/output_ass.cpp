@@ -1,0 +1,36 @@
+// SONG.ass: karaoke subtitles for video players, two lines on screen.
+#include "convert/outputs.hpp"
+
+#include "export/ass_file.hpp"
+
+#ifndef KDB2MID_VERSION
+#define KDB2MID_VERSION "unknown"
+#endif
+
+namespace kdb2mid {
+
+namespace {
+
+void planAss(SongContext& song, std::vector<std::filesystem::path>& files) {
+    if (!song.lyrics().lines.empty()) files.push_back(song.file(".ass"));
+}
+
+bool writeAssOutput(SongContext& song, std::span<const std::filesystem::path> files) {
+    writeTextOutput(song, files[0], writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION}));
+    return true;
+}
+
+}  // namespace
+
+OutputRow assOutput() {
+    OutputRow row;
+    row.id = Output::ass;
+    row.option = "--ass";
+    row.help = "Also write SONG.ass: karaoke subtitles for video players";
+    row.needs.lyrics = true;
+    row.plan = planAss;
+    row.write = writeAssOutput;
+    return row;
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,140 @@
+// SONG.<format>: the song played through the synthesizer (audio/), and the
+// one place a song is rendered for every output that needs its sound.
+#ifdef KDB2MID_HAVE_AUDIO
+
+#include <algorithm>
+#include <cctype>
+
+#include "audio/audio_format.hpp"
+#include "audio/song_renderer.hpp"
+#include "convert/outputs.hpp"
+#include "messages/messages.hpp"
+#include "midi/midi_file.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+// An audio encoder's output going into a file that appears complete or not at all.
+class OutputAudioSink final : public AudioSink {
+public:
+    explicit OutputAudioSink(AtomicOutputFile& file) : file_(file) {}
+
+    bool write(std::span<const std::uint8_t> bytes) override {
+        file_.write(bytes);
+        if (file_.failure().step != OutputFailure::Step::none) return false;
+        position_ += bytes.size();
+        length_ = std::max(length_, position_);
+        return true;
+    }
+    bool seek(std::uint64_t offset) override {
+        if (!file_.seek(offset)) return false;
+        position_ = offset;
+        return true;
+    }
+    std::uint64_t tell() const override { return position_; }
+    std::uint64_t length() const override { return length_; }
+
+private:
+    AtomicOutputFile& file_;
+    std::uint64_t position_ = 0;
+    std::uint64_t length_ = 0;
+};
+
+// The song's .mid with the melody track silenced: an instrumental to sing over.
+std::vector<std::uint8_t> midiWithoutTrack(DecodedSong& song, LyricText text, std::size_t muted,
+                                           std::vector<std::uint8_t>& trackBuffer) {
+    static constexpr std::uint8_t kEmptyTrack[] = {0x00, 0xFF, 0x2F, 0x00};
+    std::vector<std::vector<std::uint8_t>> kept = song.adjustedTracks;
+    if (song.adjustedTracks.empty()) {
+        for (const std::span<const std::uint8_t> track : dataTracksOf(song)) {
+            song.adjustedTracks.emplace_back(track.begin(), track.end());
+        }
+    }
+    song.adjustedTracks[muted].assign(std::begin(kEmptyTrack), std::end(kEmptyTrack));
+    std::vector<std::uint8_t> midi;
+    VectorSink sink(midi);
+    writeMidiFile(song, text, sink, trackBuffer);
+    song.adjustedTracks = std::move(kept);
+    return midi;
+}
+
+void planAudio(SongContext& song, std::vector<std::filesystem::path>& files) {
+    // The UltraStar folder holds the song's audio when it is written.
+    if (song.options.outputs.has(Output::ultrastar) && !song.lyrics().lines.empty()) return;
+    files.push_back(song.file(std::string(".") + audioFormatName(song.options.audioFormat)));
+}
+
+bool writeAudio(SongContext& song, std::span<const std::filesystem::path> files) {
+    song.writeRenderedAudio(files[0]);
+    return true;
+}
+
+std::string takeAudioFormat(std::string_view value, ConvertOptions& options) {
+    std::string name(value);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::optional<AudioFormat> format = parseAudioFormat(name);
+    if (!format || !audioFormatSupported(*format)) {
+        return audioFormatUnsupported(name, supportedAudioFormatList());
+    }
+    options.audioFormat = *format;
+    return {};
+}
+
+}  // namespace
+
+bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
+    if (!work.renderer) {
+        AudioStatus status;
+        RenderSettings settings;
+        settings.format = options.audioFormat;
+        settings.loudnessTarget = options.loudness;
+        work.renderer = SongRenderer::open(options.soundFont, settings, status);
+        if (!work.renderer) {
+            result.fail(cannotRender(number, describe(status.error), status.detail));
+            return false;
+        }
+    }
+    std::vector<std::uint8_t> muted;
+    if (options.muteMelody && melody().track >= 0) {
+        muted = midiWithoutTrack(work.song, options.lyrics, static_cast<std::size_t>(melody().track),
+                                 work.trackBuffer);
+    }
+    const std::span<const std::uint8_t> midi =
+        muted.empty() ? std::span<const std::uint8_t>(work.midiBuffer) : muted;
+    AtomicOutputFile out;
+    if (!out.open(path)) return reportOutputFailure(*this, path, out.failure());
+    OutputAudioSink sink(out);
+    const RenderResult rendered = work.renderer->render(midi, sink);
+    if (!rendered.status) {
+        out.abandon();
+        // A full disk shows as the encoder's failure; the file's reason says more.
+        if (out.failure().step != OutputFailure::Step::none) {
+            return reportOutputFailure(*this, path, out.failure());
+        }
+        result.fail(cannotRender(number, describe(rendered.status.error), rendered.status.detail));
+        return false;
+    }
+    if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
+    result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    return true;
+}
+
+OutputRow audioOutput() {
+    OutputRow row;
+    row.id = Output::audio;
+    row.option = "--audio";
+    row.valueName = "FORMAT";
+    for (const AudioFormat format : kAudioFormats) row.choices.emplace_back(audioFormatName(format));
+    row.help = audioOptionHelp();
+    row.needs.renderedAudio = true;
+    row.plan = planAudio;
+    row.write = writeAudio;
+    row.takeValue = takeAudioFormat;
+    return row;
+}
+
+}  // namespace kdb2mid
+
+#endif  // KDB2MID_HAVE_AUDIO

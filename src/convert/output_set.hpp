@@ -1,0 +1,34 @@
+// Which of a song's outputs a conversion writes. Each output is one row of the
+// table in convert/outputs.hpp; Output names the rows.
+#pragma once
+
+#include <cstdint>
+
+namespace kdb2mid {
+
+enum class Output : std::uint8_t {
+    midi,       // SONG.mid, written for every song
+    karaoke,    // SONG.kar
+    lrc,        // SONG.lrc
+    ass,        // SONG.ass
+    audio,      // SONG.<format>
+    ultrastar,  // SONG/SONG.txt and its audio
+};
+
+// A set of outputs, small enough to copy.
+class OutputSet {
+public:
+    constexpr OutputSet() = default;
+    constexpr bool has(Output output) const noexcept { return (bits_ & bit(output)) != 0; }
+    constexpr void add(Output output) noexcept { bits_ |= bit(output); }
+    constexpr void remove(Output output) noexcept { bits_ &= ~bit(output); }
+    constexpr bool operator==(const OutputSet&) const = default;
+
+private:
+    static constexpr std::uint32_t bit(Output output) noexcept {
+        return std::uint32_t{1} << static_cast<unsigned>(output);
+    }
+    std::uint32_t bits_ = 0;
+};
+
+}  // namespace kdb2mid

@@ -1,0 +1,178 @@
+#include "convert/outputs.hpp"
+
+#include <system_error>
+
+#include "messages/messages.hpp"
+#include "midi/track_transform.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+std::vector<OutputRow> makeTable() {
+    std::vector<OutputRow> rows;
+    rows.push_back(midiOutput());
+    rows.push_back(karaokeOutput());
+    rows.push_back(lrcOutput());
+    rows.push_back(assOutput());
+#ifdef KDB2MID_HAVE_AUDIO
+    rows.push_back(audioOutput());
+    rows.push_back(ultrastarOutput());
+#endif
+    return rows;
+}
+
+bool fileExists(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+}  // namespace
+
+const std::vector<OutputRow>& outputTable() {
+    static const std::vector<OutputRow> table = makeTable();
+    return table;
+}
+
+const OutputRow& outputRow(Output id) {
+    for (const OutputRow& row : outputTable()) {
+        if (row.id == id) return row;
+    }
+    return outputTable().front();
+}
+
+bool wantsRenderedAudio(const ConvertOptions& options) {
+    for (const OutputRow& row : outputTable()) {
+        if (row.needs.renderedAudio && options.outputs.has(row.id)) return true;
+    }
+    return false;
+}
+
+std::vector<std::span<const std::uint8_t>> dataTracksOf(const DecodedSong& song) {
+    std::vector<std::span<const std::uint8_t>> tracks;
+    tracks.reserve(song.dataTrackCount());
+    for (std::size_t j = 0; j < song.dataTrackCount(); ++j) tracks.push_back(song.dataTrack(j));
+    return tracks;
+}
+
+void adjustTracks(DecodedSong& song, int semitones, int percent) {
+    std::vector<std::vector<std::uint8_t>> adjusted =
+        transformTracks(dataTracksOf(song), semitones, percent);
+    song.adjustedTracks = std::move(adjusted);
+}
+
+std::filesystem::path SongContext::file(std::string_view extension) const {
+    return outputPath(outFolder, stem + std::string(extension));
+}
+
+const TimedLyrics& SongContext::lyrics() {
+    if (!lyrics_) lyrics_ = timedLyrics(work.song.imageBytes(), work.song.lyrics);
+    return *lyrics_;
+}
+
+const SongTiming& SongContext::timing() {
+    if (!timing_) timing_ = songTiming(dataTracksOf(work.song), work.song.lyrics);
+    return *timing_;
+}
+
+const std::vector<std::vector<Note>>& SongContext::notes() {
+    melody();
+    return notes_;
+}
+
+const MelodyChoice& SongContext::melody() {
+    if (melody_) return *melody_;
+    notes_.clear();
+    for (const std::span<const std::uint8_t> track : dataTracksOf(work.song)) {
+        notes_.push_back(trackNotes(track));
+    }
+    std::vector<std::uint64_t> wordTicks;
+    for (const TimedLine& line : lyrics().lines) {
+        for (const TimedWord& word : line.words) wordTicks.push_back(word.tick);
+    }
+    melody_ = findMelody(notes_, wordTicks);
+    if (melody_->track < 0 && !lyrics().lines.empty()) {
+        result.messages.push_back(
+            noMelodyNotice(number, melody_->coverage, writes(Output::ultrastar)));
+    }
+    return *melody_;
+}
+
+bool SongContext::writes(Output id) const {
+    for (const PlannedOutput& output : planned) {
+        if (output.row->id == id) return !output.files.empty();
+    }
+    return false;
+}
+
+void planOutputs(SongContext& song) {
+    song.planned.clear();
+    for (const OutputRow& row : outputTable()) {
+        if (row.id != Output::midi && !song.options.outputs.has(row.id)) continue;
+        if (row.id != Output::midi && song.decoded != RecordError::none) continue;
+        PlannedOutput& output = song.planned.emplace_back(PlannedOutput{&row, {}});
+        row.plan(song, output.files);
+    }
+    for (const PlannedOutput& output : song.planned) {
+        if (output.row->needs.renderedAudio && !output.files.empty()) song.midiInMemory = true;
+    }
+}
+
+bool lyricsMissing(SongContext& song) {
+    for (const PlannedOutput& output : song.planned) {
+        if (output.row->needs.lyrics) return song.lyrics().lines.empty();
+    }
+    return false;
+}
+
+bool allFilesExist(const SongContext& song, const SongDatabase& database,
+                   const std::optional<ChorusRequest>& chorus) {
+    for (const PlannedOutput& output : song.planned) {
+        for (const std::filesystem::path& path : output.files) {
+            if (!fileExists(path)) return false;
+        }
+    }
+    if (!chorus) return true;
+    const RandomAccessFile* index = database.chorusIndex();
+    if (index == nullptr) return false;
+    for (unsigned i = 0; i < chorus->count; ++i) {
+        std::uint8_t bytes[kChorusEntrySize];
+        const std::uint64_t number = std::uint64_t{chorus->firstEntry} + i;
+        if (!index->readAt(number * kChorusEntrySize, bytes)) return false;
+        const ChorusIndexEntry entry = parseChorusIndexEntry(bytes);
+        if (!fileExists(outputPath(song.outFolder, chorusFileName(song.stem, entry.partNumber)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeOutputs(SongContext& song) {
+    for (const PlannedOutput& output : song.planned) {
+        if (output.files.empty()) continue;
+        if (!output.row->write(song, output.files)) return false;
+    }
+    return true;
+}
+
+void writeTextOutput(SongContext& song, const std::filesystem::path& path, std::string_view text) {
+    AtomicOutputFile out;
+    if (!out.open(path)) {
+        reportOutputFailure(song, path, out.failure());
+        return;
+    }
+    out.write(text);
+    if (!out.commit()) reportOutputFailure(song, path, out.failure());
+}
+
+bool reportOutputFailure(SongContext& song, const std::filesystem::path& path,
+                         const OutputFailure& failure) {
+    song.result.fail(outputFailure(path, failure));
+    return false;
+}
+
+void reportRefusedRecord(SongContext& song, RecordError error) {
+    song.result.fail(cannotConvert(song.number, describe(error)));
+}
+
+}  // namespace kdb2mid

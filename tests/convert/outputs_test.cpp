@@ -1,0 +1,110 @@
+// The outputs table against what a conversion really writes: every file a
+// row plans for a song is written, and nothing else, so --resume (which
+// checks the planned files) and the writers can't drift apart.
+#include "convert/outputs.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "generator/database_writer.hpp"
+#include "test_support.hpp"
+
+namespace kdb2mid {
+namespace {
+
+constexpr std::int32_t kSong = 21090;
+
+sample::SongSpec songWithLyrics(bool lyrics) {
+    sample::SongSpec song;
+    song.tracks = {test::bytes({0x00, 0x90, 0x3C, 0x64, 0x78, 0x80, 0x3C, 0x00, 0x00, 0xFF, 0x2F,
+                                0x00})};
+    std::vector<sample::LyricLine> lines;
+    if (lyrics) lines.push_back({" La", false, {0, 60, 60}});
+    song.lyricBlock = sample::buildLyricBlock({"Song"}, lines);
+    return song;
+}
+
+// The files the table plans for the song, relative to the output folder.
+std::set<std::string> plannedFiles(const SongDatabase& database, const ConvertOptions& options,
+                                   const std::filesystem::path& out) {
+    ConvertWorkspace work;
+    SongResult result;
+    SongContext song(kSong, std::to_string(kSong), out, options, work, result);
+    std::vector<std::uint8_t> record;
+    EXPECT_TRUE(database.readRecord(database.locate(kSong), record));
+    song.decoded = decodeSong(record, work.song);
+    planOutputs(song);
+    std::set<std::string> files;
+    for (const PlannedOutput& output : song.planned) {
+        for (const std::filesystem::path& path : output.files) {
+            files.insert(std::filesystem::relative(path, out).generic_string());
+        }
+    }
+    return files;
+}
+
+std::set<std::string> writtenFiles(const std::filesystem::path& out) {
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(out)) {
+        if (entry.is_regular_file()) {
+            files.insert(std::filesystem::relative(entry.path(), out).generic_string());
+        }
+    }
+    return files;
+}
+
+TEST(OutputsTable, EachRowWritesTheFilesItPlansAndResumeFindsThem) {
+    ConvertOptions every;
+    for (const OutputRow& row : outputTable()) {
+        if (!row.option.empty()) every.outputs.add(row.id);
+    }
+#ifdef KDB2MID_HAVE_AUDIO
+    every.soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+    every.audioFormat = AudioFormat::wav;
+    if (!std::filesystem::exists(every.soundFont)) {
+        // The rows without rendered audio are still checked.
+        every.outputs.remove(Output::audio);
+        every.outputs.remove(Output::ultrastar);
+    }
+#endif
+    ConvertOptions withoutUltraStar = every;
+    withoutUltraStar.outputs.remove(Output::ultrastar);
+
+    struct Case {
+        const char* what;
+        bool lyrics;
+        const ConvertOptions& options;
+    };
+    for (const Case& c : {Case{"every output", true, every},
+                          Case{"every output, song without lyrics", false, every},
+                          Case{"all but UltraStar", true, withoutUltraStar}}) {
+        SCOPED_TRACE(c.what);
+        test::TempDir db;
+        test::TempDir out;
+        sample::Database contents;
+        contents.records.push_back(sample::buildRecord(songWithLyrics(c.lyrics)));
+        sample::writeDatabase(contents, db.path());
+        SongDatabase database;
+        ASSERT_EQ(database.open(db.path()), SongDatabase::OpenError::none);
+
+        ConvertWorkspace work;
+        const SongResult first = convertSong(database, kSong, out.path(), c.options, work);
+        EXPECT_EQ(first.outcome, SongResult::Outcome::converted);
+        EXPECT_EQ(first.withoutLyrics, !c.lyrics);
+        const std::set<std::string> planned = plannedFiles(database, c.options, out.path());
+        EXPECT_EQ(writtenFiles(out.path()), planned);
+        EXPECT_TRUE(planned.contains("21090.mid"));
+        EXPECT_EQ(planned.contains("21090.lrc"), c.lyrics);
+
+        ConvertOptions resume = c.options;
+        resume.resume = true;
+        const SongResult again = convertSong(database, kSong, out.path(), resume, work);
+        EXPECT_TRUE(again.alreadyDone);
+        EXPECT_EQ(again.withoutLyrics, !c.lyrics);
+    }
+}
+
+}  // namespace
+}  // namespace kdb2mid

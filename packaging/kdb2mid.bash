@@ -50,7 +50,7 @@ _kdb2mid()
             ;;
         convert)
             options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
-                --transpose --tempo --audio --soundfont --ultrastar --mute-melody --resume --shard
+                --transpose --tempo --audio --soundfont --loudness --ultrastar --mute-melody --resume --shard
                 --name --help"
             ;;
         info) options="--database --json --help" ;;

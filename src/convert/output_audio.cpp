@@ -83,29 +83,71 @@ std::string takeAudioFormat(std::string_view value, ConvertOptions& options) {
 
 }  // namespace
 
-bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
+bool SongContext::openRenderer() {
+    if (work.renderer) return true;
+    AudioStatus status;
+    RenderSettings settings;
+    settings.format = options.audioFormat;
+    settings.loudnessTarget = options.loudness;
+    work.renderer = SongRenderer::open(options.soundFont, settings, status);
     if (!work.renderer) {
-        AudioStatus status;
-        RenderSettings settings;
-        settings.format = options.audioFormat;
-        settings.loudnessTarget = options.loudness;
-        work.renderer = SongRenderer::open(options.soundFont, settings, status);
-        if (!work.renderer) {
-            result.fail(cannotRender(number, describe(status.error), status.detail));
-            return false;
-        }
+        result.fail(cannotRender(number, describe(status.error), status.detail));
+        return false;
     }
-    std::vector<std::uint8_t> muted;
+    return true;
+}
+
+std::span<const std::uint8_t> SongContext::midiToRender(std::vector<std::uint8_t>& muted) {
     if (options.muteMelody && melody().track >= 0) {
         muted = midiWithoutTrack(work.song, options.lyrics, static_cast<std::size_t>(melody().track),
                                  work.trackBuffer);
+        return muted;
     }
-    const std::span<const std::uint8_t> midi =
-        muted.empty() ? std::span<const std::uint8_t>(work.midiBuffer) : muted;
+    return work.midiBuffer;
+}
+
+// Whether more than one planned output takes the song's sound: then it is
+// rendered once into memory and each encodes from there.
+static bool soundShared(const SongContext& song) {
+    int takers = 0;
+    for (const PlannedOutput& output : song.planned) {
+        if (output.row->needs.renderedAudio && !output.files.empty()) ++takers;
+    }
+    return takers > 1;
+}
+
+const RenderedAudio* SongContext::renderedAudio() {
+    if (audio_) return &*audio_;
+    if (audioFailed_ || !openRenderer()) return nullptr;
+    std::vector<std::uint8_t> muted;
+    RenderedAudio audio;
+    const RenderResult rendered = work.renderer->renderSong(midiToRender(muted), audio);
+    if (!rendered.status) {
+        audioFailed_ = true;
+        result.fail(cannotRender(number, describe(rendered.status.error), rendered.status.detail));
+        return nullptr;
+    }
+    result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    audio_ = std::move(audio);
+    return &*audio_;
+}
+
+bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
+    const bool shared = soundShared(*this);
+    const RenderedAudio* audio = shared ? renderedAudio() : nullptr;
+    if (shared ? audio == nullptr : !openRenderer()) return false;
     AtomicOutputFile out;
     if (!out.open(path)) return reportOutputFailure(*this, path, out.failure());
     OutputAudioSink sink(out);
-    const RenderResult rendered = work.renderer->render(midi, sink);
+    RenderResult rendered;
+    if (shared) {
+        rendered.status = encodeAudio(*audio, options.audioFormat, sink);
+    } else {
+        // Alone, the song is encoded as it is rendered, without a second copy in memory.
+        std::vector<std::uint8_t> muted;
+        rendered = work.renderer->render(midiToRender(muted), sink);
+    }
     if (!rendered.status) {
         out.abandon();
         // A full disk shows as the encoder's failure; the file's reason says more.
@@ -116,8 +158,10 @@ bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
         return false;
     }
     if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    if (!shared) {
+        result.audioSeconds += rendered.seconds;
+        if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    }
     return true;
 }
 

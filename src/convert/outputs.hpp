@@ -116,16 +116,28 @@ public:
     // written when audio is rendered from it.
     bool midiInMemory = false;
 
-    // The song's audio, encoded into path (complete or absent); false after
-    // reporting a failure. The one place a song is rendered: every output
-    // that needs rendered audio (needs.renderedAudio) comes here.
+#ifdef KDB2MID_HAVE_AUDIO
+    // The song's audio, encoded into path in options.audioFormat (complete
+    // or absent); false after reporting a failure.
     bool writeRenderedAudio(const std::filesystem::path& path);
+    // The song played through the synthesizer at its loudness, rendered on
+    // first use and shared by every output that needs its sound (the video's
+    // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
+    // place a song is rendered: a song is never rendered twice.
+    const RenderedAudio* renderedAudio();
+#endif
 
 private:
     std::optional<TimedLyrics> lyrics_;
     std::optional<SongTiming> timing_;
     std::optional<MelodyChoice> melody_;
     std::vector<std::vector<Note>> notes_;
+#ifdef KDB2MID_HAVE_AUDIO
+    bool openRenderer();
+    std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
+    std::optional<RenderedAudio> audio_;
+    bool audioFailed_ = false;
+#endif
 };
 
 // Fills song.planned with the outputs options ask for (all but the .mid

@@ -25,6 +25,14 @@ _kdb2mid()
             _filedir '@(sf2|sf3|SF2|SF3)'
             return
             ;;
+        --background)
+            _filedir '@(png|jpg|jpeg|bmp|webp|PNG|JPG|JPEG|BMP|WEBP)'
+            return
+            ;;
+        --video-size)
+            COMPREPLY=($(compgen -W '1280x720 1920x1080 3840x2160 854x480 640x360' -- "$cur"))
+            return
+            ;;
         --lyrics)
             COMPREPLY=($(compgen -W 'utf8 vni' -- "$cur"))
             return
@@ -50,8 +58,8 @@ _kdb2mid()
             ;;
         convert)
             options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
-                --transpose --tempo --audio --soundfont --loudness --ultrastar --mute-melody --resume --shard
-                --name --help"
+                --transpose --tempo --audio --soundfont --loudness --ultrastar --mute-melody --video
+                --video-size --background --resume --shard --name --help"
             ;;
         info) options="--database --json --help" ;;
         list) options="--database --json --help" ;;

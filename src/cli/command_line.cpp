@@ -29,6 +29,9 @@
 #include "cli/inspect_commands.hpp"
 #include "cli/export_commands.hpp"
 #include "messages/messages.hpp"
+#ifdef KDB2MID_HAVE_VIDEO
+#include "messages/video_messages.hpp"
+#endif
 #include "search/song_search.hpp"
 
 #ifndef KDB2MID_VERSION
@@ -195,6 +198,39 @@ public:
 
 unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
 
+#ifdef KDB2MID_HAVE_AUDIO
+#ifdef KDB2MID_HAVE_VIDEO
+constexpr const char* kMuteMelodyNeedsAudio = "--mute-melody needs --audio, --ultrastar or --video";
+#else
+constexpr const char* kMuteMelodyNeedsAudio = "--mute-melody needs --audio or --ultrastar";
+#endif
+#endif
+
+#ifdef KDB2MID_HAVE_VIDEO
+// --video-size and --background (each null when not given) into the video
+// settings; the usage error, or "" when they were taken.
+std::string takeVideoSettings(ConvertOptions& options, const std::string* size,
+                              const std::string* background) {
+    if (!options.outputs.has(Output::video)) {
+        if (size != nullptr) return needsVideo("--video-size");
+        if (background != nullptr) return needsVideo("--background");
+        return {};
+    }
+    if (size != nullptr) {
+        const std::optional<VideoSize> parsed = parseVideoSize(*size);
+        if (!parsed) return videoSizeRefused(*size);
+        options.videoSettings.size = *parsed;
+    }
+    if (background != nullptr) {
+        std::optional<Background> parsed = parseBackground(*background);
+        if (!parsed) return backgroundRefused(*background);
+        if (!parsed->image.empty()) parsed->image = pathFromArgument(*background);
+        options.videoSettings.background = std::move(*parsed);
+    }
+    return {};
+}
+#endif
+
 CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder) {
     return command
         .add_option("-C,--database", folder, "Database folder (default: current folder)")
@@ -346,6 +382,22 @@ int runCommandLine(std::span<const char* const> args) {
     convert->add_flag("--mute-melody", request.options.muteMelody,
                       "Render the audio without the melody track: an instrumental");
 #endif
+#ifdef KDB2MID_HAVE_VIDEO
+    std::string videoSizeText;
+    CLI::Option* videoSize =
+        convert
+            ->add_option("--video-size", videoSizeText,
+                         "Frame size of the videos, even numbers from 320x240 to 3840x2160 "
+                         "(default: 1280x720)")
+            ->type_name("WIDTHxHEIGHT");
+    std::string backgroundText;
+    CLI::Option* background =
+        convert
+            ->add_option("--background", backgroundText,
+                         "What the videos' lyrics are drawn over: black (the default), a colour "
+                         "#RRGGBB or a picture file, scaled to fit")
+            ->type_name("COLOUR|FILE");
+#endif
     convert->add_flag("--resume", request.options.resume,
                       "Skip songs whose requested files all exist already");
     std::string shardText;
@@ -488,11 +540,19 @@ int runCommandLine(std::span<const char* const> args) {
                 .lyrics;
 #ifdef KDB2MID_HAVE_AUDIO
         if (request.options.muteMelody && !request.options.wantsAudio()) {
-            return usageError(*convert, "--mute-melody needs --audio or --ultrastar");
+            return usageError(*convert, kMuteMelodyNeedsAudio);
         }
         request.soundFont = pathFromArgument(soundFontText);
         if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {
             return usageError(*convert, loudnessRefused(loudnessText, kMinLoudness, kMaxLoudness));
+        }
+#endif
+#ifdef KDB2MID_HAVE_VIDEO
+        if (const std::string refused =
+                takeVideoSettings(request.options, videoSize->count() > 0 ? &videoSizeText : nullptr,
+                                  background->count() > 0 ? &backgroundText : nullptr);
+            !refused.empty()) {
+            return usageError(*convert, refused);
         }
 #endif
         if (!shardText.empty()) request.shard = parseShard(shardText);

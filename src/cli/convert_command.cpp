@@ -6,15 +6,20 @@
 #include <limits>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #ifdef KDB2MID_HAVE_AUDIO
 #include "audio/song_renderer.hpp"
 #endif
 #include "convert/batch.hpp"
+#include "convert/outputs.hpp"
 #include "cli/command_line.hpp"
 #include "cli/console.hpp"
 #include "cli/progress_line.hpp"
+#ifdef KDB2MID_HAVE_VIDEO
+#include "messages/video_messages.hpp"
+#endif
 #include "io/file_io.hpp"
 #include "io/interruption.hpp"
 #include "io/song_database.hpp"
@@ -170,6 +175,23 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
             return kExitUsage;
         }
         request.options.soundFont = soundFont;
+    }
+#endif
+#ifdef KDB2MID_HAVE_VIDEO
+    if (request.options.outputs.has(Output::video)) {
+        // Also before any song: the encoders are there and the background
+        // is a picture, read once for every thread.
+        VideoSettings& settings = request.options.videoSettings;
+        // -j1 lets the encoder use every core; more songs at once share them.
+        const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+        settings.encoderThreads = request.threads > 1 ? static_cast<int>(std::max(1U, cores / request.threads)) : 0;
+        auto video = std::make_shared<PreparedVideo>();
+        const VideoStatus status = prepareVideo(settings, *video);
+        if (!status.ok()) {
+            printError(videoSetupFailure(status, settings.background.image));
+            return kExitUsage;
+        }
+        request.options.video = std::move(video);
     }
 #endif
     SongDatabase database;

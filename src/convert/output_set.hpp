@@ -13,6 +13,7 @@ enum class Output : std::uint8_t {
     ass,        // SONG.ass
     audio,      // SONG.<format>
     ultrastar,  // SONG/SONG.txt and its audio
+    video,      // SONG.mp4
 };
 
 // A set of outputs, small enough to copy.

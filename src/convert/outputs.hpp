@@ -185,6 +185,9 @@ OutputRow assOutput();
 OutputRow audioOutput();
 OutputRow ultrastarOutput();
 #endif
+#ifdef KDB2MID_HAVE_VIDEO
+OutputRow videoOutput();
+#endif
 
 // Reports an output file that could not be made and returns false.
 bool reportOutputFailure(SongContext& song, const std::filesystem::path& path,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "video/video_status.hpp"
 
@@ -18,6 +19,12 @@ std::string videoSetupFailure(const VideoStatus& status, const std::filesystem::
 // not be written (or the run was interrupted while writing), otherwise
 // "Cannot convert song N: <why>".
 std::string videoFailure(std::int32_t songNumber, const std::filesystem::path& path,
-                         const VideoStatus& status);
+                         const VideoStatus& status, const std::filesystem::path& background = {});
+
+// Usage errors: a --video-size or --background the command line refuses, and
+// a video option given without --video.
+std::string videoSizeRefused(std::string_view text);
+std::string backgroundRefused(std::string_view text);
+std::string needsVideo(std::string_view option);
 
 }  // namespace kdb2mid

@@ -68,8 +68,8 @@ VideoStatus decodePicture(const std::filesystem::path& path, Frame& picture) {
         // Errors of the system (no such file, no permission) say the file is
         // not there to read; FFmpeg's own say it is no picture it knows.
         const bool system = openError > -0x10000 && openError != AVERROR_INVALIDDATA;
-        return {system ? VideoStatus::Code::backgroundMissing : VideoStatus::Code::backgroundNotImage,
-                errorText(openError), {}};
+        if (!system) return notPicture();
+        return {VideoStatus::Code::backgroundMissing, errorText(openError), {}};
     }
     if (avformat_find_stream_info(input.get(), nullptr) < 0) return notPicture();
     const int stream = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);

@@ -27,6 +27,8 @@ TEST(VideoMessages, OneLineNamingWhatIsWrong) {
          "Cannot write file out/50004.mp4: " + std::string(std::strerror(EINTR))},
         {videoFailure(50004, video, {Code::output, {}, {OutputFailure::Step::open, ENOENT}}),
          "Cannot open file out/50004.mp4 for writing"},
+        {videoFailure(50004, video, {Code::backgroundNotImage, {}, {}}, background),
+         "Cannot convert song 50004: background stage.jpg: it is not a picture"},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(line, expected);
 }

@@ -182,9 +182,12 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         // Also before any song: the encoders are there and the background
         // is a picture, read once for every thread.
         VideoSettings& settings = request.options.videoSettings;
-        // -j1 lets the encoder use every core; more songs at once share them.
+        // -j1 lets the encoder use every core; more songs at once share
+        // them, each encoder still with two threads so that the last song
+        // of a batch, alone, does not leave a core idle.
         const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
-        settings.encoderThreads = request.threads > 1 ? static_cast<int>(std::max(1U, cores / request.threads)) : 0;
+        settings.encoderThreads =
+            request.threads > 1 ? static_cast<int>(std::max(2U, cores / request.threads)) : 0;
         auto video = std::make_shared<PreparedVideo>();
         const VideoStatus status = prepareVideo(settings, *video);
         if (!status.ok()) {

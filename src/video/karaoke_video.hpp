@@ -30,6 +30,9 @@ struct PreparedVideo {
     std::vector<std::uint8_t> background;  // the Y plane, then U, then V, rows packed
 };
 
+// Both load the video module on first use (video/video_module.hpp); without
+// it they return Code::noModule.
+//
 // Checks that the installed FFmpeg has the H.264 (libx264) and AAC encoders
 // and the MP4 muxer, and reads the background picture if there is one.
 // settings.size must be one parseVideoSize accepts.

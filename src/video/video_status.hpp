@@ -12,6 +12,7 @@ namespace kdb2mid {
 struct VideoStatus {
     enum class Code : std::uint8_t {
         ok,
+        noModule,             // the video module did not load; detail says why
         missingEncoder,       // detail: the encoder or muxer the installed FFmpeg lacks
         backgroundMissing,    // the background picture file does not open
         backgroundNotImage,   // it opens but holds no picture we can use

@@ -214,12 +214,13 @@ TEST(KaraokeVideo, StreamsAndFramesAsFfmpegReadsAndDrawsThem) {
 TEST(KaraokeVideo, PictureBackgroundIsScaledToFit) {
     if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is needed";
     test::TempDir work;
-    // A red 2:1 picture fills the width of the 16:9 frame; bars above and below.
+    // A red 2:1 picture fills the width of the 16:9 frame; bars above and
+    // below. Colons in names are no protocols to us.
     const test::RunResult made = runProgram({"ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi",
-                                                   "-i", "color=c=red:s=200x100", "-frames:v", "1",
-                                                   (work / "red.png").string()});
+                                             "-i", "color=c=red:s=200x100", "-frames:v", "1",
+                                             "file:" + (work / "red:1.png").string()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
-    const PreparedVideo video = prepared({{}, work / "red.png"});
+    const PreparedVideo video = prepared({{}, work / "red:1.png"});
     const auto luma = [&video](int x, int y) { return int(video.background[static_cast<std::size_t>(y * kWidth + x)]); };
     const Yuv red = toYuv({255, 0, 0});
     EXPECT_NEAR(luma(kWidth / 2, kHeight / 2), red.y, 2);
@@ -227,6 +228,10 @@ TEST(KaraokeVideo, PictureBackgroundIsScaledToFit) {
     EXPECT_EQ(luma(kWidth / 2, 5), 16);
     EXPECT_EQ(luma(kWidth / 2, kHeight - 5), 16);
     EXPECT_NEAR(video.background[kWidth * kHeight + (kHeight / 4) * (kWidth / 2) + kWidth / 4], red.u, 2);
+
+    const std::vector<float> sound = tone(0.5);
+    EXPECT_TRUE(writeKaraokeVideo(video, {lyricDocument(), sound, kRate, {}}, work / "v:1.mp4").ok());
+    EXPECT_TRUE(std::filesystem::exists(work / "v:1.mp4"));
 }
 
 TEST(KaraokeVideo, UnusableBackgroundsAreNamed) {

@@ -9,6 +9,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,10 @@ using Frame = std::unique_ptr<AVFrame, FrameFree>;
 using Packet = std::unique_ptr<AVPacket, PacketFree>;
 using InputFile = std::unique_ptr<AVFormatContext, InputClose>;
 using Scaler = std::unique_ptr<SwsContext, ScaleFree>;
+
+// A path as FFmpeg's file protocol takes it: without the prefix a name with a
+// colon ("out:1/song.mp4") would be read as another protocol's URL.
+inline std::string fileUrl(const std::filesystem::path& path) { return "file:" + path.string(); }
 
 // FFmpeg's wording of an AVERROR code.
 inline std::string errorText(int error) {

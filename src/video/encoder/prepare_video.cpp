@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "video/ffmpeg_support.hpp"
-#include "video/karaoke_video.hpp"
+#include "video/encoder/encoder.hpp"
+#include "video/encoder/ffmpeg_support.hpp"
 #include "video/yuv_colour.hpp"
 
 extern "C" {
@@ -62,7 +62,12 @@ VideoStatus decodePicture(const std::filesystem::path& path, Frame& picture) {
     // A folder or a device holds no picture (and a FIFO could block forever).
     if (!std::filesystem::is_regular_file(kind)) return notPicture();
     AVFormatContext* opened = nullptr;
-    const int openError = avformat_open_input(&opened, path.c_str(), nullptr, nullptr);
+    // Local files only: whatever the file holds, FFmpeg opens nothing else
+    // on its behalf (a playlist's URLs, say).
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int openError = avformat_open_input(&opened, fileUrl(path).c_str(), nullptr, &options);
+    av_dict_free(&options);
     InputFile input(opened);
     if (openError < 0) {
         // Errors of the system (no such file, no permission) say the file is
@@ -156,7 +161,7 @@ VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame, std::vector<s
 
 }  // namespace
 
-VideoStatus prepareVideo(const VideoSettings& settings, PreparedVideo& out) {
+VideoStatus prepareEncoder(const VideoSettings& settings, PreparedVideo& out) {
     // FFmpeg would print its warnings and its encoders' statistics to
     // standard error; failures come back as values and the command line
     // words them.

@@ -1,4 +1,6 @@
-#include "video/karaoke_video.hpp"
+// The module's writer: frames drawn by the canvas, sound on a thread of its
+// own, both encoded into an MP4 under the caller's temporary name.
+#include "video/encoder/encoder.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,10 +12,8 @@
 #include <system_error>
 #include <thread>
 
-#include "io/interruption.hpp"
-#include "io/temporary_output.hpp"
-#include "video/ffmpeg_support.hpp"
-#include "video/lyric_canvas.hpp"
+#include "video/encoder/ffmpeg_support.hpp"
+#include "video/encoder/lyric_canvas.hpp"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -56,10 +56,11 @@ public:
     }
 
     int create(const std::filesystem::path& path) {
-        const int made = avformat_alloc_output_context2(&context_, nullptr, "mp4", path.c_str());
+        const std::string url = fileUrl(path);
+        const int made = avformat_alloc_output_context2(&context_, nullptr, "mp4", url.c_str());
         if (made < 0) return made;
         path_ = path;
-        return avio_open(&context_->pb, path.c_str(), AVIO_FLAG_WRITE);
+        return avio_open(&context_->pb, url.c_str(), AVIO_FLAG_WRITE);
     }
     AVFormatContext* get() const noexcept { return context_; }
     // Closes the file; 0 or FFmpeg's error.
@@ -274,7 +275,7 @@ private:
 };
 
 VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& input, Mp4File& file,
-                         VideoStats& stats) {
+                         bool (*interrupted)(), VideoStats& stats) {
     const VideoSettings& settings = video.settings;
     AVFormatContext* format = file.get();
     Encoder picture;
@@ -336,8 +337,9 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
 
 }  // namespace
 
-VideoStatus writeKaraokeVideo(const PreparedVideo& video, const KaraokeVideoInput& input,
-                              const std::filesystem::path& output, VideoStats* stats) {
+VideoStatus encodeVideo(const PreparedVideo& video, const KaraokeVideoInput& input,
+                        const std::filesystem::path& output, const std::filesystem::path& temporary,
+                        bool (*interrupted)(), VideoStats* stats) {
     VideoStats counted;
     VideoStats& made = stats != nullptr ? *stats : counted;
     made = {};
@@ -345,13 +347,12 @@ VideoStatus writeKaraokeVideo(const PreparedVideo& video, const KaraokeVideoInpu
         input.sampleRate < kLowestRate || input.sampleRate > kHighestRate) {
         return {VideoStatus::Code::noAudio, {}, {}};
     }
-    const std::filesystem::path temporary = temporaryOutputName(output);
     Mp4File file;
     if (const int result = file.create(temporary); result < 0) {
         const int error = result > -0x10000 ? AVUNERROR(result) : EIO;
         return {VideoStatus::Code::output, {}, {OutputFailure::Step::open, error}};
     }
-    VideoStatus status = writeStreams(video, input, file, made);
+    VideoStatus status = writeStreams(video, input, file, interrupted, made);
     if (!status.ok()) {
         if (status.code == VideoStatus::Code::encoding && file.get()->pb != nullptr &&
             file.get()->pb->error < 0 && file.get()->pb->error > -0x10000) {

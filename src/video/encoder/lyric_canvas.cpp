@@ -1,4 +1,4 @@
-#include "video/lyric_canvas.hpp"
+#include "video/encoder/lyric_canvas.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -56,8 +56,9 @@ OutputRow videoOutput() {
     OutputRow row;
     row.id = Output::video;
     row.option = "--video";
-    row.help = "Also write SONG.mp4: the --ass lyrics over a background with the song's "
-               "audio (H.264 and AAC)";
+    row.help =
+        "Also write SONG.mp4: the --ass lyrics over a background with the song's "
+        "audio (H.264 and AAC)";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planVideo;

@@ -37,7 +37,8 @@ std::string videoSetupFailure(const VideoStatus& status, const std::filesystem::
         case Code::missingEncoder: return "Cannot make videos: " + missingPhrase(status);
         case Code::backgroundMissing:
         case Code::backgroundNotImage:
-            return withDetail("Cannot use background " + displayName(background), backgroundReason(status));
+            return withDetail("Cannot use background " + displayName(background),
+                              backgroundReason(status));
         default: return withDetail("Cannot make videos", status.detail);
     }
 }
@@ -53,11 +54,13 @@ std::string videoFailure(std::int32_t songNumber, const std::filesystem::path& p
         case Code::backgroundNotImage:
             return cannotConvert(songNumber, withDetail("background " + displayName(background),
                                                         backgroundReason(status)));
-        case Code::noAudio: return cannotConvert(songNumber, "its video has no sound to go with it");
+        case Code::noAudio:
+            return cannotConvert(songNumber, "its video has no sound to go with it");
         case Code::subtitles:
             return cannotConvert(songNumber, "its lyrics could not be drawn on the video");
         default:
-            return cannotConvert(songNumber, withDetail("its video could not be encoded", status.detail));
+            return cannotConvert(songNumber,
+                                 withDetail("its video could not be encoded", status.detail));
     }
 }
 

@@ -5,9 +5,9 @@
 //
 // Frames are made one at a time and go to the encoder as they are made; the
 // sound is encoded meanwhile on a second thread, at most a second or two
-// ahead, so memory does not grow with the song's length. A frame whose lyrics look as in the one before is
-// that frame again (libass says so); otherwise only the parts the lyrics
-// covered before or cover now are redrawn.
+// ahead, so memory does not grow with the song's length. A frame whose lyrics look as in the one
+// before is that frame again (libass says so); otherwise only the parts the lyrics covered before
+// or cover now are redrawn.
 #pragma once
 
 #include <cstdint>

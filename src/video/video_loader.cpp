@@ -51,7 +51,8 @@ LoadedModule load() {
         using Entry = const VideoModule* (*)();
         const auto entry = reinterpret_cast<Entry>(::dlsym(handle, kVideoModuleEntry));
         if (entry != nullptr) loaded.functions = entry();
-        if (loaded.functions == nullptr) loaded.failure = path.string() + ": not kdb2mid's video module";
+        if (loaded.functions == nullptr)
+            loaded.failure = path.string() + ": not kdb2mid's video module";
         return loaded;
     }
     loaded.failure = std::string(kVideoModuleFile) + " is not installed beside kdb2mid";
@@ -75,8 +76,8 @@ VideoStatus writeKaraokeVideo(const PreparedVideo& video, const KaraokeVideoInpu
                               const std::filesystem::path& output, VideoStats* stats) {
     const LoadedModule& loaded = module();
     if (loaded.functions == nullptr) return {VideoStatus::Code::noModule, loaded.failure, {}};
-    return loaded.functions->write(video, input, output, temporaryOutputName(output), runInterrupted,
-                                   stats);
+    return loaded.functions->write(video, input, output, temporaryOutputName(output),
+                                   runInterrupted, stats);
 }
 
 }  // namespace kdb2mid

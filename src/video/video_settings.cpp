@@ -39,8 +39,8 @@ std::optional<VideoSize> parseVideoSize(std::string_view text) {
 std::optional<Background> parseBackground(std::string_view text) {
     if (text == "black") return Background{};
     if (text.empty()) return std::nullopt;
-    if (text.front() != '#') return Background{{}, std::filesystem::path(std::u8string(
-                                                       text.begin(), text.end()))};
+    if (text.front() != '#')
+        return Background{{}, std::filesystem::path(std::u8string(text.begin(), text.end()))};
     if (text.size() != 7) return std::nullopt;
     const std::optional<std::uint8_t> red = hexByte(text.substr(1, 2));
     const std::optional<std::uint8_t> green = hexByte(text.substr(3, 2));

@@ -12,15 +12,15 @@ namespace kdb2mid {
 struct VideoStatus {
     enum class Code : std::uint8_t {
         ok,
-        noModule,             // the video module did not load; detail says why
-        missingEncoder,       // detail: the encoder or muxer the installed FFmpeg lacks
-        backgroundMissing,    // the background picture file does not open
-        backgroundNotImage,   // it opens but holds no picture we can use
-        noAudio,              // no samples, or a rate or channel count AAC cannot take
-        subtitles,            // libass could not read the lyric document
-        encoding,             // FFmpeg failed; detail: its reason
-        output,               // the file could not be made; failure says why
-        interrupted,          // the run was asked to stop
+        noModule,            // the video module did not load; detail says why
+        missingEncoder,      // detail: the encoder or muxer the installed FFmpeg lacks
+        backgroundMissing,   // the background picture file does not open
+        backgroundNotImage,  // it opens but holds no picture we can use
+        noAudio,             // no samples, or a rate or channel count AAC cannot take
+        subtitles,           // libass could not read the lyric document
+        encoding,            // FFmpeg failed; detail: its reason
+        output,              // the file could not be made; failure says why
+        interrupted,         // the run was asked to stop
     };
     Code code = Code::ok;
     std::string detail;

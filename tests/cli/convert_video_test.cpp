@@ -58,7 +58,7 @@ TEST_F(ConvertVideoCommand, RefusedBeforeAnySong) {
 
 TEST_F(ConvertVideoCommand, VideoBesideItsAudioAndResumed) {
     const std::vector<std::string> args{"--video", "--video-size", "320x240", "--background",
-                                        "#203040", "--audio", "wav", "--mute-melody"};
+                                        "#203040", "--audio",      "wav",     "--mute-melody"};
     test::RunResult run = convert(args);
     ASSERT_EQ(run.exitCode, kExitSuccess) << run.err;
     for (const char* name : {"50004.mid", "50004.wav", "50004.mp4"}) {
@@ -66,7 +66,8 @@ TEST_F(ConvertVideoCommand, VideoBesideItsAudioAndResumed) {
     }
     // No temporary file is left beside them.
     std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(work_ / "out")) ++files;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(work_ / "out"))
+        ++files;
     EXPECT_EQ(files, 5U);  // and the song's two chorus recordings
 
     const auto written = std::filesystem::last_write_time(work_ / "out" / "50004.mp4");

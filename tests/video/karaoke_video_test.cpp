@@ -32,17 +32,17 @@ constexpr double kSeconds = 7;
 // from 4.6 s and leaves at 6.5 s.
 std::string lyricDocument() {
     const auto at = [](double seconds) { return static_cast<std::uint64_t>(seconds * 240); };
-    const TimedLyrics lyrics{
-        {"Bài ca", "Người hát"},
-        {TimedLine{{{"Một", at(3.6)}, {"bài", at(3.9)}, {"ca", at(4.2)}}},
-         TimedLine{{{"Việt", at(4.6)}, {"Nam", at(5.0)}, {"ơi", at(5.4)}}}}};
+    const TimedLyrics lyrics{{"Bài ca", "Người hát"},
+                             {TimedLine{{{"Một", at(3.6)}, {"bài", at(3.9)}, {"ca", at(4.2)}}},
+                              TimedLine{{{"Việt", at(4.6)}, {"Nam", at(5.0)}, {"ơi", at(5.4)}}}}};
     return writeAss({lyrics, TempoMap{}, "test"});
 }
 
 std::vector<float> tone(double seconds) {
     std::vector<float> samples(2 * static_cast<std::size_t>(seconds * kRate));
     for (std::size_t i = 0; i < samples.size() / 2; ++i) {
-        const auto value = static_cast<float>(0.3 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(i) / kRate));
+        const auto value = static_cast<float>(
+            0.3 * std::sin(2 * std::numbers::pi * 440 * static_cast<double>(i) / kRate));
         samples[2 * i] = value;
         samples[2 * i + 1] = -value;
     }
@@ -144,7 +144,8 @@ TEST(KaraokeVideo, StreamsAndFramesAsFfmpegReadsAndDrawsThem) {
     const std::vector<float> sound = tone(kSeconds);
     VideoStats stats;
     double progress = 0;
-    KaraokeVideoInput input{document, sound, kRate, [&progress](double seconds) { progress = seconds; }};
+    KaraokeVideoInput input{document, sound, kRate,
+                            [&progress](double seconds) { progress = seconds; }};
     const VideoStatus status = writeKaraokeVideo(prepared(), input, work / "song.mp4", &stats);
     ASSERT_TRUE(status.ok()) << status.detail;
     EXPECT_EQ(work.files(), (std::vector<std::string>{"song.ass", "song.mp4"}));
@@ -155,10 +156,10 @@ TEST(KaraokeVideo, StreamsAndFramesAsFfmpegReadsAndDrawsThem) {
     EXPECT_LT(stats.redrawn, stats.frames * 3 / 4);
     EXPECT_GT(stats.redrawn, 10U);
 
-    const test::RunResult probe = runProgram(
-        {"ffprobe", "-v", "error", "-show_entries",
-         "stream=codec_type,codec_name,width,height,pix_fmt,channels,duration", "-of", "json",
-         (work / "song.mp4").string()});
+    const test::RunResult probe =
+        runProgram({"ffprobe", "-v", "error", "-show_entries",
+                    "stream=codec_type,codec_name,width,height,pix_fmt,channels,duration", "-of",
+                    "json", (work / "song.mp4").string()});
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     const nlohmann::json streams = nlohmann::json::parse(probe.out).at("streams");
     ASSERT_EQ(streams.size(), 2U) << probe.out;
@@ -221,16 +222,20 @@ TEST(KaraokeVideo, PictureBackgroundIsScaledToFit) {
                                              "file:" + (work / "red:1.png").string()});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const PreparedVideo video = prepared({{}, work / "red:1.png"});
-    const auto luma = [&video](int x, int y) { return int(video.background[static_cast<std::size_t>(y * kWidth + x)]); };
+    const auto luma = [&video](int x, int y) {
+        return int(video.background[static_cast<std::size_t>(y * kWidth + x)]);
+    };
     const Yuv red = toYuv({255, 0, 0});
     EXPECT_NEAR(luma(kWidth / 2, kHeight / 2), red.y, 2);
     EXPECT_NEAR(luma(2, kHeight / 2), red.y, 2);
     EXPECT_EQ(luma(kWidth / 2, 5), 16);
     EXPECT_EQ(luma(kWidth / 2, kHeight - 5), 16);
-    EXPECT_NEAR(video.background[kWidth * kHeight + (kHeight / 4) * (kWidth / 2) + kWidth / 4], red.u, 2);
+    EXPECT_NEAR(video.background[kWidth * kHeight + (kHeight / 4) * (kWidth / 2) + kWidth / 4],
+                red.u, 2);
 
     const std::vector<float> sound = tone(0.5);
-    EXPECT_TRUE(writeKaraokeVideo(video, {lyricDocument(), sound, kRate, {}}, work / "v:1.mp4").ok());
+    EXPECT_TRUE(
+        writeKaraokeVideo(video, {lyricDocument(), sound, kRate, {}}, work / "v:1.mp4").ok());
     EXPECT_TRUE(std::filesystem::exists(work / "v:1.mp4"));
 }
 
@@ -276,7 +281,8 @@ TEST(KaraokeVideo, FailureLeavesTheFolderAsItWas) {
         EXPECT_EQ(work.files(), std::vector<std::string>{"song.mp4"});
         EXPECT_EQ(readBytes(work / "song.mp4"), "earlier");
     }
-    const VideoStatus status = writeKaraokeVideo(video, {document, sound, kRate, {}}, work / "none" / "song.mp4");
+    const VideoStatus status =
+        writeKaraokeVideo(video, {document, sound, kRate, {}}, work / "none" / "song.mp4");
     EXPECT_EQ(status.code, VideoStatus::Code::output);
     EXPECT_EQ(status.failure.step, OutputFailure::Step::open);
 }

@@ -15,10 +15,10 @@ TEST(VideoSettings, SizesAreEvenAndWithinLimits) {
         {"1920X1080", std::pair{1920, 1080}},
         {"320x240", std::pair{320, 240}},
         {"3840x2160", std::pair{3840, 2160}},
-        {"318x240", std::nullopt},   // too narrow
-        {"3842x2160", std::nullopt}, // too wide
-        {"3840x2162", std::nullopt}, // too tall
-        {"1281x720", std::nullopt},  // odd
+        {"318x240", std::nullopt},    // too narrow
+        {"3842x2160", std::nullopt},  // too wide
+        {"3840x2162", std::nullopt},  // too tall
+        {"1281x720", std::nullopt},   // odd
         {"1280x721", std::nullopt},
         {"1280", std::nullopt},
         {"x720", std::nullopt},

@@ -109,7 +109,8 @@ int openVideoEncoder(AVFormatContext* file, const VideoSettings& settings, Encod
     context->color_primaries = AVCOL_PRI_BT709;
     context->color_trc = AVCOL_TRC_BT709;
     context->thread_count = settings.encoderThreads;
-    if ((file->oformat->flags & AVFMT_GLOBALHEADER) != 0) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if ((file->oformat->flags & AVFMT_GLOBALHEADER) != 0)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "preset", kPreset, 0);
     av_dict_set(&options, "crf", kQuality, 0);
@@ -136,7 +137,8 @@ int openAudioEncoder(AVFormatContext* file, int sampleRate, Encoder& out) {
     const AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     int result = av_channel_layout_copy(&context->ch_layout, &stereo);
     if (result < 0) return result;
-    if ((file->oformat->flags & AVFMT_GLOBALHEADER) != 0) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if ((file->oformat->flags & AVFMT_GLOBALHEADER) != 0)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "aac_coder", kAudioCoder, 0);
     result = avcodec_open2(context, codec, &options);
@@ -201,9 +203,11 @@ public:
                 ready_.pop_front();
             }
             changed_.notify_all();
-            av_packet_rescale_ts(packet.get(), encoder_.context->time_base, encoder_.stream->time_base);
+            av_packet_rescale_ts(packet.get(), encoder_.context->time_base,
+                                 encoder_.stream->time_base);
             packet->stream_index = encoder_.stream->index;
-            if (const int result = av_interleaved_write_frame(file, packet.get()); result < 0) return result;
+            if (const int result = av_interleaved_write_frame(file, packet.get()); result < 0)
+                return result;
         }
     }
 
@@ -281,10 +285,12 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     Encoder picture;
     Encoder sound;
     if (int result = openVideoEncoder(format, settings, picture); result < 0) return failed(result);
-    if (int result = openAudioEncoder(format, input.sampleRate, sound); result < 0) return failed(result);
+    if (int result = openAudioEncoder(format, input.sampleRate, sound); result < 0)
+        return failed(result);
 
     LyricCanvas canvas;
-    if (!canvas.open(input.assDocument, settings.size.width, settings.size.height, video.background)) {
+    if (!canvas.open(input.assDocument, settings.size.width, settings.size.height,
+                     video.background)) {
         return {VideoStatus::Code::subtitles, {}, {}};
     }
     Frame frame(av_frame_alloc());
@@ -297,7 +303,9 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     // The encoder's vector code reads whole rows, past the picture's width.
     for (int plane = 0; plane < 3; ++plane) {
         const int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
-        std::memset(frame->data[plane], 0, static_cast<std::size_t>(frame->linesize[plane]) * static_cast<std::size_t>(rows));
+        std::memset(
+            frame->data[plane], 0,
+            static_cast<std::size_t>(frame->linesize[plane]) * static_cast<std::size_t>(rows));
     }
     SoundWorker feed(input.interleavedStereo, sound);
 
@@ -357,12 +365,16 @@ VideoStatus encodeVideo(const PreparedVideo& video, const KaraokeVideoInput& inp
         if (status.code == VideoStatus::Code::encoding && file.get()->pb != nullptr &&
             file.get()->pb->error < 0 && file.get()->pb->error > -0x10000) {
             // The file refused a write (no space left, ...): say so, not the encoder.
-            return {VideoStatus::Code::output, {}, {OutputFailure::Step::write, AVUNERROR(file.get()->pb->error)}};
+            return {VideoStatus::Code::output,
+                    {},
+                    {OutputFailure::Step::write, AVUNERROR(file.get()->pb->error)}};
         }
         return status;
     }
     if (const int result = file.close(); result < 0) {
-        return {VideoStatus::Code::output, {}, {OutputFailure::Step::write, result > -0x10000 ? AVUNERROR(result) : EIO}};
+        return {VideoStatus::Code::output,
+                {},
+                {OutputFailure::Step::write, result > -0x10000 ? AVUNERROR(result) : EIO}};
     }
     if (interrupted()) return {VideoStatus::Code::interrupted, {}, {}};
     std::error_code error;

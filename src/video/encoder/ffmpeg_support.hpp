@@ -52,7 +52,9 @@ inline std::string errorText(int error) {
 struct PlaneSizes {
     int width = 0;
     int height = 0;
-    std::size_t luma() const noexcept { return static_cast<std::size_t>(width) * static_cast<std::size_t>(height); }
+    std::size_t luma() const noexcept {
+        return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    }
     std::size_t chroma() const noexcept { return luma() / 4; }
 };
 

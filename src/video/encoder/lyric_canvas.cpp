@@ -43,7 +43,8 @@ void blend(const ASS_Image& image, AVFrame& frame) {
         for (int column = 0; column < image.w; ++column) {
             if (mask[column] == 0) continue;
             const int alpha = mask[column] * opacity / 255;
-            luma[column] = static_cast<std::uint8_t>(luma[column] + scaled(colour.y - luma[column], alpha));
+            luma[column] =
+                static_cast<std::uint8_t>(luma[column] + scaled(colour.y - luma[column], alpha));
         }
     }
     // A colour sample covers 2 x 2 pixels: it takes the mean of their coverage.
@@ -62,7 +63,8 @@ void blend(const ASS_Image& image, AVFrame& frame) {
         std::uint8_t* v = frame.data[2] + static_cast<std::ptrdiff_t>(row) * frame.linesize[2];
         for (int column = firstColumn; column <= lastColumn; ++column) {
             const int sum = coverage(2 * column, 2 * row) + coverage(2 * column + 1, 2 * row) +
-                            coverage(2 * column, 2 * row + 1) + coverage(2 * column + 1, 2 * row + 1);
+                            coverage(2 * column, 2 * row + 1) +
+                            coverage(2 * column + 1, 2 * row + 1);
             if (sum == 0) continue;
             const int alpha = (sum + 2) / 4 * opacity / 255;
             u[column] = static_cast<std::uint8_t>(u[column] + scaled(colour.u - u[column], alpha));
@@ -137,10 +139,11 @@ bool LyricCanvas::draw(long long milliseconds, AVFrame& frame) {
                         std::min(height_, (image->dst_y + image->h + 1) / 2 * 2)};
         // libass gives the outline, shadow and fill of a line as separate
         // images over much the same pixels: restore such an area once.
-        const auto inside = std::find_if(covered_.begin(), covered_.end(), [&area](const Area& other) {
-            return other.left <= area.left && other.top <= area.top && other.right >= area.right &&
-                   other.bottom >= area.bottom;
-        });
+        const auto inside =
+            std::find_if(covered_.begin(), covered_.end(), [&area](const Area& other) {
+                return other.left <= area.left && other.top <= area.top &&
+                       other.right >= area.right && other.bottom >= area.bottom;
+            });
         if (inside == covered_.end()) covered_.push_back(area);
     }
     return true;

@@ -29,10 +29,8 @@ bool isPictureCodec(AVCodecID codec) {
         case AV_CODEC_ID_BMP:
         case AV_CODEC_ID_WEBP:
         case AV_CODEC_ID_TIFF:
-        case AV_CODEC_ID_GIF:
-            return true;
-        default:
-            return false;
+        case AV_CODEC_ID_GIF: return true;
+        default: return false;
     }
 }
 
@@ -43,7 +41,8 @@ constexpr int kPacketsToFirstPicture = 64;
 
 void fill(std::vector<std::uint8_t>& picture, PlaneSizes sizes, Yuv colour) {
     picture.assign(sizes.luma() + 2 * sizes.chroma(), colour.y);
-    std::fill_n(picture.begin() + static_cast<std::ptrdiff_t>(sizes.luma()), sizes.chroma(), colour.u);
+    std::fill_n(picture.begin() + static_cast<std::ptrdiff_t>(sizes.luma()), sizes.chroma(),
+                colour.u);
     std::fill_n(picture.begin() + static_cast<std::ptrdiff_t>(sizes.luma() + sizes.chroma()),
                 sizes.chroma(), colour.v);
 }
@@ -113,7 +112,8 @@ VideoStatus decodePicture(const std::filesystem::path& path, Frame& picture) {
 }
 
 // picture scaled to fit the frame, centred, into background (already black).
-VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame, std::vector<std::uint8_t>& background) {
+VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame,
+                         std::vector<std::uint8_t>& background) {
     const double scale = std::min(static_cast<double>(frame.width) / picture.width,
                                   static_cast<double>(frame.height) / picture.height);
     // Even sizes and offsets keep the colour planes aligned with the picture.
@@ -126,7 +126,8 @@ VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame, std::vector<s
     Scaler scaler(sws_getContext(picture.width, picture.height,
                                  static_cast<AVPixelFormat>(picture.format), width, height,
                                  AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler) return {VideoStatus::Code::backgroundNotImage, "its pixel format is not supported", {}};
+    if (!scaler)
+        return {VideoStatus::Code::backgroundNotImage, "its pixel format is not supported", {}};
     // Pictures carry BT.601 colours (JPEG in full range, which the scaler
     // knows from the format); the video is BT.709 in limited range.
     int* sourceTable = nullptr;
@@ -139,7 +140,8 @@ VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame, std::vector<s
     sws_getColorspaceDetails(scaler.get(), &sourceTable, &sourceRange, &targetTable, &targetRange,
                              &brightness, &contrast, &saturation);
     sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(SWS_CS_DEFAULT), sourceRange,
-                             sws_getCoefficients(SWS_CS_ITU709), 0, brightness, contrast, saturation);
+                             sws_getCoefficients(SWS_CS_ITU709), 0, brightness, contrast,
+                             saturation);
 
     std::uint8_t* const planes[4] = {
         background.data() + static_cast<std::size_t>(top) * static_cast<std::size_t>(frame.width) +
@@ -152,8 +154,8 @@ VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame, std::vector<s
             static_cast<std::size_t>(left / 2),
         nullptr};
     const int strides[4] = {frame.width, frame.width / 2, frame.width / 2, 0};
-    if (sws_scale(scaler.get(), picture.data, picture.linesize, 0, picture.height, planes, strides) !=
-        height) {
+    if (sws_scale(scaler.get(), picture.data, picture.linesize, 0, picture.height, planes,
+                  strides) != height) {
         return {VideoStatus::Code::backgroundNotImage, "it could not be scaled", {}};
     }
     return {};

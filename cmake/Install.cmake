@@ -30,7 +30,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # Library dependencies are read off the binary by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The soundfont audio rendering uses when --soundfont is not given.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+# The soundfont audio rendering uses when --soundfont is not given, and what
+# loads the bash completion on demand.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm, bash-completion")
 include(CPack)

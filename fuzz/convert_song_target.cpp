@@ -131,6 +131,9 @@ void checkMessages(const SongResult& result) {
         case SongResult::Outcome::failed:
             require(!result.messages.empty(), "failed song without a failure line");
             break;
+        case SongResult::Outcome::interrupted:
+            require(false, "song interrupted though nothing signalled the run");
+            break;
     }
 }
 

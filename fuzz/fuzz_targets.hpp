@@ -14,6 +14,9 @@ using Input = std::span<const std::uint8_t>;
 
 // One song record in memory: table, decoding, MIDI assembly, lyric track.
 void fuzzRecord(Input input);
+// One option byte and a song record, decoded once and written by every
+// writer of a song's files in memory: .mid, .kar, LRC, ASS, UltraStar.
+void fuzzSongFiles(Input input);
 // A whole single-song conversion over a database folder built from the input.
 void fuzzConvertSong(Input input);
 // The song-name export from fuzzed name.idx entries and name.tab.

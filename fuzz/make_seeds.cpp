@@ -3,7 +3,9 @@
 // deep into each format. With a sample database folder as second argument,
 // its records and names are added as well.
 //   kdb2mid_make_fuzz_seeds OUT_FOLDER [SAMPLE_DATABASE_FOLDER]
-// writes OUT_FOLDER/record, OUT_FOLDER/convert_song and OUT_FOLDER/song_names.
+// writes OUT_FOLDER/record, OUT_FOLDER/song_files, OUT_FOLDER/convert_song and
+// OUT_FOLDER/song_names.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -71,6 +73,20 @@ std::vector<std::pair<std::string, SongSpec>> songs() {
     return out;
 }
 
+// Lyrics no screen holds: a thousand words a tick apart on one line, then a
+// single word of 400 letters.
+SongSpec crowded() {
+    std::string many;
+    for (int i = 0; i < 1000; ++i) many += " a";
+    LyricLine thousand{many, false, {}};
+    thousand.words.assign(kdb2mid::sample::lyricEventCount(many), 1);
+    SongSpec song;
+    song.tracks = {track(0x3C)};
+    song.lyricBlock = kdb2mid::sample::buildLyricBlock(
+        {"Crowded"}, {thousand, line(std::string(400, 'w'), 200)});
+    return song;
+}
+
 void write(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
     kdb2mid::sample::writeFile(path, bytes);
@@ -94,13 +110,25 @@ Bytes frameOf(const kdb2mid::sample::Database& database, std::int32_t song,
     return kdb2mid::fuzz::encodeDatabaseFrame(frame);
 }
 
+// A song_files input: the option byte, then the record. Each record once as
+// it is (stored text) and once in UTF-8, a semitone up, at 150 %.
+void writeSongFilesSeeds(const fs::path& out, const std::string& name, const Bytes& record) {
+    for (const std::uint8_t options : {std::uint8_t{0x00}, std::uint8_t{0x53}}) {
+        Bytes input(record.size() + 1, options);
+        std::copy(record.begin(), record.end(), input.begin() + 1);
+        write(out / "song_files" / (name + (options == 0 ? "" : "-changed")), input);
+    }
+}
+
 void writeRecordAndDatabaseSeeds(const fs::path& out) {
     kdb2mid::sample::Database database;
     for (const auto& [name, song] : songs()) {
         const Bytes record = kdb2mid::sample::buildRecord(song);
         write(out / "record" / name, record);
+        writeSongFilesSeeds(out, name, record);
         database.records.push_back(record);
     }
+    write(out / "record" / "crowded", kdb2mid::sample::buildRecord(crowded()));
     database.records.push_back({});  // a song without a record
     database.chorusIndex = {{1, 0, 1}, {2, 1, 2}, {3, 2, 2}};
     database.chorusData = Bytes(100, 0x4D);
@@ -153,6 +181,7 @@ void writeSampleDatabaseSeeds(const fs::path& out, const fs::path& sample) {
                 continue;
             }
             write(out / "record" / ("sample-" + std::to_string(song)), record);
+            writeSongFilesSeeds(out, "sample-" + std::to_string(song), record);
             kdb2mid::sample::Database small;
             small.records = {record};
             // The chorus files only for a song that asks for recordings.

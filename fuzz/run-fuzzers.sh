@@ -29,6 +29,7 @@ fi
 max_len_for() {
     case "$1" in
         record) echo 16384 ;;       # one song record
+        song_files) echo 16385 ;;   # an option byte and one song record
         *) echo 65536 ;;            # several files in one input
     esac
 }

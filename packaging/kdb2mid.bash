@@ -1,9 +1,35 @@
 # bash completion for kdb2mid                                  -*- shell-script -*-
+# Works with the bash-completion package's helpers when they are loaded, and
+# with plain compgen when they are not.
+
+# Completes folders, or with "soundfont" also SoundFont files (.sf2, .sf3).
+_kdb2mid_files()
+{
+    if declare -F _filedir >/dev/null; then
+        if [[ $1 == soundfont ]]; then _filedir '@(sf2|sf3|SF2|SF3)'; else _filedir -d; fi
+        return
+    fi
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=()
+    local IFS=$'\n' name
+    for name in $(compgen -f -- "$cur"); do
+        if [[ -d $name ]] || [[ $1 == soundfont && ${name,,} == *.sf[23] ]]; then
+            COMPREPLY+=("$name")
+        fi
+    done
+}
 
 _kdb2mid()
 {
     local cur prev words cword
-    _init_completion || return
+    if declare -F _init_completion >/dev/null; then
+        _init_completion || return
+    else
+        words=("${COMP_WORDS[@]}")
+        cword=$COMP_CWORD
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD - 1]}
+    fi
 
     local commands="convert info list search names chorus-index legacy"
     local command="" i
@@ -18,11 +44,11 @@ _kdb2mid()
 
     case $prev in
         -C | --database | -o | --output | --root)
-            _filedir -d
+            _kdb2mid_files
             return
             ;;
         --soundfont)
-            _filedir '@(sf2|sf3|SF2|SF3)'
+            _kdb2mid_files soundfont
             return
             ;;
         --background)
@@ -58,8 +84,8 @@ _kdb2mid()
             ;;
         convert)
             options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
-                --transpose --tempo --audio --soundfont --loudness --ultrastar --mute-melody --video
-                --video-size --background --resume --shard --name --help"
+                --transpose --tempo --audio --soundfont --loudness --ultrastar --cdg --cdg-zip
+                --mute-melody --video --video-size --background --resume --shard --name --help"
             ;;
         info) options="--database --json --help" ;;
         list) options="--database --json --help" ;;

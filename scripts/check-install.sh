@@ -30,11 +30,18 @@ fi
 
 completion="$scratch/root/usr/share/bash-completion/completions/kdb2mid"
 bash -n "$completion"
-if [ -r /usr/share/bash-completion/bash_completion ]; then
-    bash -c "source /usr/share/bash-completion/bash_completion; source '$completion';
+# With the bash-completion package's helpers and, as on a machine without
+# the package, with plain bash.
+helpers=""
+[ -r /usr/share/bash-completion/bash_completion ] &&
+    helpers="source /usr/share/bash-completion/bash_completion;"
+for setup in "$helpers" ""; do
+    bash -c "$setup source '$completion';
              COMP_WORDS=(kdb2mid con); COMP_CWORD=1; COMP_LINE='kdb2mid con'; COMP_POINT=11
-             _kdb2mid; [ \"\${COMPREPLY[*]}\" = convert ]"
-fi
+             _kdb2mid; [ \"\${COMPREPLY[*]}\" = convert ]
+             COMP_WORDS=(kdb2mid convert --mute); COMP_CWORD=2; _kdb2mid
+             [ \"\${COMPREPLY[*]}\" = --mute-melody ]"
+done
 
 (cd "$build" && cpack -G DEB >/dev/null)
 package=$(ls "$build"/kdb2mid_*.deb)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds kdb2mid and converts every song of the bundled sample database into
-# out/sample, then lists what it wrote.
+# Builds kdb2mid and converts the bundled sample database into out/sample:
+# every song as MIDI, .kar, LRC and ASS with its chorus recordings, and song
+# 50004 also as audio and as an UltraStar song; then says what opens what.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,11 +10,52 @@ cmake --preset default >/dev/null
 cmake --build --preset default --target kdb2mid >/dev/null
 
 tool=build/default/kdb2mid
-rm -rf out/sample
-"$tool" convert --all -C examples/sample-db -o out/sample
+db=examples/sample-db
+out=out/sample
+song=50004
+# Every run writes the .mid too: the same lyric options keep it the same file.
+lyrics=(--kar --lrc --ass)
+rm -rf "$out"
+"$tool" convert --all -C "$db" -o "$out" "${lyrics[@]}"
+
+# Sound needs a build with audio and a soundfont: Debian's default one, else
+# the small one scripts/ensure-deps.sh installs.
+soundfont=""
+for candidate in /usr/share/sounds/sf2/default-GM.sf2 /usr/share/sounds/sf2/TimGM6mb.sf2; do
+    if [ -f "$candidate" ]; then
+        soundfont=$candidate
+        break
+    fi
+done
+audio=no
+if [ -n "$soundfont" ] && "$tool" convert --help | grep -q -- --audio; then
+    "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --audio ogg --soundfont "$soundfont"
+    "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --ultrastar --soundfont "$soundfont"
+    audio=yes
+fi
+
+# ==== FOR THE LEAD: the video (MP4) and MP3+G pair of song $song go here once
+# ==== those outputs land, e.g.
+# ====   "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --video ... --soundfont ...
+# ====   "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --mp3g ... --soundfont ...
+# ==== and their lines in the list of players below.
+
 echo
-echo "kdb2mid wrote into out/sample:"
-ls -l out/sample
+echo "kdb2mid wrote into $out:"
+ls -l "$out"
 echo
-echo "Song 50004 as kdb2mid info shows it:"
-"$tool" info 50004 -C examples/sample-db
+echo "Song $song as kdb2mid info shows it:"
+"$tool" info "$song" -C "$db"
+echo
+echo "What opens what:"
+echo "  *.mid          any MIDI player (timidity, fluidsynth, VLC with a soundfont)"
+echo "  *.kar          karaoke MIDI players: the words light up as they are sung"
+echo "  *.lrc          music players that show lyrics in time with the song"
+echo "  *_N.mp3        any audio player: the song's chorus recordings"
+if [ "$audio" = yes ]; then
+    echo "  $song.ogg      any audio player; with its words: mpv $out/$song.ogg --sub-file=$out/$song.ass"
+    echo "  $song/         sing-and-score games (UltraStar Deluxe, Vocaluxe, Performous):"
+    echo "                 copy the folder into the game's songs folder"
+else
+    echo "  *.ass          video players as subtitles (mpv, VLC); this build renders no audio"
+fi

@@ -198,14 +198,6 @@ public:
 
 unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
 
-#ifdef KDB2MID_HAVE_AUDIO
-#ifdef KDB2MID_HAVE_VIDEO
-constexpr const char* kMuteMelodyNeedsAudio = "--mute-melody needs --audio, --ultrastar or --video";
-#else
-constexpr const char* kMuteMelodyNeedsAudio = "--mute-melody needs --audio or --ultrastar";
-#endif
-#endif
-
 #ifdef KDB2MID_HAVE_VIDEO
 // --video-size and --background (each null when not given) into the video
 // settings; the usage error, or "" when they were taken.
@@ -296,8 +288,8 @@ int runCommandLine(std::span<const char* const> args) {
 
     CLI::App app{
         "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
-        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI files, chorus MP3\n"
-        "files and song lists.",
+        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
+        "lyrics, audio, UltraStar songs, chorus MP3 files and song lists.",
         "kdb2mid"};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
@@ -315,7 +307,8 @@ int runCommandLine(std::span<const char* const> args) {
     std::string outputText;
     std::string lyricsText;
     request.threads = defaultThreads();
-    CLI::App* convert = app.add_subcommand("convert", "Convert songs to MIDI and chorus MP3 files");
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert songs to MIDI, chorus MP3, karaoke, lyric, audio and UltraStar files");
     convert->add_option("SONG", songTexts, "Song numbers to convert")
         ->type_name("SONG")
         ->check(kSongNumber);
@@ -368,13 +361,13 @@ int runCommandLine(std::span<const char* const> args) {
         ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
 #ifdef KDB2MID_HAVE_AUDIO
     std::string soundFontText;
-    convert
+    CLI::Option* soundFont = convert
         ->add_option("--soundfont", soundFontText,
                      std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
                          kDefaultSoundFont + ")")
         ->type_name("FILE");
     std::string loudnessText;
-    convert
+    CLI::Option* loudness = convert
         ->add_option("--loudness", loudnessText,
                      "Bring each song's audio to LUFS integrated loudness, -30 to -9, true peak "
                      "at most -1 dBTP (default: -16), or off: the synthesizer's own level")
@@ -539,8 +532,17 @@ int runCommandLine(std::span<const char* const> args) {
                               request.options.outputs.has(Output::karaoke))
                 .lyrics;
 #ifdef KDB2MID_HAVE_AUDIO
-        if (request.options.muteMelody && !request.options.wantsAudio()) {
-            return usageError(*convert, kMuteMelodyNeedsAudio);
+        if (const auto unused = unusedSoundOption(request.options, soundFont->count() > 0,
+                                                  loudness->count() > 0)) {
+            return usageError(*convert, *unused);
+        }
+        for (const Output pair : {Output::cdg, Output::cdgZip}) {
+            if (!request.options.outputs.has(pair)) continue;
+            const bool opus = request.options.outputs.has(Output::audio) &&
+                              request.options.audioFormat == AudioFormat::opus;
+            if (opus || !audioFormatSupported(AudioFormat::mp3)) {
+                return usageError(*convert, mp3gUnavailable(outputRow(pair).option, opus));
+            }
         }
         request.soundFont = pathFromArgument(soundFontText);
         if (!loudnessText.empty() && !parseLoudness(loudnessText, request.options.loudness)) {

@@ -60,6 +60,7 @@ std::string summaryLine(const BatchTotals& totals) {
     std::string line = std::to_string(totals.converted) + " converted, " +
                        std::to_string(totals.skipped) + " skipped, " +
                        std::to_string(totals.failed) + " failed";
+    if (totals.interrupted > 0) line += ", " + std::to_string(totals.interrupted) + " interrupted";
     if (totals.alreadyDone > 0) line += ", " + std::to_string(totals.alreadyDone) + " already done";
     if (totals.withoutLyrics > 0) {
         line += ", " + std::to_string(totals.withoutLyrics) + " without lyrics";
@@ -203,13 +204,9 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         printLine(databaseOpenFailure(error, request.databaseFolder));
         return kExitFailure;
     }
-    if (!request.outputFolder.empty()) {
-        std::error_code error;
-        std::filesystem::create_directories(request.outputFolder, error);
-        if (error || !std::filesystem::is_directory(request.outputFolder, error)) {
-            printLine(cannotCreateFolder(request.outputFolder));
-            return kExitFailure;
-        }
+    if (const int error = createFolder(request.outputFolder); error != 0) {
+        printLine(cannotCreateFolder(request.outputFolder, error));
+        return kExitFailure;
     }
     // What an earlier run, killed while writing here, left under temporary names.
     removeStaleTemporaries(request.outputFolder);
@@ -232,7 +229,8 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     // songs: two songs of one title in different shards must not both get
     // the plain name, or the shards together would not write one run's files.
     if (!request.namePattern.empty()) {
-        request.options.fileStems = nameSongFiles(database, plan.songs, request.namePattern);
+        request.options.fileStems =
+            nameSongFiles(database, plan.songs, request.namePattern, request.options);
     }
     if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
     if (plan.outsideIndex > 0 && !request.quiet) {

@@ -60,6 +60,14 @@ bool openInput(RandomAccessFile& file, const std::filesystem::path& path) {
     return false;
 }
 
+// Creates the folder the export writes into, as convert does; false after
+// printing why it could not be.
+bool outputFolderReady(const std::filesystem::path& outFolder) {
+    const int error = createFolder(outFolder);
+    if (error != 0) printLine(cannotCreateFolder(outFolder, error));
+    return error == 0;
+}
+
 }  // namespace
 
 int runNamesCommand(const std::filesystem::path& folder, const std::filesystem::path& outFolder) {
@@ -69,6 +77,7 @@ int runNamesCommand(const std::filesystem::path& folder, const std::filesystem::
         !openInput(index, outputPath(folder, kNameIndexFile))) {
         return kExitFailure;
     }
+    if (!outputFolderReady(outFolder)) return kExitFailure;
     removeStaleTemporaries(outFolder);
 
     // Only the listed songs' entries, whole ones, and only the part of name.tab
@@ -112,6 +121,7 @@ int runChorusIndexCommand(const std::filesystem::path& folder,
                           const std::filesystem::path& outFolder) {
     RandomAccessFile index;
     if (!openInput(index, outputPath(folder, kChorusIndexFile))) return kExitFailure;
+    if (!outputFolderReady(outFolder)) return kExitFailure;
     removeStaleTemporaries(outFolder);
     const std::filesystem::path path = outputPath(outFolder, kChorusIndexTextFile);
     AtomicOutputFile out;
@@ -149,6 +159,7 @@ int runLegacyCommand(std::int32_t songNumber, const std::filesystem::path& root,
         !openInput(index, database / kLegacyIndexFile)) {
         return kExitFailure;
     }
+    if (!outputFolderReady(outFolder)) return kExitFailure;
     removeStaleTemporaries(outFolder);
     const LegacyRecordLocation where = locateLegacyRecord(songNumber, index, data.size());
     if (where.outcome != LegacyRecordLocation::Outcome::found) {

@@ -24,10 +24,17 @@ namespace {
 // of songs without records.
 constexpr std::size_t kMaxSongsAhead = 1024;
 
-std::uint64_t recordBytes(const SongDatabase& database, std::int32_t songNumber,
-                          IndexBlock& index) {
+// What a song adds to the progress: nothing for an index entry without a
+// record (no song to convert), else one song and its record's bytes.
+struct SongWeight {
+    bool counted = false;
+    std::uint64_t bytes = 0;
+};
+
+SongWeight weightOf(const SongDatabase& database, std::int32_t songNumber, IndexBlock& index) {
     const RecordLookup where = database.locate(songNumber, index);
-    return where.outcome == RecordLookup::Outcome::found ? where.length : 0;
+    return {where.outcome != RecordLookup::Outcome::empty,
+            where.outcome == RecordLookup::Outcome::found ? where.length : 0};
 }
 
 // convertSong() reports what it knows as results, running out of memory
@@ -55,10 +62,11 @@ public:
           outFolder_(outFolder),
           options_(options),
           observer_(observer) {
-        progress_.songsTotal = songs.size();
         IndexBlock index;
         for (std::size_t i = 0; i < songs.size() && !interrupted(); ++i) {
-            progress_.bytesTotal += recordBytes(database, songs[i], index);
+            const SongWeight weight = weightOf(database, songs[i], index);
+            if (weight.counted) ++progress_.songsTotal;
+            progress_.bytesTotal += weight.bytes;
         }
     }
 
@@ -94,12 +102,12 @@ private:
             }
             const std::int32_t song = songs_[position];
             SongResult result = convertGuarded(database_, song, outFolder_, options_, workspace);
-            const std::uint64_t bytes = recordBytes(database_, song, workspace.index);
-            finish(position, std::move(result), bytes);
+            const SongWeight weight = weightOf(database_, song, workspace.index);
+            finish(position, std::move(result), weight);
         }
     }
 
-    void finish(std::size_t position, SongResult result, std::uint64_t bytes) {
+    void finish(std::size_t position, SongResult result, SongWeight weight) {
         const std::lock_guard<std::mutex> guard(lock_);
         switch (result.outcome) {
             case SongResult::Outcome::converted:
@@ -107,10 +115,17 @@ private:
                 break;
             case SongResult::Outcome::skipped: ++totals_.skipped; break;
             case SongResult::Outcome::failed: ++totals_.failed; break;
+            case SongResult::Outcome::interrupted: ++totals_.interrupted; break;
         }
         if (result.withoutLyrics) ++totals_.withoutLyrics;
-        ++progress_.songsDone;
-        progress_.bytesDone += bytes;
+        if (result.alreadyDone && weight.counted) {
+            // Nothing to convert after all: the total shrinks, the count stays.
+            --progress_.songsTotal;
+            progress_.bytesTotal -= std::min(progress_.bytesTotal, weight.bytes);
+        } else if (weight.counted) {
+            ++progress_.songsDone;
+            progress_.bytesDone += weight.bytes;
+        }
         progress_.audioSeconds += result.audioSeconds;
         progress_.videoSeconds += result.videoSeconds;
         observer_.progressed(progress_);

@@ -43,14 +43,17 @@ struct BatchTotals {
     std::size_t converted = 0;
     std::size_t skipped = 0;
     std::size_t failed = 0;
+    std::size_t interrupted = 0;     // stopped by a signal part way
     std::size_t alreadyDone = 0;     // --resume found all their files
     std::size_t withoutLyrics = 0;   // lyric files asked for, no lyric line to write
 };
 
 struct BatchProgress {
+    // Songs this run converts: those with an index entry that is not empty,
+    // less those --resume finds done (taken off the total as they are found).
     std::size_t songsDone = 0;
     std::size_t songsTotal = 0;
-    // SONG.DAT bytes of the records finished and of all records in the batch.
+    // SONG.DAT bytes of the records finished and of all records to convert.
     std::uint64_t bytesDone = 0;
     std::uint64_t bytesTotal = 0;
     // Audio rendered so far, in seconds of sound (0 when none is asked for).

@@ -7,6 +7,7 @@
 #include "convert/file_names.hpp"
 #include "convert/outputs.hpp"
 #include "format/vni_text.hpp"
+#include "io/interruption.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
@@ -52,6 +53,20 @@ std::string chorusFileName(std::string_view stem, std::uint32_t partNumber) {
 
 bool ConvertOptions::wantsAudio() const { return wantsRenderedAudio(*this); }
 
+std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven,
+                                             bool loudnessGiven) {
+    if (options.wantsAudio()) return std::nullopt;
+    // The options of the outputs that render sound, as the table lists them.
+    std::vector<std::string_view> sounding;
+    for (const OutputRow& row : outputTable()) {
+        if (row.needs.renderedAudio && !row.option.empty()) sounding.push_back(row.option);
+    }
+    if (soundFontGiven) return soundOptionUnused("--soundfont", sounding);
+    if (loudnessGiven) return soundOptionUnused("--loudness", sounding);
+    if (options.muteMelody) return soundOptionUnused("--mute-melody", sounding);
+    return std::nullopt;
+}
+
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name) {
     return folder.empty() ? std::filesystem::path(name) : folder / name;
 }
@@ -91,27 +106,51 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
     return ok;
 }
 
+std::vector<std::uint32_t> chorusPartNumbers(const SongDatabase& database, ChorusRequest request) {
+    std::vector<std::uint32_t> parts;
+    const RandomAccessFile* index = database.chorusIndex();
+    if (index == nullptr) return parts;
+    for (unsigned i = 0; i < request.count; ++i) {
+        std::uint8_t bytes[kChorusEntrySize];
+        const std::uint64_t number = std::uint64_t{request.firstEntry} + i;
+        if (!index->readAt(number * kChorusEntrySize, bytes)) break;
+        parts.push_back(parseChorusIndexEntry(bytes).partNumber);
+    }
+    return parts;
+}
+
 std::map<std::int32_t, std::string> nameSongFiles(const SongDatabase& database,
                                                   std::span<const std::int32_t> songs,
-                                                  std::string_view pattern) {
+                                                  std::string_view pattern,
+                                                  const ConvertOptions& options) {
     const bool titled = patternUsesTitles(pattern);
     std::vector<std::string> stems;
+    std::vector<std::vector<std::string>> suffixes;
     stems.reserve(songs.size());
+    suffixes.reserve(songs.size());
     std::vector<std::uint8_t> record;
     DecodedSong song;
     for (const std::int32_t number : songs) {
         NameFields fields;
         fields.song = number;
-        const RecordLookup where = titled ? database.locate(number) : RecordLookup{};
-        if (titled && where.outcome == RecordLookup::Outcome::found &&
-            database.readRecord(where, record) && decodeSong(record, song) == RecordError::none) {
-            const std::vector<TextRef>& titles = song.lyrics.titles;
-            if (!titles.empty()) fields.title = decodeVniToUtf8(song.text(titles[0]));
-            if (titles.size() > 1) fields.artist = decodeVniToUtf8(song.text(titles[1]));
+        std::vector<std::uint32_t> parts;
+        const RecordLookup where = database.locate(number);
+        if (where.outcome == RecordLookup::Outcome::found && database.readRecord(where, record)) {
+            // The chorus test reads header bytes 0 to 5, as the conversion does.
+            const auto chorus = record.size() > kRecordChorusIndexOffset + 1
+                                    ? chorusRequest(record)
+                                    : std::nullopt;
+            if (chorus) parts = chorusPartNumbers(database, *chorus);
+            if (titled && decodeSong(record, song) == RecordError::none) {
+                const std::vector<TextRef>& titles = song.lyrics.titles;
+                if (!titles.empty()) fields.title = decodeVniToUtf8(song.text(titles[0]));
+                if (titles.size() > 1) fields.artist = decodeVniToUtf8(song.text(titles[1]));
+            }
         }
         stems.push_back(fileStem(pattern, fields));
+        suffixes.push_back(songFileSuffixes(options, parts));
     }
-    const std::vector<std::string> distinct = distinctStems(stems);
+    const std::vector<std::string> distinct = distinctStems(stems, suffixes);
     std::map<std::int32_t, std::string> named;
     for (std::size_t i = 0; i < songs.size(); ++i) named.emplace(songs[i], distinct[i]);
     return named;
@@ -179,7 +218,12 @@ SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work) {
     try {
-        return convertUnguarded(database, songNumber, outFolder, options, work);
+        SongResult result = convertUnguarded(database, songNumber, outFolder, options, work);
+        if (result.outcome == SongResult::Outcome::failed && interrupted()) {
+            result.outcome = SongResult::Outcome::interrupted;
+            result.messages.clear();
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         // The outputs in progress were abandoned as the exception left them;
         // the buffers go too, so that the next song starts from nothing.

@@ -19,6 +19,10 @@
 #include "video/karaoke_video.hpp"
 #endif
 
+#ifdef KDB2MID_HAVE_CDG
+#include "cdg/freetype_raster.hpp"
+#endif
+
 #include "convert/output_set.hpp"
 #include "format/database_layout.hpp"
 #include "format/decoded_song.hpp"
@@ -28,7 +32,9 @@
 namespace kdb2mid {
 
 struct SongResult {
-    enum class Outcome : std::uint8_t { converted, skipped, failed };
+    // interrupted: the run was stopped by a signal before the song's files
+    // were all written; what was not is absent, so --resume redoes the song.
+    enum class Outcome : std::uint8_t { converted, skipped, failed, interrupted };
     Outcome outcome = Outcome::converted;
     // Whole lines for the user, without line ends, in the order they happened.
     std::vector<std::string> messages;
@@ -72,9 +78,16 @@ struct ConvertOptions {
     std::map<std::int32_t, std::string> fileStems;
 
     bool changesNotes() const noexcept { return transpose != 0 || tempoPercent != 100; }
-    // Whether an output asked for is rendered audio.
+    // Whether an output asked for renders sound: the one thing a soundfont,
+    // a loudness and a muted melody change.
     bool wantsAudio() const;
 };
+
+// Sound options (--soundfont, --loudness, --mute-melody) change nothing without an output
+// that renders sound. The usage error for the first one given when none is
+// asked for, naming the option; nothing when every one given is of use.
+std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven,
+                                             bool loudnessGiven);
 
 // The lyric text for a conversion: the one the user asked for, else UTF-8
 // when a .kar is wanted (karaoke players show it readably) and the stored
@@ -100,6 +113,10 @@ struct ConvertWorkspace {
 #ifdef KDB2MID_HAVE_VIDEO
     std::shared_ptr<const PreparedVideo> video;  // when options.video was not given
 #endif
+#ifdef KDB2MID_HAVE_CDG
+    // This thread's font for CD+G graphics, opened on first use.
+    std::unique_ptr<cdg::FreeTypeRasteriser> cdgFont;
+#endif
 };
 
 // "<song>.mid", "<song>.kar" and "<song>_<part>.mp3".
@@ -116,7 +133,9 @@ std::filesystem::path outputPath(const std::filesystem::path& folder, const std:
 // options.outputs asks for (convert/outputs.hpp), then, when its record announces chorus recordings, one
 // "<song>_<part>.mp3" for each. Every output is complete or absent. A song
 // whose index entries are equal is skipped. Running out of memory fails the
-// song ("Cannot convert song N: out of memory"), not the caller.
+// song ("Cannot convert song N: out of memory"), not the caller. A song
+// that fails once the run is interrupted (io/interruption.hpp) ends
+// interrupted, without lines: its files were abandoned, not refused.
 SongResult convertSong(const SongDatabase& database, std::int32_t songNumber,
                        const std::filesystem::path& outFolder, const ConvertOptions& options,
                        ConvertWorkspace& work);
@@ -129,13 +148,20 @@ bool exportChorusParts(const SongDatabase& database, ChorusRequest request,
                        const std::filesystem::path& outFolder, ConvertWorkspace& work,
                        SongResult& result);
 
+// The part numbers of the chorus recordings request names, read from
+// CRS&TCK.IDX; nothing when that cannot be read (nor, then, the recordings).
+std::vector<std::uint32_t> chorusPartNumbers(const SongDatabase& database, ChorusRequest request);
+
 // The stems --name PATTERN gives the songs, in the order given, told apart
-// where two would share one. Titles are read from each record when the
+// where two songs would write a file of one name: every file options ask for
+// and each chorus recording counts ("X_1.mid" with --audio mp3 and "X"'s
+// part 1 both want "X_1.mp3"). Titles are read from each record when the
 // pattern uses them; a song whose record cannot be decoded is named as if
 // its titles were empty (so by its number when the pattern has nothing else).
 std::map<std::int32_t, std::string> nameSongFiles(const SongDatabase& database,
                                                   std::span<const std::int32_t> songs,
-                                                  std::string_view pattern);
+                                                  std::string_view pattern,
+                                                  const ConvertOptions& options);
 
 // The name a song's files are given before their extension: its --name stem,
 // else its number.

@@ -147,22 +147,46 @@ std::string fileStem(std::string_view pattern, const NameFields& fields) {
 }
 
 std::vector<std::string> distinctStems(std::span<const std::string> stems) {
+    // A stem alone: songs clash exactly when their stems do.
+    const std::vector<std::vector<std::string>> bare(stems.size(), std::vector<std::string>{""});
+    return distinctStems(stems, bare);
+}
+
+std::vector<std::string> distinctStems(std::span<const std::string> stems,
+                                       std::span<const std::vector<std::string>> suffixes) {
     std::vector<std::string> result;
     result.reserve(stems.size());
+    // The files every song would write under its own stem, and those given so far.
     std::unordered_set<std::string> taken;
-    for (const std::string& stem : stems) taken.insert(foldedKey(stem));
+    for (std::size_t i = 0; i < stems.size(); ++i) {
+        for (const std::string& suffix : suffixes[i]) taken.insert(foldedKey(stems[i] + suffix));
+    }
     std::unordered_set<std::string> used;
-    for (const std::string& stem : stems) {
-        std::string name = stem;
-        if (!used.insert(foldedKey(name)).second) {
-            // A later song with a name already given: the first number that
-            // makes a name no song of the run has, not even one further on.
+    std::vector<std::string> keys;
+    const auto filesOf = [&](const std::string& name, std::size_t song) {
+        keys.clear();
+        for (const std::string& suffix : suffixes[song]) keys.push_back(foldedKey(name + suffix));
+    };
+    const auto isUsed = [&] {
+        return std::any_of(keys.begin(), keys.end(),
+                           [&](const std::string& key) { return used.contains(key); });
+    };
+    for (std::size_t i = 0; i < stems.size(); ++i) {
+        std::string name = stems[i];
+        filesOf(name, i);
+        if (isUsed()) {
+            // A later song with a file name already given: the first number
+            // that gives files no song of the run has, not even one further on.
             for (unsigned n = 2;; ++n) {
-                name = stem + " (" + std::to_string(n) + ")";
-                const std::string key = foldedKey(name);
-                if (!taken.contains(key) && used.insert(key).second) break;
+                name = stems[i] + " (" + std::to_string(n) + ")";
+                filesOf(name, i);
+                const bool free = std::none_of(keys.begin(), keys.end(), [&](const std::string& key) {
+                    return taken.contains(key);
+                });
+                if (free && !isUsed()) break;
             }
         }
+        used.insert(keys.begin(), keys.end());
         result.push_back(std::move(name));
     }
     return result;

@@ -45,4 +45,12 @@ std::string fileStem(std::string_view pattern, const NameFields& fields);
 // " (2)", " (3)", ... until it is unique. The first of each name keeps it.
 std::vector<std::string> distinctStems(std::span<const std::string> stems);
 
+// The same over every file each song writes: song i writes stems[i] followed
+// by each of suffixes[i] (".mid", "_1.mp3", ...), and a song any of whose
+// files would have the name of an earlier song's file gets " (2)", " (3)",
+// ... until none has. So "X_1" and the chorus part 1 of "X" never both write
+// "X_1.mp3". suffixes has one list per stem.
+std::vector<std::string> distinctStems(std::span<const std::string> stems,
+                                       std::span<const std::vector<std::string>> suffixes);
+
 }  // namespace kdb2mid

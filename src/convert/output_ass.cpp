@@ -29,6 +29,7 @@ OutputRow assOutput() {
     row.help = "Also write SONG.ass: karaoke subtitles for video players";
     row.needs.lyrics = true;
     row.plan = planAss;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".ass"}; };
     row.write = writeAssOutput;
     return row;
 }

@@ -174,6 +174,9 @@ OutputRow audioOutput() {
     row.help = audioOptionHelp();
     row.needs.renderedAudio = true;
     row.plan = planAudio;
+    row.endings = [](const ConvertOptions& options) {
+        return std::vector<std::string>{std::string(".") + audioFormatName(options.audioFormat)};
+    };
     row.write = writeAudio;
     row.takeValue = takeAudioFormat;
     return row;

@@ -27,6 +27,7 @@ OutputRow karaokeOutput() {
     row.option = "--kar";
     row.help = "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)";
     row.plan = planKaraoke;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".kar"}; };
     row.write = writeKaraoke;
     return row;
 }

@@ -32,6 +32,7 @@ OutputRow lrcOutput() {
     row.help = "Also write SONG.lrc: the lyrics with each word's time, for music players";
     row.needs.lyrics = true;
     row.plan = planLrc;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".lrc"}; };
     row.write = writeLrcOutput;
     return row;
 }

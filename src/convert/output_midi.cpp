@@ -39,6 +39,7 @@ OutputRow midiOutput() {
     OutputRow row;
     row.id = Output::midi;
     row.plan = planMidi;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mid"}; };
     row.write = writeMidi;
     return row;
 }

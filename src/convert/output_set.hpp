@@ -14,6 +14,8 @@ enum class Output : std::uint8_t {
     audio,      // SONG.<format>
     ultrastar,  // SONG/SONG.txt and its audio
     video,      // SONG.mp4
+    cdg,        // SONG.cdg beside SONG.mp3 (MP3+G)
+    cdgZip,     // SONG.zip holding SONG.cdg and SONG.mp3
 };
 
 // A set of outputs, small enough to copy.

@@ -1,19 +1,18 @@
 // SONG/SONG.txt and SONG/SONG.<format>: a song folder for sing-and-score
 // games, the notes to sing timed from the melody track. Folders go by song
 // number: a title can hold anything.
-#ifdef KDB2MID_HAVE_AUDIO
 
 #include <algorithm>
 #include <system_error>
 
+#ifdef KDB2MID_HAVE_AUDIO
 #include "audio/audio_format.hpp"
+#endif
 #include "convert/outputs.hpp"
 #include "format/vni_text.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
-
-namespace {
 
 std::string ultrastarText(SongContext& song, const std::filesystem::path& audio) {
     const DecodedSong& decoded = song.work.song;
@@ -43,6 +42,10 @@ std::string ultrastarText(SongContext& song, const std::filesystem::path& audio)
     return writeUltraStar(input);
 }
 
+#ifdef KDB2MID_HAVE_AUDIO
+
+namespace {
+
 // files: the text, then the audio.
 void planUltraStar(SongContext& song, std::vector<std::filesystem::path>& files) {
     if (song.lyrics().lines.empty()) return;
@@ -55,12 +58,11 @@ void planUltraStar(SongContext& song, std::vector<std::filesystem::path>& files)
 bool writeUltraStarOutput(SongContext& song, std::span<const std::filesystem::path> files) {
     song.melody();  // its notice comes before any failure of the folder
     const std::filesystem::path folder = files[0].parent_path();
-    std::error_code error;
-    std::filesystem::create_directory(folder, error);
-    if (!std::filesystem::is_directory(folder, error)) {
-        song.result.fail(cannotCreateFolder(folder));
+    if (const int error = createFolder(folder); error != 0) {
+        song.result.fail(cannotCreateFolder(folder, error));
         return true;
     }
+    std::error_code error;
     if (!song.writeRenderedAudio(files[1])) {
         // The song's folder holds nothing the games could use without its audio.
         std::filesystem::remove(folder, error);
@@ -86,6 +88,6 @@ OutputRow ultrastarOutput() {
     return row;
 }
 
-}  // namespace kdb2mid
-
 #endif  // KDB2MID_HAVE_AUDIO
+
+}  // namespace kdb2mid

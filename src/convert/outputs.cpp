@@ -22,6 +22,10 @@ std::vector<OutputRow> makeTable() {
 #ifdef KDB2MID_HAVE_VIDEO
     rows.push_back(videoOutput());
 #endif
+#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
+    rows.push_back(cdgOutput());
+    rows.push_back(cdgZipOutput());
+#endif
     return rows;
 }
 
@@ -49,6 +53,17 @@ bool wantsRenderedAudio(const ConvertOptions& options) {
         if (row.needs.renderedAudio && options.outputs.has(row.id)) return true;
     }
     return false;
+}
+
+std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
+                                          std::span<const std::uint32_t> chorusParts) {
+    std::vector<std::string> suffixes;
+    for (const OutputRow& row : outputTable()) {
+        if (row.endings == nullptr || (!row.option.empty() && !options.outputs.has(row.id))) continue;
+        for (std::string& ending : row.endings(options)) suffixes.push_back(std::move(ending));
+    }
+    for (const std::uint32_t part : chorusParts) suffixes.push_back(chorusFileName("", part));
+    return suffixes;
 }
 
 std::vector<std::span<const std::uint8_t>> dataTracksOf(const DecodedSong& song) {

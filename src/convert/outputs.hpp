@@ -55,6 +55,10 @@ struct OutputRow {
     // Adds the paths of the files it writes for the song to files; adds
     // none when the song cannot have it (a lyric file of a song without lyrics).
     void (*plan)(SongContext& song, std::vector<std::filesystem::path>& files) = nullptr;
+    // What the files it writes add to a song's stem (".lrc"; the audio's
+    // extension), so that --name can tell every file of two songs apart;
+    // null for an output whose files are not named by the stem.
+    std::vector<std::string> (*endings)(const ConvertOptions& options) = nullptr;
     // Writes those files, each complete or absent, reporting failures in
     // song.result. Returns false when the song's record was refused: the
     // song's later outputs are not tried.
@@ -140,6 +144,11 @@ private:
 #endif
 };
 
+// What a song's files add to its stem, one entry per file options ask for
+// and per chorus part: ".mid", ".kar", the audio's extension, "_<part>.mp3".
+std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
+                                          std::span<const std::uint32_t> chorusParts);
+
 // Fills song.planned with the outputs options ask for (all but the .mid
 // only when the record was decoded) and their files.
 void planOutputs(SongContext& song);
@@ -176,6 +185,9 @@ std::vector<std::span<const std::uint8_t>> dataTracksOf(const DecodedSong& song)
 // and every tempo scaled to `percent`; the writers then read those.
 void adjustTracks(DecodedSong& song, int semitones, int percent);
 
+// The song's UltraStar text, its audio named audio (written beside it).
+std::string ultrastarText(SongContext& song, const std::filesystem::path& audio);
+
 // The rows, one per writer file.
 OutputRow midiOutput();
 OutputRow karaokeOutput();
@@ -187,6 +199,10 @@ OutputRow ultrastarOutput();
 #endif
 #ifdef KDB2MID_HAVE_VIDEO
 OutputRow videoOutput();
+#endif
+#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
+OutputRow cdgOutput();
+OutputRow cdgZipOutput();
 #endif
 
 // Reports an output file that could not be made and returns false.

@@ -12,7 +12,6 @@ namespace {
 
 constexpr std::uint8_t kDrumChannel = 9;
 constexpr int kMiddleC = 60;
-constexpr int kOctave = 12;
 // A word with no melody note of its own is held at most this long.
 constexpr double kUnmeasuredNoteMs = 1000.0;
 // How far back a word looks for a melody note still sounding at its tick; a
@@ -82,12 +81,10 @@ double clampMs(double seconds) {
     return std::min(ms, kLatestMs);
 }
 
-int pitchOf(std::uint8_t key) {
-    int pitch = key - kMiddleC;
-    while (pitch > kOctave) pitch -= kOctave;
-    while (pitch < -kOctave) pitch += kOctave;
-    return pitch;
-}
+// Written as it is, octave and all: folding it into a narrower range would
+// draw a tune that steps up as one jumping down, and the games score a sung
+// note whatever its octave anyway.
+int pitchOf(std::uint8_t key) { return key - kMiddleC; }
 
 // What a word is sung to.
 struct Tone {

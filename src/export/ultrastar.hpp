@@ -82,7 +82,7 @@ inline constexpr double kUltraStarBeatMs = 15000.0 / kUltraStarBpm;
 // notes never overlap. It lasts until its melody note ends or the next word
 // starts, at least one beat; a word with no melody note beginning or sounding
 // at its tick takes the pitch of the nearest note and lasts at most a second.
-// Pitch is the melody key - 60, moved by octaves into -12..12. Phrase
+// Pitch is the melody key - 60, octave kept. Phrase
 // breaks fall after the last note of a phrase and before the first of the
 // next; phrases without words add none. #GAP is the first word's time in
 // whole milliseconds. Control characters in any text become spaces and

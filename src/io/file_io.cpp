@@ -162,6 +162,43 @@ unsigned long processId() {
     return pid;
 }
 
+// Longest host name a temporary file's name carries: file names stop at 255
+// bytes, a final name may take 216 of them (a stem of kMaxFileStemBytes and
+// "_<part>.mp3") and ".tmp-" with the numbers some 24 more.
+constexpr std::size_t kMaxHostTag = 15;
+
+}  // namespace
+
+const std::string& hostTag() {
+    static const std::string cached = [] {
+        std::string name;
+#ifdef _WIN32
+        if (const char* computer = std::getenv("COMPUTERNAME")) name = computer;
+#else
+        char buffer[256] = {};
+        if (::gethostname(buffer, sizeof buffer - 1) == 0) name = buffer;
+#endif
+        std::string tag;
+        for (const char c : name) {
+            const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '-';
+            tag += kept ? c : '_';
+        }
+        if (tag.size() > kMaxHostTag) {
+            std::uint32_t hash = 2166136261U;  // FNV-1a
+            for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619U;
+            static constexpr char kHex[] = "0123456789abcdef";
+            tag.resize(kMaxHostTag - 9);
+            tag += '~';
+            for (int shift = 28; shift >= 0; shift -= 4) tag += kHex[(hash >> shift) & 0xF];
+        }
+        return tag;
+    }();
+    return cached;
+}
+
+namespace {
+
 // Test hook: KDB2MID_NO_UNNAMED_TEMP=1 in the environment makes outputs use
 // named temporary files even where the system offers unnamed ones, as on the
 // FAT, exFAT and network file systems karaoke collections often live on.
@@ -175,16 +212,18 @@ unsigned long processId() {
 }
 
 // A name for the temporary file that no other writer in this or another
-// process picks at the same moment. The process id in it tells a later run
-// whether the writer is still alive (removeStaleTemporaries).
+// process, on this or another machine, picks at the same moment:
+// "<final name>.tmp-<host>-<pid>-<n>-<n>". The host and process id in it tell
+// a later run whether the writer is still alive (removeStaleTemporaries).
 std::filesystem::path temporaryNameFor(const std::filesystem::path& finalPath, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
     const unsigned long pid = processId();
     const auto ticks = static_cast<unsigned long long>(
         std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::string& host = hostTag();
     std::filesystem::path temp = finalPath;
-    temp += ".tmp" + std::to_string(pid) + "-" + std::to_string(counter++) + "-" +
-            std::to_string((ticks + attempt) % 100000);
+    temp += ".tmp-" + (host.empty() ? std::string("_") : host) + "-" + std::to_string(pid) + "-" +
+            std::to_string(counter++) + "-" + std::to_string((ticks + attempt) % 100000);
     return temp;
 }
 
@@ -414,25 +453,34 @@ void AtomicOutputFile::abandon() noexcept {
 
 namespace {
 
-// The process id of a temporary file's name "<name>.tmp<pid>-<n>-<n>", or 0
-// when the name is not one of ours.
-[[maybe_unused]] unsigned long temporaryOwner(std::string_view name) {
-    const std::size_t mark = name.rfind(".tmp");
-    if (mark == std::string_view::npos || mark == 0) return 0;
-    std::string_view rest = name.substr(mark + 4);
+// Who wrote a temporary file of ours: "<name>.tmp-<host>-<pid>-<n>-<n>".
+struct TemporaryOwner {
+    std::string_view host;
+    unsigned long pid = 0;  // 0: the name is not one of ours
+};
+
+[[maybe_unused]] TemporaryOwner temporaryOwner(std::string_view name) {
+    const std::size_t mark = name.rfind(".tmp-");
+    if (mark == std::string_view::npos || mark == 0) return {};
+    std::string_view rest = name.substr(mark + 5);
+    // The three numbers, read from the end: the host name may hold "-".
     unsigned long numbers[3] = {0, 0, 0};
-    for (unsigned i = 0; i < 3; ++i) {
+    for (int i = 2; i >= 0; --i) {
         std::size_t digits = 0;
-        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9') ++digits;
-        if (digits == 0 || digits > 9) return 0;
-        for (char c : rest.substr(0, digits)) numbers[i] = numbers[i] * 10 + static_cast<unsigned>(c - '0');
-        rest.remove_prefix(digits);
-        if (i < 2) {
-            if (rest.empty() || rest.front() != '-') return 0;
-            rest.remove_prefix(1);
+        while (digits < rest.size() && rest[rest.size() - 1 - digits] >= '0' &&
+               rest[rest.size() - 1 - digits] <= '9') {
+            ++digits;
         }
+        if (digits == 0 || digits > 9) return {};
+        for (const char c : rest.substr(rest.size() - digits)) {
+            numbers[i] = numbers[i] * 10 + static_cast<unsigned>(c - '0');
+        }
+        rest.remove_suffix(digits);
+        if (rest.empty() || rest.back() != '-') return {};
+        rest.remove_suffix(1);
     }
-    return rest.empty() ? numbers[0] : 0;
+    if (rest.empty()) return {};
+    return {rest, numbers[0]};
 }
 
 }  // namespace
@@ -447,8 +495,15 @@ std::size_t removeStaleTemporaries(const std::filesystem::path& folder) {
     std::filesystem::directory_iterator entries(folder.empty() ? "." : folder, error);
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
         const std::filesystem::directory_entry& entry = *entries;
-        const unsigned long pid = temporaryOwner(entry.path().filename().native());
-        if (pid == 0 || pid == processId()) continue;
+        const std::string name = entry.path().filename().native();
+        const TemporaryOwner owner = temporaryOwner(name);
+        // Another machine's processes cannot be asked after: its temporaries
+        // stay, dead or alive, as do names of no known machine.
+        if (owner.pid == 0 || owner.pid == processId() || hostTag().empty() ||
+            owner.host != hostTag()) {
+            continue;
+        }
+        const unsigned long pid = owner.pid;
         std::error_code kindError;
         if (!entry.is_regular_file(kindError) || entry.is_symlink(kindError)) continue;
         // Only a process that is known to be gone: a live one, or one this
@@ -459,6 +514,16 @@ std::size_t removeStaleTemporaries(const std::filesystem::path& folder) {
     }
     return removed;
 #endif
+}
+
+int createFolder(const std::filesystem::path& folder) {
+    if (folder.empty()) return 0;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    std::error_code kindError;
+    if (std::filesystem::is_directory(folder, kindError)) return 0;
+    // Something else has the name, or a folder above is a file.
+    return error ? error.value() : ENOTDIR;
 }
 
 std::string displayName(const std::filesystem::path& path) {

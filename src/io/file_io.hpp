@@ -87,8 +87,9 @@ struct OutputFailure {
 // written unnamed and linked under its final name by commit(): one directory
 // entry instead of a temporary one plus a rename, and nothing left behind
 // even if the program is killed. Elsewhere the temporary file is named
-// "<final name>.tmp<process id>-<n>-<n>", so that a later run can tell the
-// left-overs of a killed run from another live run's (removeStaleTemporaries).
+// "<final name>.tmp-<host>-<process id>-<n>-<n>", so that a later run can
+// tell the left-overs of a killed run from another live run's, on this
+// machine or another sharing the folder (removeStaleTemporaries).
 // Once the run is interrupted (io/interruption.hpp), writes and commit() fail
 // and the temporary file is removed.
 class AtomicOutputFile final : public ByteSink {
@@ -131,9 +132,21 @@ private:
     OutputFailure failure_;
 };
 
-// Removes from folder the temporary files of outputs that a killed run left
-// behind: names "<name>.tmp<pid>-<n>-<n>" whose process no longer exists.
-// Another live run's temporaries, and every other file, are left alone.
+// Creates folder, and the folders above it, where missing. 0 once it is a
+// folder (an empty path is the current one), else the system's error number.
+int createFolder(const std::filesystem::path& folder);
+
+// This machine's name as temporary file names carry it: letters, digits and
+// "-" kept, anything else "_" (so it holds no "." and no ".tmp"), a long name
+// cut and ended by a hash of the whole so that two long names stay apart.
+// Empty when the system does not say.
+const std::string& hostTag();
+
+// Removes from folder the temporary files of outputs that a killed run on
+// this machine left behind: names "<name>.tmp-<host>-<pid>-<n>-<n>" of this
+// host whose process no longer exists. Another live run's temporaries, every
+// temporary of another machine (its processes cannot be seen from here) and
+// every other file are left alone.
 // Returns how many were removed.
 std::size_t removeStaleTemporaries(const std::filesystem::path& folder);
 

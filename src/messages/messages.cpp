@@ -164,8 +164,19 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
 
 std::string cannotRead(std::string_view file) { return "Cannot read " + std::string(file); }
 
-std::string cannotCreateFolder(const std::filesystem::path& path) {
-    return "Cannot create folder " + displayName(path);
+std::string soundOptionUnused(std::string_view option, std::span<const std::string_view> outputs) {
+    std::string line = std::string(option) + " needs ";
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        if (i > 0) line += i + 1 == outputs.size() ? " or " : ", ";
+        line += outputs[i];
+    }
+    return line;
+}
+
+std::string cannotCreateFolder(const std::filesystem::path& path, int error) {
+    std::string line = "Cannot create folder " + displayName(path);
+    if (error != 0) line += ": " + systemReason(error);
+    return line;
 }
 
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,
@@ -184,6 +195,28 @@ std::string cannotRender(std::int32_t songNumber, std::string_view what, std::st
     std::string line = "Cannot render song " + std::to_string(songNumber) + ": " + std::string(what);
     if (!detail.empty()) line += ": " + std::string(detail);
     return line;
+}
+
+std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,
+                             std::string_view why) {
+    return "Cannot draw the lyrics of song " + std::to_string(songNumber) + ": font " +
+           displayName(font) + ": " + std::string(why);
+}
+
+std::string fontMissing(std::string_view package) {
+    return "no such file (Debian package " + std::string(package) + ")";
+}
+
+std::string mp3gUnavailable(std::string_view option, bool opus) {
+    if (opus) {
+        return std::string(option) + " writes 44,100 Hz MP3, which cannot share a render with " +
+               "--audio opus (48,000 Hz): choose another --audio format";
+    }
+    return std::string(option) + " needs MP3, which this build's libsndfile cannot write";
+}
+
+std::string zipTooLarge(const std::filesystem::path& path) {
+    return "Cannot write " + displayName(path) + ": a zip file holds less than 4 GiB";
 }
 
 std::string silentSongNotice(std::int32_t songNumber) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -65,6 +66,18 @@ std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // l
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
 // "Cannot render song N: <what>[: <detail>]"
 std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// "Cannot draw the lyrics of song N: font <path>: <why>"
+std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,
+                             std::string_view why);
+// Why a font cannot be read when its file is not there: "no such file
+// (Debian package <package>)".
+std::string fontMissing(std::string_view package);
+// The usage error for --cdg or --cdg-zip where the MP3 of the pair cannot be
+// written: this build's libsndfile has no MP3 encoder, or --audio opus asks
+// for audio at Opus's 48 kHz.
+std::string mp3gUnavailable(std::string_view option, bool opus);
+// "Cannot write <path>: a zip file holds less than 4 GiB"
+std::string zipTooLarge(const std::filesystem::path& path);
 // "Song N: no note sounds; its audio is silence": written all the same.
 std::string silentSongNotice(std::int32_t songNumber);
 // The usage error for a --loudness that is neither off nor a level between
@@ -79,8 +92,11 @@ std::string cannotRead(std::string_view file);
 // A usage error: "this build's libsndfile cannot write mp3; choose wav,
 // flac, ogg or opus" (choices: "wav, flac, ogg or opus").
 std::string audioFormatUnsupported(std::string_view format, std::string_view choices);
-// "Cannot create folder <path>"
-std::string cannotCreateFolder(const std::filesystem::path& path);
+// "--soundfont needs --audio or --ultrastar": a sound option given without
+// an output that renders sound (outputs: the options that do).
+std::string soundOptionUnused(std::string_view option, std::span<const std::string_view> outputs);
+// "Cannot create folder <path>: <reason>"; without the reason when error is 0.
+std::string cannotCreateFolder(const std::filesystem::path& path, int error);
 // "<folder>/name.tab is missing: songs are listed under their first title":
 // `list` and `search` name songs from name.idx and name.tab when they open.
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,

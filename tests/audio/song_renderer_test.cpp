@@ -224,7 +224,8 @@ TEST(SongRenderer, RenderIsRenderSongThenEncodeAndOffIsTheSameMusicAtTheSynthesi
     EXPECT_TRUE(sink.bytes() == file);
     EXPECT_FALSE(encodeAudio(audio, AudioFormat::opus, sink));  // 48 kHz only
 
-    // Unnormalised: the same samples, before the gain, up to 16-bit rounding.
+    // Unnormalised: the same samples, before the gain, up to 16-bit rounding
+    // (of the file, and of the render held in memory).
     RenderResult plainResult;
     const Decoded plain = decode(render(AudioFormat::wav, midi, &plainResult, std::nullopt));
     EXPECT_FALSE(plainResult.loudness.measured);
@@ -235,7 +236,7 @@ TEST(SongRenderer, RenderIsRenderSongThenEncodeAndOffIsTheSameMusicAtTheSynthesi
     for (std::size_t i = 0; i < plain.samples.size(); ++i) {
         worst = std::max(worst, std::fabs(plain.samples[i] * gain - audio.samples[i]));
     }
-    EXPECT_LT(worst, gain / 32768.0f);
+    EXPECT_LT(worst, 2 * gain / 32768.0f);
 }
 
 TEST(SongRenderer, TransposedOrSilentMusicSoundsDifferent) {

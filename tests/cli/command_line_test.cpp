@@ -186,7 +186,9 @@ TEST_F(CommandLine, ConvertReportsMissingDatabaseAndUncreatableFolder) {
         {{"list", "-C", "half"}, "", "kdb2mid: Cannot open half/SONG.DAT\n"},
         {{"list"}, "", "kdb2mid: Cannot open SONG.IDX\n"},
         {{"convert", "--all", "-C", db().string(), "-o", "plain-file/out"},
-         "Cannot create folder plain-file/out\n", ""},
+         "Cannot create folder plain-file/out: Not a directory\n", ""},
+        {{"chorus-index", "-C", db().string(), "-o", "plain-file/out"},
+         "Cannot create folder plain-file/out: Not a directory\n", ""},
     };
     for (const Case& c : cases) {
         const RunResult run = runTool(work.path(), c.args);

@@ -249,6 +249,10 @@ TEST(ExportCommands, ReadFromDbdirAndWriteIntoOutdir) {
         {{"legacy", "50002", "-C", "db"}, "50002.dat"},
         {{"legacy", "50002", "-C", "db", "-o", "out"}, "out/50002.dat"},
         {{"legacy", "50002", "--root", "db", "-o", "out"}, "out/50002.dat"},
+        // A folder not there yet is created, as convert creates its own.
+        {{"names", "-C", "db", "-o", "new/list"}, "new/list/Output.txt"},
+        {{"chorus-index", "-C", "db", "-o", "new"}, "new/index.txt"},
+        {{"legacy", "50002", "-C", "db", "-o", "new"}, "new/50002.dat"},
     };
     for (const Case& c : cases) {
         TempDir dir;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cli/options_fixture.hpp"
+#include "convert/convert_song.hpp"
 #include "format/utf8_text.hpp"
 
 namespace kdb2mid {
@@ -81,7 +83,68 @@ TEST(FileNames, DistinctStemsNeverShareANameIgnoringCase) {
     for (const Case& c : cases) {
         EXPECT_EQ(distinctStems(c.stems), c.expected) << c.name;
     }
+
+    // Over every file a song writes: its chorus parts and its audio.
+    struct FilesCase {
+        const char* name;
+        std::vector<std::string> stems;
+        std::vector<std::vector<std::string>> suffixes;
+        std::vector<std::string> expected;
+    };
+    const std::vector<std::string> midiAndMp3 = {".mid", ".mp3"};
+    const FilesCase fileCases[] = {
+        {"a chorus part and another song's audio", {"X", "X_1"}, {{".mid", "_1.mp3"}, midiAndMp3},
+         {"X", "X_1 (2)"}},
+        {"the other way round", {"x_1", "X"}, {midiAndMp3, {".mid", "_1.mp3"}}, {"x_1", "X (2)"}},
+        {"no file in common", {"X", "X_1"}, {{".mid", "_2.mp3"}, midiAndMp3}, {"X", "X_1"}},
+        {"the numbered name is a later song's", {"X", "X_1", "X_1 (2)"},
+         {{".mid", "_1.mp3"}, midiAndMp3, midiAndMp3}, {"X", "X_1 (3)", "X_1 (2)"}},
+    };
+    for (const FilesCase& c : fileCases) {
+        EXPECT_EQ(distinctStems(c.stems, c.suffixes), c.expected) << c.name;
+    }
 }
+
+#ifdef KDB2MID_HAVE_AUDIO
+// --name over a database: "FIRST SONG" has chorus parts 7 and 8, and a
+// song titled "FIRST SONG_7" clashes with the first only where it writes an
+// .mp3 of its own.
+TEST(FileNames, SongsAreNamedApartOverTheirChorusPartsAndAudio) {
+    test::TempDir folder;
+    sample::Database contents = test::titledDatabase();
+    contents.records.push_back(test::songRecord("FIRST SONG_7", {{" a", false, {0, 5}}}));
+    sample::writeDatabase(contents, folder.path());
+    SongDatabase database;
+    ASSERT_EQ(database.open(folder.path()), SongDatabase::OpenError::none);
+    const std::int32_t clash = test::kDrumSong + 1;
+    struct Case {
+        const char* name;
+        std::vector<std::int32_t> songs;
+        std::optional<AudioFormat> audio;
+        std::vector<std::string> stems;
+    };
+    const Case cases[] = {
+        {"MIDI only", {test::kChorusSong, clash}, std::nullopt, {"FIRST SONG", "FIRST SONG_7"}},
+        {"audio of another kind", {test::kChorusSong, clash}, AudioFormat::ogg,
+         {"FIRST SONG", "FIRST SONG_7"}},
+        {"MP3 audio", {test::kChorusSong, clash}, AudioFormat::mp3,
+         {"FIRST SONG", "FIRST SONG_7 (2)"}},
+        {"MP3 audio, the other order", {clash, test::kChorusSong}, AudioFormat::mp3,
+         {"FIRST SONG_7", "FIRST SONG (2)"}},
+    };
+    for (const Case& c : cases) {
+        ConvertOptions options;
+        if (c.audio) {
+            options.outputs.add(Output::audio);
+            options.audioFormat = *c.audio;
+        }
+        const auto named = nameSongFiles(database, c.songs, "{title}", options);
+        std::vector<std::string> stems;
+        for (const std::int32_t song : c.songs) stems.push_back(named.at(song));
+        EXPECT_EQ(stems, c.stems) << c.name;
+    }
+}
+#endif
 
 TEST(FileNames, PatternsHoldOnlyTextAndKnownFields) {
     for (const char* good : {"{song}", "x", "{song} - {title} ({artist})", "{title}{title}"}) {

@@ -24,6 +24,7 @@ struct Target {
 
 const Target kTargets[] = {
     {"record", fuzz::fuzzRecord},
+    {"song_files", fuzz::fuzzSongFiles},
     {"convert_song", fuzz::fuzzConvertSong},
     {"song_names", fuzz::fuzzSongNames},
     {"search_cache", fuzz::fuzzSearchCache},

@@ -1,0 +1,180 @@
+#include "cdg/freetype_raster.hpp"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "format/utf8_text.hpp"
+
+namespace kdb2mid::cdg {
+
+namespace {
+
+// Grey coverage from which a pixel counts as letter: a little under half,
+// so thin strokes of small bold letters stay joined.
+constexpr unsigned char kInkThreshold = 110;
+
+struct Glyph {
+    int advance = 0;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> ink;
+};
+
+std::uint64_t glyphKey(int pixelSize, FT_UInt index) {
+    return (static_cast<std::uint64_t>(pixelSize) << 32) | index;
+}
+
+std::string describe(FT_Error error) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const auto code = static_cast<unsigned>(error);
+    std::string text = "FreeType error 0x";
+    text += kHex[(code >> 4) & 0x0F];
+    text += kHex[code & 0x0F];
+    return text;
+}
+
+}  // namespace
+
+struct FreeTypeRasteriser::State {
+    FT_Library library = nullptr;
+    FT_Face face = nullptr;
+    FT_UInt replacement = 0;
+    int size = 0;
+    std::unordered_map<std::uint64_t, Glyph> glyphs;
+    std::unordered_map<char32_t, FT_UInt> indices;
+
+    ~State() {
+        if (face != nullptr) FT_Done_Face(face);
+        if (library != nullptr) FT_Done_FreeType(library);
+    }
+
+    void setSize(int pixelSize) {
+        if (size == pixelSize) return;
+        FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize));
+        size = pixelSize;
+    }
+
+    FT_UInt indexOf(char32_t codePoint) {
+        const auto found = indices.find(codePoint);
+        if (found != indices.end()) return found->second;
+        FT_UInt index = isControlCharacter(codePoint) ? 0 : FT_Get_Char_Index(face, codePoint);
+        if (index == 0) index = replacement;
+        indices.emplace(codePoint, index);
+        return index;
+    }
+
+    const Glyph& glyph(FT_UInt index, int pixelSize) {
+        const std::uint64_t key = glyphKey(pixelSize, index);
+        const auto found = glyphs.find(key);
+        if (found != glyphs.end()) return found->second;
+        Glyph made;
+        setSize(pixelSize);
+        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0 &&
+            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+            const FT_GlyphSlot slot = face->glyph;
+            const FT_Bitmap& bitmap = slot->bitmap;
+            made.advance = static_cast<int>((slot->advance.x + 32) >> 6);
+            made.left = slot->bitmap_left;
+            made.top = slot->bitmap_top;
+            made.width = static_cast<int>(bitmap.width);
+            made.height = static_cast<int>(bitmap.rows);
+            made.ink.resize(static_cast<std::size_t>(made.width) * static_cast<std::size_t>(made.height));
+            for (int y = 0; y < made.height; ++y) {
+                const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
+                for (int x = 0; x < made.width; ++x) {
+                    made.ink[static_cast<std::size_t>(y * made.width + x)] = row[x] >= kInkThreshold ? 1 : 0;
+                }
+            }
+        }
+        return glyphs.emplace(key, std::move(made)).first->second;
+    }
+};
+
+FreeTypeRasteriser::FreeTypeRasteriser(std::unique_ptr<State> state) : state_(std::move(state)) {}
+FreeTypeRasteriser::~FreeTypeRasteriser() = default;
+
+std::unique_ptr<FreeTypeRasteriser> FreeTypeRasteriser::open(const std::filesystem::path& path,
+                                                             std::string& error) {
+    auto state = std::make_unique<State>();
+    if (const FT_Error failed = FT_Init_FreeType(&state->library); failed != 0) {
+        error = describe(failed);
+        return nullptr;
+    }
+    if (const FT_Error failed = FT_New_Face(state->library, path.string().c_str(), 0, &state->face);
+        failed != 0) {
+        state->face = nullptr;
+        error = describe(failed);
+        return nullptr;
+    }
+    state->replacement = FT_Get_Char_Index(state->face, kReplacementCharacter);
+    return std::unique_ptr<FreeTypeRasteriser>(new FreeTypeRasteriser(std::move(state)));
+}
+
+InkBitmap FreeTypeRasteriser::render(std::string_view utf8, int pixelSize) {
+    pixelSize = std::clamp(pixelSize, 8, 64);
+    struct Placed {
+        const Glyph* glyph;
+        int x;
+    };
+    std::vector<Placed> placed;
+    int pen = 0;
+    for (std::size_t pos = 0; pos < utf8.size() && pen < kMaxInkWidth;) {
+        char32_t codePoint = kReplacementCharacter;
+        const std::size_t length = utf8SequenceAt(utf8, pos, codePoint);
+        pos += length == 0 ? 1 : length;
+        if (length == 0) codePoint = kReplacementCharacter;
+        const Glyph& glyph = state_->glyph(state_->indexOf(codePoint), pixelSize);
+        placed.push_back({&glyph, pen});
+        pen += glyph.advance;
+    }
+
+    InkBitmap word;
+    word.advance = std::min(pen, kMaxInkWidth);
+    int minX = 0;
+    int maxX = 0;
+    int top = 0;
+    int bottom = 0;
+    bool any = false;
+    for (const Placed& p : placed) {
+        if (p.glyph->width == 0 || p.glyph->height == 0) continue;
+        const int left = p.x + p.glyph->left;
+        minX = any ? std::min(minX, left) : left;
+        maxX = any ? std::max(maxX, left + p.glyph->width) : left + p.glyph->width;
+        top = any ? std::max(top, p.glyph->top) : p.glyph->top;
+        bottom = any ? std::max(bottom, p.glyph->height - p.glyph->top)
+                     : p.glyph->height - p.glyph->top;
+        any = true;
+    }
+    if (!any) return word;
+    maxX = std::min(maxX, minX + kMaxInkWidth);
+    word.left = minX;
+    word.top = top;
+    word.width = maxX - minX;
+    word.height = top + bottom;
+    word.ink.assign(static_cast<std::size_t>(word.width) * static_cast<std::size_t>(word.height), 0);
+    for (const Placed& p : placed) {
+        const Glyph& g = *p.glyph;
+        const int x0 = p.x + g.left - minX;
+        const int y0 = top - g.top;
+        for (int y = 0; y < g.height; ++y) {
+            for (int x = 0; x < g.width; ++x) {
+                const int wx = x0 + x;
+                if (wx < 0 || wx >= word.width || !g.ink[static_cast<std::size_t>(y * g.width + x)]) continue;
+                word.ink[static_cast<std::size_t>((y0 + y) * word.width + wx)] = 1;
+            }
+        }
+    }
+    return word;
+}
+
+int FreeTypeRasteriser::spaceAdvance(int pixelSize) {
+    pixelSize = std::clamp(pixelSize, 8, 64);
+    return state_->glyph(state_->indexOf(U' '), pixelSize).advance;
+}
+
+}  // namespace kdb2mid::cdg

@@ -1,0 +1,105 @@
+#include "cdg/line_layout.hpp"
+
+#include <algorithm>
+
+namespace kdb2mid::cdg {
+
+namespace {
+
+void centre(ScreenLine& line, int width) {
+    const int offset = std::max(0, (kLineWidth - width) / 2);
+    for (PlacedWord& word : line.words) word.x += offset;
+}
+
+}  // namespace
+
+std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std::size_t first,
+                                    std::size_t last, TextRasteriser& font, bool wrap) {
+    std::vector<ScreenLine> lines;
+    const int space = std::max(0, font.spaceAdvance(kWrapSize));
+    last = std::min(last, texts.size());
+    if (first >= last) return lines;
+
+    std::vector<int> advances(last - first);
+    for (const int size : kFontSizes) {
+        const int gap = std::max(0, font.spaceAdvance(size));
+        int width = 0;
+        for (std::size_t i = first; i < last && width <= kLineWidth; ++i) {
+            advances[i - first] = std::max(0, font.render(texts[i], size).advance);
+            width += (i == first ? 0 : gap) + advances[i - first];
+        }
+        if (last - first > kMaxLineWords) width = kLineWidth + 1;
+        const bool smallest = size == kFontSizes[std::size(kFontSizes) - 1];
+        if (width <= kLineWidth || (!wrap && smallest)) {
+            ScreenLine& line = lines.emplace_back();
+            line.pixelSize = size;
+            int x = 0;
+            for (std::size_t i = first; i < last && x < kLineWidth; ++i) {
+                line.words.push_back({i, x});
+                x += advances[i - first] + gap;
+            }
+            centre(line, std::min(width, kLineWidth));
+            return lines;
+        }
+    }
+
+    ScreenLine line{kWrapSize, {}};
+    int x = 0;
+    for (std::size_t i = first; i < last; ++i) {
+        const int advance = std::clamp(font.render(texts[i], kWrapSize).advance, 0, kLineWidth);
+        if (!line.words.empty() &&
+            (x + space + advance > kLineWidth || line.words.size() == kMaxLineWords)) {
+            centre(line, x);
+            lines.push_back(std::move(line));
+            line = ScreenLine{kWrapSize, {}};
+            x = 0;
+        }
+        const int at = line.words.empty() ? 0 : x + space;
+        line.words.push_back({i, at});
+        x = at + advance;
+    }
+    centre(line, x);
+    lines.push_back(std::move(line));
+    return lines;
+}
+
+LineImage drawScreenLine(const ScreenLine& line, std::span<const std::string_view> texts,
+                         TextRasteriser& font) {
+    LineImage image;
+    for (std::size_t n = 0; n < line.words.size(); ++n) {
+        const PlacedWord& placed = line.words[n];
+        if (placed.word >= texts.size()) continue;
+        const InkBitmap word = font.render(texts[placed.word], line.pixelSize);
+        const int x0 = placed.x + word.left;
+        const int y0 = kBaseline - word.top;
+        for (int y = std::max(0, -y0); y < word.height && y0 + y < kLineHeight; ++y) {
+            for (int x = std::max(0, -x0); x < word.width && x0 + x < kLineWidth; ++x) {
+                if (!word.at(x, y)) continue;
+                const auto at = static_cast<std::size_t>((y0 + y) * kLineWidth + x0 + x);
+                image.ink[at] = Ink::letter;
+                image.owner[at] = static_cast<std::uint16_t>(n + 1);
+                image.blank = false;
+            }
+        }
+    }
+    // The outline: every pixel next to a letter (the eight around it) that is
+    // not one itself.
+    for (int y = 0; y < kLineHeight; ++y) {
+        for (int x = 0; x < kLineWidth; ++x) {
+            if (image.inkAt(x, y) != Ink::background) continue;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; ++dy) {
+                for (int dx = -1; dx <= 1 && !near; ++dx) {
+                    const int nx = x + dx;
+                    const int ny = y + dy;
+                    near = nx >= 0 && ny >= 0 && nx < kLineWidth && ny < kLineHeight &&
+                           image.inkAt(nx, ny) == Ink::letter;
+                }
+            }
+            if (near) image.ink[static_cast<std::size_t>(y * kLineWidth + x)] = Ink::outline;
+        }
+    }
+    return image;
+}
+
+}  // namespace kdb2mid::cdg

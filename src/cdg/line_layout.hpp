@@ -1,0 +1,67 @@
+// Lyric lines laid out for a CD+G screen: each stored line becomes one or
+// more screen lines 288 pixels wide and three tiles high, its words centred,
+// the largest size that fits chosen, a line too long for any size wrapped
+// between words. A screen line's picture is built only when it is drawn.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "cdg/cdg_packet.hpp"
+#include "cdg/text_raster.hpp"
+
+namespace kdb2mid::cdg {
+
+inline constexpr int kLineWidth = kScreenWidth - 2 * kTileWidth;  // 288, inside the border
+inline constexpr int kLineTileRows = 3;
+inline constexpr int kLineHeight = kLineTileRows * kTileHeight;  // 36
+// From the line's top: room above for a capital with two stacked marks (Ẫ),
+// below for descenders, each with its outline.
+inline constexpr int kBaseline = 25;
+// Letter sizes tried in turn for a line that must fit on one screen line,
+// and the size long lines are wrapped at.
+inline constexpr int kFontSizes[] = {18, 16, 14, 12};
+inline constexpr int kWrapSize = 16;
+// More words than this never share a screen line, however narrow.
+inline constexpr std::size_t kMaxLineWords = 96;
+
+struct PlacedWord {
+    std::size_t word;  // index into the texts the line was laid out from
+    int x;             // where its pen starts, from the line's left edge
+};
+
+struct ScreenLine {
+    int pixelSize = kFontSizes[0];
+    std::vector<PlacedWord> words;  // left to right
+};
+
+// The screen lines for words texts[first, last): one if they fit at some
+// size; otherwise wrapped at kWrapSize, a word that alone is too wide
+// starting a line of its own and clipped at the right edge. Wrapping is off
+// for titles, which shrink to the smallest size and are clipped.
+std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std::size_t first,
+                                    std::size_t last, TextRasteriser& font, bool wrap = true);
+
+enum class Ink : std::uint8_t { background = 0, outline = 1, letter = 2 };
+
+// A screen line's pixels: letters, the one-pixel outline around them, and
+// for each letter pixel which of the line's words it belongs to.
+struct LineImage {
+    std::vector<Ink> ink = std::vector<Ink>(kLineWidth * kLineHeight, Ink::background);
+    // 1 + the word's position in ScreenLine::words; 0 where there is no letter.
+    std::vector<std::uint16_t> owner = std::vector<std::uint16_t>(kLineWidth * kLineHeight, 0);
+    bool blank = true;
+
+    Ink inkAt(int x, int y) const noexcept { return ink[static_cast<std::size_t>(y * kLineWidth + x)]; }
+    std::uint16_t ownerAt(int x, int y) const noexcept {
+        return owner[static_cast<std::size_t>(y * kLineWidth + x)];
+    }
+};
+
+LineImage drawScreenLine(const ScreenLine& line, std::span<const std::string_view> texts,
+                         TextRasteriser& font);
+
+}  // namespace kdb2mid::cdg

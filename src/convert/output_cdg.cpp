@@ -1,0 +1,174 @@
+// SONG.cdg beside SONG.mp3 (--cdg), or the two in SONG.zip (--cdg-zip): the
+// MP3+G pair karaoke hosts and players open by name. The graphics show the
+// lyric lines with each word turning colour at its time (cdg/); the MP3 is
+// the song's rendered audio as --audio mp3 writes it, and the graphics last
+// exactly as long. A song without lyric lines gets neither.
+#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
+
+#include <system_error>
+
+#include "audio/song_renderer.hpp"
+#include "cdg/cdg_lyrics.hpp"
+#include "cdg/cdg_writer.hpp"
+#include "cdg/stored_zip.hpp"
+#include "convert/outputs.hpp"
+#include "messages/messages.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+// The planned files of an output, or none.
+std::span<const std::filesystem::path> plannedFiles(const SongContext& song, Output id) {
+    for (const PlannedOutput& output : song.planned) {
+        if (output.row->id == id) return output.files;
+    }
+    return {};
+}
+
+// Whether --audio writes the very MP3 the pair needs: then it is written once, by --audio.
+bool audioWritesPairMp3(const SongContext& song) {
+    const std::filesystem::path mp3 = song.file(".mp3");
+    for (const std::filesystem::path& path : plannedFiles(song, Output::audio)) {
+        if (path == mp3) return true;
+    }
+    return false;
+}
+
+void planCdg(SongContext& song, std::vector<std::filesystem::path>& files) {
+    if (song.lyrics().lines.empty()) return;
+    files.push_back(song.file(".cdg"));
+    if (!audioWritesPairMp3(song)) files.push_back(song.file(".mp3"));
+}
+
+void planCdgZip(SongContext& song, std::vector<std::filesystem::path>& files) {
+    if (!song.lyrics().lines.empty()) files.push_back(song.file(".zip"));
+}
+
+struct Pair {
+    std::vector<std::uint8_t> cdg;
+    MemoryAudioSink mp3;
+};
+
+// The song's pair in memory; false after reporting why it could not be made.
+bool makePair(SongContext& song, Pair& pair) {
+    const RenderedAudio* audio = song.renderedAudio();
+    if (audio == nullptr) return false;
+    if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3); !status) {
+        song.result.fail(cannotRender(song.number, describe(status.error), status.detail));
+        return false;
+    }
+    if (!song.work.cdgFont) {
+        std::string why;
+        song.work.cdgFont = cdg::FreeTypeRasteriser::open(cdg::kDefaultFontPath, why);
+        if (!song.work.cdgFont) {
+            std::error_code error;
+            if (!std::filesystem::exists(cdg::kDefaultFontPath, error)) {
+                why = fontMissing("fonts-dejavu-core");
+            }
+            song.result.fail(cannotDrawLyrics(song.number, cdg::kDefaultFontPath, why));
+            return false;
+        }
+    }
+    const SongTiming& timing = song.timing();
+    pair.cdg = cdg::writeCdg(cdg::cdgInput(song.lyrics(), timing.tempo, audio->seconds()),
+                             *song.work.cdgFont);
+    return true;
+}
+
+struct PendingFile {
+    std::filesystem::path path;
+    AtomicOutputFile out;
+};
+
+// Writes each file whole, then puts them all in place; when one cannot be,
+// none of them stays: a host cannot use half a pair.
+void writeTogether(SongContext& song, std::vector<std::pair<std::filesystem::path,
+                                                            std::span<const std::uint8_t>>> files) {
+    std::vector<PendingFile> pending(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        pending[i].path = files[i].first;
+        if (!pending[i].out.open(pending[i].path)) {
+            reportOutputFailure(song, pending[i].path, pending[i].out.failure());
+            return;
+        }
+        pending[i].out.write(files[i].second);
+    }
+    for (std::size_t i = 0; i < pending.size(); ++i) {
+        if (pending[i].out.commit()) continue;
+        reportOutputFailure(song, pending[i].path, pending[i].out.failure());
+        for (std::size_t j = 0; j < i; ++j) {
+            std::error_code ignored;
+            std::filesystem::remove(pending[j].path, ignored);
+        }
+        return;
+    }
+}
+
+// Writes every MP3+G file the song is to get (the pair, the zip or both)
+// from one render and one drawing.
+void writeMp3G(SongContext& song) {
+    Pair pair;
+    if (!makePair(song, pair)) return;
+    const std::span<const std::uint8_t> mp3 = pair.mp3.bytes();
+    std::vector<std::pair<std::filesystem::path, std::span<const std::uint8_t>>> files;
+    const std::span<const std::filesystem::path> loose = plannedFiles(song, Output::cdg);
+    if (!loose.empty()) files.emplace_back(loose[0], pair.cdg);
+    if (loose.size() > 1) files.emplace_back(loose[1], mp3);
+    std::vector<std::uint8_t> zip;
+    const std::span<const std::filesystem::path> zipped = plannedFiles(song, Output::cdgZip);
+    if (!zipped.empty()) {
+        // Named as the files beside it would be: hosts match the two by name.
+        const std::string stem = zipped[0].stem().string();
+        const cdg::ZipEntry entries[] = {{stem + ".cdg", pair.cdg}, {stem + ".mp3", mp3}};
+        VectorSink sink(zip);
+        if (!cdg::writeStoredZip(entries, sink)) {
+            song.result.fail(zipTooLarge(zipped[0]));
+            return;
+        }
+        files.emplace_back(zipped[0], zip);
+    }
+    writeTogether(song, std::move(files));
+}
+
+bool writeCdgOutput(SongContext& song, std::span<const std::filesystem::path>) {
+    writeMp3G(song);
+    return true;
+}
+
+bool writeCdgZipOutput(SongContext& song, std::span<const std::filesystem::path>) {
+    // With --cdg too, its writer (earlier in the table) wrote the zip as well.
+    if (!song.writes(Output::cdg)) writeMp3G(song);
+    return true;
+}
+
+}  // namespace
+
+OutputRow cdgOutput() {
+    OutputRow row;
+    row.id = Output::cdg;
+    row.option = "--cdg";
+    row.help = "Also write SONG.cdg and SONG.mp3 (MP3+G): the lyrics turning colour as they "
+               "are sung, for karaoke hosts";
+    row.needs.lyrics = true;
+    row.needs.renderedAudio = true;
+    row.plan = planCdg;
+    row.write = writeCdgOutput;
+    return row;
+}
+
+OutputRow cdgZipOutput() {
+    OutputRow row;
+    row.id = Output::cdgZip;
+    row.option = "--cdg-zip";
+    row.help = "Also write SONG.zip holding SONG.cdg and SONG.mp3, as karaoke hosts also take them";
+    row.needs.lyrics = true;
+    row.needs.renderedAudio = true;
+    row.plan = planCdgZip;
+    row.write = writeCdgZipOutput;
+    return row;
+}
+
+}  // namespace kdb2mid
+
+#endif  // KDB2MID_HAVE_AUDIO && KDB2MID_HAVE_CDG

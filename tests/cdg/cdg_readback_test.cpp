@@ -1,0 +1,148 @@
+// The .cdg as an independent player shows it: FFmpeg's cdgraphics decoder,
+// with the real font. Skipped without ffmpeg or the font.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "cdg/cdg_lyrics.hpp"
+#include "cdg/cdg_screen.hpp"
+#include "cdg/cdg_writer.hpp"
+#include "cdg/freetype_raster.hpp"
+#include "cdg/line_layout.hpp"
+#include "export/timed_lyrics.hpp"
+#include "format/decoded_song.hpp"
+#include "io/song_database.hpp"
+#include "midi/tempo_map.hpp"
+#include "test_support.hpp"
+
+namespace kdb2mid::cdg {
+namespace {
+
+std::unique_ptr<FreeTypeRasteriser> defaultFont() {
+    std::string error;
+    return FreeTypeRasteriser::open(kDefaultFontPath, error);
+}
+
+TEST(CdgFont, VietnameseLettersWholeAndMissingLettersTakeRoom) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    for (const int size : kFontSizes) {
+        // A capital with two stacked marks and a descender fit the line.
+        const InkBitmap tall = font->render("Ẫgỵ", size);
+        EXPECT_LE(tall.top, kBaseline - 1) << size;
+        EXPECT_LE(tall.height - tall.top, kLineHeight - kBaseline - 1) << size;
+        // A letter the font lacks (a private-use code point) and a byte that
+        // is not UTF-8 are drawn as the replacement glyph, as wide as it.
+        const InkBitmap replacement = font->render("\xEF\xBF\xBD", size);
+        const InkBitmap missing = font->render("\xEE\x80\x80", size);
+        const InkBitmap broken = font->render("\xC3", size);
+        EXPECT_GT(replacement.advance, 0);
+        EXPECT_EQ(missing.advance, replacement.advance);
+        EXPECT_EQ(broken.ink, replacement.ink);
+        EXPECT_EQ(font->render("a\xEE\x80\x80" "b", size).advance,
+                  font->render("a", size).advance + replacement.advance + font->render("b", size).advance);
+    }
+}
+
+// Every sample song's lines drawn whole at least half a second before their
+// first word, every word's wipe sent within 0.1 s of its time.
+TEST(CdgWriter, SampleSongsKeepTime) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    SongDatabase database;
+    ASSERT_EQ(database.open(test::sampleDatabaseDir()), SongDatabase::OpenError::none);
+    DecodedSong work;
+    for (const std::int32_t song : {50001, 50002, 50003, 50004, 50005}) {
+        SCOPED_TRACE(song);
+        std::vector<std::uint8_t> record;
+        ASSERT_TRUE(database.readRecord(database.locate(song), record));
+        ASSERT_EQ(decodeSong(record, work), RecordError::none);
+        const std::span<const std::uint8_t> image = work.image.bytes();
+        const SongTiming timing = songTiming(image, work.table, work.lyrics);
+        const CdgInput input = cdgInput(timedLyrics(image, work.lyrics), timing.tempo,
+                                        timing.lengthSeconds() + 2);
+        CdgTiming kept;
+        writeCdg(input, *font, &kept);
+        EXPECT_GT(kept.screenLines, 0U);
+        EXPECT_EQ(kept.linesDrawn, kept.screenLines);
+        EXPECT_GE(kept.earliestLead, 0.5);
+        EXPECT_LE(kept.latestWipe, 0.1);
+    }
+}
+
+// The pixels that turn from unsung to sung between two times, by our own
+// reading of the file.
+std::vector<std::pair<int, int>> wipedBetween(const std::vector<std::uint8_t>& file, double from,
+                                              double to) {
+    Screen screen;
+    Screen before;
+    const auto packets = file.size() / kPacketSize;
+    for (std::size_t i = 0; i < packets; ++i) {
+        if (static_cast<double>(i) == std::floor(from * kPacketsPerSecond)) before = screen;
+        if (static_cast<double>(i) >= to * kPacketsPerSecond) break;
+        Packet packet;
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(i * kPacketSize), kPacketSize, packet.begin());
+        screen.apply(packet);
+    }
+    std::vector<std::pair<int, int>> pixels;
+    for (int y = 0; y < kScreenHeight; ++y) {
+        for (int x = 0; x < kScreenWidth; ++x) {
+            if (before.at(x, y) == 2 && screen.at(x, y) == 6) pixels.emplace_back(x, y);
+        }
+    }
+    return pixels;
+}
+
+TEST(CdgReadBack, FfmpegShowsTheLineBeforeItsWordAndTheWordSungAfter) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+
+    CdgInput input{"Trống Cơm", "Dân ca", {}, 8};
+    input.lines.push_back({{{"Tình", 3.0}, {"bằng", 4.0}, {"có", 4.5}, {"cái", 5.0}}});
+    input.lines.push_back({{{"Ẫm", 6.0}, {"ngộ", 6.5}}});
+    const std::vector<std::uint8_t> file = writeCdg(input, *font);
+    ASSERT_EQ(file.size(), 8 * kBytesPerSecond);
+
+    // "Tình" is sung from 3.0 s to 4.0 s.
+    const std::vector<std::pair<int, int>> word = wipedBetween(file, 2.5, 3.95);
+    ASSERT_GT(word.size(), 20U);
+
+    test::TempDir dir;
+    {
+        std::ofstream out(dir / "song.cdg", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    }
+    // Frames at 2.5 s and 4.0 s, ten a second.
+    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() +
+                                "' -vf \"fps=10,select='eq(n\\,25)+eq(n\\,40)'\" -vsync 0 "
+                                "-f rawvideo -pix_fmt rgb24 '" + (dir / "frames.rgb").string() +
+                                "' 2>'" + (dir / "errors.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream errors(dir / "errors.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(errors), {}), "");
+    std::ifstream in(dir / "frames.rgb", std::ios::binary);
+    const std::vector<char> frames((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t frameSize = kScreenWidth * kScreenHeight * 3;
+    ASSERT_EQ(frames.size(), 2 * frameSize);
+
+    const auto rgb = [&frames, frameSize](int frame, std::pair<int, int> at) {
+        const std::size_t i = static_cast<std::size_t>(frame) * frameSize +
+                              static_cast<std::size_t>(at.second * kScreenWidth + at.first) * 3;
+        return std::array<int, 3>{static_cast<unsigned char>(frames[i]),
+                                  static_cast<unsigned char>(frames[i + 1]),
+                                  static_cast<unsigned char>(frames[i + 2])};
+    };
+    const std::array<int, 3> white = {255, 255, 255};
+    const std::array<int, 3> yellow = {255, 221, 0};
+    for (const auto& pixel : word) {
+        ASSERT_EQ(rgb(0, pixel), white) << pixel.first << "," << pixel.second;
+        ASSERT_EQ(rgb(1, pixel), yellow) << pixel.first << "," << pixel.second;
+    }
+}
+
+}  // namespace
+}  // namespace kdb2mid::cdg

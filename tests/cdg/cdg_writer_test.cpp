@@ -1,0 +1,213 @@
+#include "cdg/cdg_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "cdg/cdg_screen.hpp"
+#include "cdg/line_layout.hpp"
+#include "fake_font.hpp"
+
+namespace kdb2mid::cdg {
+namespace {
+
+constexpr std::uint8_t kUnsung = 2;
+constexpr std::uint8_t kSung = 6;
+
+CdgLine line(std::initializer_list<std::pair<const char*, double>> words) {
+    CdgLine out;
+    for (const auto& [text, start] : words) out.words.push_back({text, start});
+    return out;
+}
+
+// The screen after the file's first packets.
+class Player {
+public:
+    explicit Player(const std::vector<std::uint8_t>& file) : file_(file) {}
+    const Screen& at(double seconds) {
+        const auto until = std::min(file_.size() / kPacketSize,
+                                    static_cast<std::size_t>(seconds * kPacketsPerSecond));
+        for (; played_ < until; ++played_) {
+            Packet packet;
+            std::copy_n(file_.begin() + static_cast<std::ptrdiff_t>(played_ * kPacketSize), kPacketSize,
+                        packet.begin());
+            screen_.apply(packet);
+        }
+        return screen_;
+    }
+
+private:
+    const std::vector<std::uint8_t>& file_;
+    Screen screen_;
+    std::size_t played_ = 0;
+};
+
+std::size_t count(const Screen& screen, std::uint8_t colour) {
+    std::size_t n = 0;
+    for (int y = 0; y < kScreenHeight; ++y) {
+        for (int x = 0; x < kScreenWidth; ++x) n += screen.at(x, y) == colour ? 1U : 0U;
+    }
+    return n;
+}
+
+// Whether any pixel in tile rows [top, top + 3) has colour.
+bool slotHas(const Screen& screen, int topRow, std::uint8_t colour) {
+    for (int y = topRow * kTileHeight; y < (topRow + kLineTileRows) * kTileHeight; ++y) {
+        for (int x = 0; x < kScreenWidth; ++x) {
+            if (screen.at(x, y) == colour) return true;
+        }
+    }
+    return false;
+}
+
+TEST(CdgWriter, LengthIsTheMusicsInWholePackets) {
+    struct Case {
+        double seconds;
+        std::size_t packets;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Case cases[] = {{0, 0}, {-3, 0}, {nan, 0}, {10.0, 3000}, {1.0 / 300, 1}, {0.001, 1},
+                          {2.5001, 751}, {1e9, 3 * 3600 * 300}};
+    for (const Case& c : cases) EXPECT_EQ(cdgPacketCount(c.seconds), c.packets) << c.seconds;
+
+    test::BlockFont font;
+    CdgInput input{"Title", "Artist", {line({{"one", 3}, {"two", 4}})}, 12.34};
+    EXPECT_EQ(writeCdg(input, font).size(), 3702 * kPacketSize);
+}
+
+// Eight lines of three words, one word a second from 5 s: each line is on
+// screen (in the unsung colour) well before its first word, and each word
+// turns to the sung colour within 0.1 s of its time.
+TEST(CdgWriter, LinesBeforeTheirWordsAndWipesOnTime) {
+    test::BlockFont font;
+    CdgInput input{"Title", "Artist", {}, 40};
+    for (int n = 0; n < 8; ++n) {
+        const double t = 5 + 3 * n;
+        input.lines.push_back(line({{"la", t}, {"lala", t + 1}, {"la", t + 2}}));
+    }
+    const std::vector<std::uint8_t> file = writeCdg(input, font);
+    Player player(file);
+
+    // The title screen first: the title's and artist's places hold letters.
+    EXPECT_TRUE(slotHas(player.at(1.0), 5, 3));
+    EXPECT_TRUE(slotHas(player.at(1.0), 9, kUnsung));
+    for (int n = 0; n < 8; ++n) {
+        const int slot = 1 + 4 * (n % 4);
+        const double t = 5 + 3 * n;
+        const Screen& before = player.at(t - 0.5);
+        EXPECT_TRUE(slotHas(before, slot, kUnsung)) << "line " << n;
+        EXPECT_FALSE(slotHas(before, slot, kSung)) << "line " << n;
+        EXPECT_TRUE(slotHas(player.at(t + 0.1), slot, kSung)) << "line " << n;
+    }
+    // After the last word every letter of the last four lines is sung.
+    const Screen& end = player.at(40);
+    EXPECT_EQ(count(end, kUnsung), 0U);
+    EXPECT_GT(count(end, kSung), 0U);
+}
+
+// Songs of 60 lines of eight words, ever faster: each line is drawn whole
+// well before its first word and each wipe goes out on time while the screen
+// keeps up; past that, lines are left out and the rest stays near time.
+TEST(CdgWriter, KeepsTimeOrLeavesLinesOut) {
+    struct Case {
+        double perWord;
+        bool keepsUp;
+    };
+    const Case cases[] = {{0.6, true}, {0.3, true}, {0.2, true}, {0.04, false}};
+    test::BlockFont font;
+    for (const Case& c : cases) {
+        CdgInput input{"", "", {}, 0};
+        double t = 2;
+        for (int n = 0; n < 60; ++n) {
+            CdgLine& words = input.lines.emplace_back();
+            for (int w = 0; w < 8; ++w, t += c.perWord) words.words.push_back({"word", t});
+        }
+        input.musicSeconds = t + 1;
+        CdgTiming timing;
+        writeCdg(input, font, &timing);
+        EXPECT_EQ(timing.screenLines, 60U) << c.perWord;
+        EXPECT_EQ(timing.linesDrawn + timing.linesLeftOut, 60U) << c.perWord;
+        if (c.keepsUp) {
+            EXPECT_EQ(timing.linesLeftOut, 0U) << c.perWord;
+            EXPECT_GE(timing.earliestLead, 0.5) << c.perWord;
+            EXPECT_LE(timing.latestWipe, 0.1) << c.perWord;
+        } else {
+            EXPECT_GT(timing.linesLeftOut, 0U) << c.perWord;
+            EXPECT_LE(timing.latestWipe, 8 * c.perWord + 0.5) << c.perWord;
+        }
+    }
+}
+
+// Hostile lines: the file keeps its length, every packet is a graphics
+// packet the player understands or an empty one, bytes below 0x40.
+TEST(CdgWriter, HostileLinesStayBounded) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    CdgLine thousand;
+    for (int i = 0; i < 1000; ++i) thousand.words.push_back({"word", 1 + i * 0.01});
+    CdgLine giant;
+    giant.words.push_back({std::string(5000, 'W'), 2});
+    struct Case {
+        const char* name;
+        std::vector<CdgLine> lines;
+    };
+    const Case cases[] = {
+        {"a thousand words", {thousand}},
+        {"a word wider than the screen", {giant}},
+        {"times going backwards", {line({{"c", 9}, {"b", 5}, {"a", 1}}), line({{"z", 0.5}})}},
+        {"times that are not numbers", {line({{"a", nan}, {"b", -inf}, {"c", inf}, {"d", -4}})}},
+        {"no letters", {line({{"", 1}, {"", 2}}), CdgLine{}}},
+        {"words after the music", {line({{"late", 500}})}},
+        {"many lines at one time", std::vector<CdgLine>(200, line({{"x", 3}, {"y", 3}}))},
+    };
+    test::BlockFont font;
+    for (const Case& c : cases) {
+        const CdgInput input{std::string(3000, 'T'), "", c.lines, 20};
+        const std::vector<std::uint8_t> file = writeCdg(input, font);
+        ASSERT_EQ(file.size(), 6000 * kPacketSize) << c.name;
+        for (std::size_t at = 0; at < file.size(); at += kPacketSize) {
+            const std::uint8_t command = file[at];
+            ASSERT_TRUE(command == 0 || command == kGraphicsCommand) << c.name;
+            for (std::size_t i = 0; i < kPacketSize; ++i) ASSERT_LT(file[at + i], 0x40) << c.name;
+            if (file[at + 1] == 6 || file[at + 1] == 38) {
+                ASSERT_LT(file[at + 6], kTileRows - 1) << c.name;
+                ASSERT_GE(file[at + 7], 1) << c.name;
+                ASSERT_LE(file[at + 7], kTileColumns - 2) << c.name;
+            }
+        }
+    }
+}
+
+TEST(CdgLayout, LinesShrinkThenWrap) {
+    test::BlockFont font;
+    struct Case {
+        std::size_t letters;  // in one word each of four words
+        std::vector<int> sizes;
+        std::vector<std::size_t> wordsPerLine;
+    };
+    // At 18 px a letter is 9 px and a space 6: four words of 7 letters fill
+    // 270 px; of 8, at 16 px (8 px letters, 5 px spaces) 271; of 60 letters
+    // every word is a line of its own at the wrap size, clipped.
+    const Case cases[] = {
+        {7, {18}, {4}},
+        {8, {16}, {4}},
+        {10, {12}, {4}},
+        {14, {16, 16}, {2, 2}},
+        {60, {16, 16, 16, 16}, {1, 1, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        const std::string word(c.letters, 'a');
+        const std::vector<std::string_view> texts(4, word);
+        const std::vector<ScreenLine> lines = layoutWords(texts, 0, 4, font);
+        ASSERT_EQ(lines.size(), c.sizes.size()) << c.letters;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].pixelSize, c.sizes[i]) << c.letters;
+            EXPECT_EQ(lines[i].words.size(), c.wordsPerLine[i]) << c.letters;
+            EXPECT_GE(lines[i].words.front().x, 0);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kdb2mid::cdg

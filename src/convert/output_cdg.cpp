@@ -153,6 +153,7 @@ OutputRow cdgOutput() {
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planCdg;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".cdg", ".mp3"}; };
     row.write = writeCdgOutput;
     return row;
 }
@@ -165,6 +166,7 @@ OutputRow cdgZipOutput() {
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planCdgZip;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".zip"}; };
     row.write = writeCdgZipOutput;
     return row;
 }

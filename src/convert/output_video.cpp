@@ -62,6 +62,7 @@ OutputRow videoOutput() {
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planVideo;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.write = writeVideo;
     return row;
 }

@@ -4,23 +4,27 @@
 // the plain one, that a workspace reused from earlier songs gives the same
 // result as a fresh one, and that the record is either refused with nothing
 // written or becomes well-formed .mid and .kar files no larger than a fixed
-// multiple of its decoded image. Where the build draws CD+G, the song's
-// lyrics also go through the .cdg writer and come out as exactly one valid
-// packet per 1/300 second of music.
+// multiple of its decoded image, and that its lyrics become an ASS document
+// of well-formed UTF-8 lines with at most one title card and three countdown
+// events per lyric line. Where the build draws CD+G, the song's lyrics also
+// go through the .cdg writer and come out as exactly one valid packet per
+// 1/300 second of music.
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "export/ass_file.hpp"
+#include "export/timed_lyrics.hpp"
+#include "format/utf8_text.hpp"
 #ifdef KDB2MID_HAVE_CDG
 #include "cdg/cdg_lyrics.hpp"
 #include "cdg/cdg_packet.hpp"
 #include "cdg/freetype_raster.hpp"
-#include "export/timed_lyrics.hpp"
-#include "midi/tempo_map.hpp"
 #endif
 
 #include "midi/kar_track.hpp"
+#include "midi/tempo_map.hpp"
 #include "midi/midi_file.hpp"
 #include "format/song_image.hpp"
 #include "format/database_layout.hpp"
@@ -66,6 +70,34 @@ Bytes fileWith(const DecodedSong& song, WriteTrack writeTrack) {
     VectorSink sink(file);
     writeSongFile(song, chunk, sink);
     return file;
+}
+
+// The lyrics as ASS: the events around the lines (title card, countdowns)
+// come from the same decoded song as every other output.
+void checkAss(const DecodedSong& song) {
+    const std::span<const std::uint8_t> image = song.image.bytes();
+    const TimedLyrics lyrics = timedLyrics(image, song.lyrics);
+    const SongTiming timing = songTiming(image, song.table, song.lyrics);
+    const std::string ass = writeAss({lyrics, timing.tempo, "fuzz"});
+    std::size_t titles = 0;
+    std::size_t countdowns = 0;
+    std::size_t start = 0;
+    while (start < ass.size()) {
+        const std::size_t end = ass.find('\n', start);
+        require(end != std::string::npos, "ASS document does not end with a line end");
+        const std::string_view line(ass.data() + start, end - start);
+        for (std::size_t at = 0; at < line.size();) {
+            char32_t letter = 0;
+            const std::size_t length = utf8SequenceAt(line, at, letter);
+            require(length != 0, "ASS line is not well-formed UTF-8");
+            at += length;
+        }
+        if (line.find(",Title,,") != std::string_view::npos) ++titles;
+        if (line.find(",Countdown,,") != std::string_view::npos) ++countdowns;
+        start = end + 1;
+    }
+    require(titles <= 1, "more than one title card");
+    require(countdowns <= 3 * lyrics.lines.size(), "more countdown events than lines allow");
 }
 
 #ifdef KDB2MID_HAVE_CDG
@@ -122,6 +154,7 @@ void fuzzRecord(Input record) {
         return;
     }
     requireMidiShape(midi, TextTrack::lyrics, false);
+    checkAss(reused);
 #ifdef KDB2MID_HAVE_CDG
     checkCdg(reused);
 #endif

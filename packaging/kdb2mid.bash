@@ -51,6 +51,14 @@ _kdb2mid()
             _kdb2mid_files soundfont
             return
             ;;
+        --background)
+            _filedir '@(png|jpg|jpeg|bmp|webp|PNG|JPG|JPEG|BMP|WEBP)'
+            return
+            ;;
+        --video-size)
+            COMPREPLY=($(compgen -W '1280x720 1920x1080 3840x2160 854x480 640x360' -- "$cur"))
+            return
+            ;;
         --lyrics)
             COMPREPLY=($(compgen -W 'utf8 vni' -- "$cur"))
             return
@@ -77,8 +85,7 @@ _kdb2mid()
         convert)
             options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
                 --transpose --tempo --audio --soundfont --loudness --ultrastar --cdg --cdg-zip
-                --mute-melody --resume --shard
-                --name --help"
+                --mute-melody --video --video-size --background --resume --shard --name --help"
             ;;
         info) options="--database --json --help" ;;
         list) options="--database --json --help" ;;

@@ -17,6 +17,9 @@
 #include "cli/subcommand.hpp"
 #include "convert/batch.hpp"
 #include "convert/outputs.hpp"
+#ifdef KDB2MID_HAVE_VIDEO
+#include "messages/video_messages.hpp"
+#endif
 #include "io/file_io.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"
@@ -112,6 +115,26 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
         request.options.soundFont = soundFont;
     }
 #endif
+#ifdef KDB2MID_HAVE_VIDEO
+    if (request.options.outputs.has(Output::video)) {
+        // Also before any song: the encoders are there and the background
+        // is a picture, read once for every thread.
+        VideoSettings& settings = request.options.videoSettings;
+        // -j1 lets the encoder use every core; more songs at once share
+        // them, each encoder still with two threads so that the last song
+        // of a batch, alone, does not leave a core idle.
+        const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+        settings.encoderThreads =
+            request.threads > 1 ? static_cast<int>(std::max(2U, cores / request.threads)) : 0;
+        auto video = std::make_shared<PreparedVideo>();
+        const VideoStatus status = prepareVideo(settings, *video);
+        if (!status.ok()) {
+            printError(videoSetupFailure(status, settings.background.image));
+            return kExitUsage;
+        }
+        request.options.video = std::move(video);
+    }
+#endif
     SongDatabase database;
     if (const auto error = database.open(request.databaseFolder);
         error != SongDatabase::OpenError::none) {
@@ -164,6 +187,31 @@ constexpr unsigned kMaxThreads = 1024;
 unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
 
 // The arguments as typed, until the parse is done.
+#ifdef KDB2MID_HAVE_VIDEO
+// --video-size and --background (each null when not given) into the video
+// settings; the usage error, or "" when they were taken.
+std::string takeVideoSettings(ConvertOptions& options, const std::string* size,
+                              const std::string* background) {
+    if (!options.outputs.has(Output::video)) {
+        if (size != nullptr) return needsVideo("--video-size");
+        if (background != nullptr) return needsVideo("--background");
+        return {};
+    }
+    if (size != nullptr) {
+        const std::optional<VideoSize> parsed = parseVideoSize(*size);
+        if (!parsed) return videoSizeRefused(*size);
+        options.videoSettings.size = *parsed;
+    }
+    if (background != nullptr) {
+        std::optional<Background> parsed = parseBackground(*background);
+        if (!parsed) return backgroundRefused(*background);
+        if (!parsed->image.empty()) parsed->image = pathFromArgument(*background);
+        options.videoSettings.background = std::move(*parsed);
+    }
+    return {};
+}
+#endif
+
 struct ConvertArguments {
     ConvertRequest request;
     std::vector<std::string> songTexts;
@@ -178,6 +226,10 @@ struct ConvertArguments {
     CLI::Option* soundFont = nullptr;
     std::string loudnessText;
     CLI::Option* loudness = nullptr;
+    std::string videoSizeText;
+    CLI::Option* videoSize = nullptr;
+    std::string backgroundText;
+    CLI::Option* background = nullptr;
     std::string shardText;
     std::string namePattern;
 };
@@ -223,6 +275,14 @@ int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
     a->request.soundFont = pathFromArgument(a->soundFontText);
     if (!a->loudnessText.empty() && !parseLoudness(a->loudnessText, options.loudness)) {
         return usageError(*convert, loudnessRefused(a->loudnessText, kMinLoudness, kMaxLoudness));
+    }
+#endif
+#ifdef KDB2MID_HAVE_VIDEO
+    if (const std::string refused = takeVideoSettings(
+            a->request.options, a->videoSize->count() > 0 ? &a->videoSizeText : nullptr,
+            a->background->count() > 0 ? &a->backgroundText : nullptr);
+        !refused.empty()) {
+        return usageError(*convert, refused);
     }
 #endif
     if (!a->shardText.empty()) a->request.shard = parseShard(a->shardText);
@@ -302,6 +362,18 @@ Subcommand addConvertCommand(CLI::App& app) {
             ->type_name("LUFS|off");
     convert->add_flag("--mute-melody", a->request.options.muteMelody,
                       "Render the audio without the melody track: an instrumental");
+#endif
+#ifdef KDB2MID_HAVE_VIDEO
+    a->videoSize = convert
+                       ->add_option("--video-size", a->videoSizeText,
+                                    "Frame size of the videos, even numbers from 320x240 to "
+                                    "3840x2160 (default: 1280x720)")
+                       ->type_name("WIDTHxHEIGHT");
+    a->background = convert
+                        ->add_option("--background", a->backgroundText,
+                                     "What the videos' lyrics are drawn over: black (the default), "
+                                     "a colour #RRGGBB or a picture file, scaled to fit")
+                        ->type_name("COLOUR|FILE");
 #endif
     convert->add_flag("--resume", a->request.options.resume,
                       "Skip songs whose requested files all exist already");

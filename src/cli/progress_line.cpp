@@ -44,7 +44,13 @@ std::string formatProgress(const BatchProgress& progress, double elapsedSeconds)
         std::to_string(progress.songsDone) + "/" + std::to_string(progress.songsTotal) + " songs";
     const bool timed = elapsedSeconds > 0;
     const double rate = timed ? static_cast<double>(progress.bytesDone) / elapsedSeconds : 0;
-    if (progress.audioSeconds > 0) {
+    if (progress.videoSeconds > 0) {
+        // Making videos sets the pace: minutes of video made and how much
+        // faster than they play.
+        line += ", " + oneDecimal(progress.videoSeconds / 60) + " min of video";
+        if (timed) line += ", " + oneDecimal(progress.videoSeconds / elapsedSeconds) + "x real time";
+        line += ", ";
+    } else if (progress.audioSeconds > 0) {
         // Rendering sets the pace: minutes of audio made and how much faster
         // than it plays.
         line += ", " + oneDecimal(progress.audioSeconds / 60) + " min of audio";

@@ -127,6 +127,7 @@ private:
             progress_.bytesDone += weight.bytes;
         }
         progress_.audioSeconds += result.audioSeconds;
+        progress_.videoSeconds += result.videoSeconds;
         observer_.progressed(progress_);
         // A result waits here while an earlier song is still being
         // converted; it holds only its message lines, never the song's output.

@@ -58,6 +58,8 @@ struct BatchProgress {
     std::uint64_t bytesTotal = 0;
     // Audio rendered so far, in seconds of sound (0 when none is asked for).
     double audioSeconds = 0;
+    // Videos made so far, in seconds (0 when none is asked for).
+    double videoSeconds = 0;
 };
 
 // Told about a batch as it runs. The batch calls one member at a time (under

@@ -15,6 +15,9 @@
 #include "audio/audio_format.hpp"
 #include "audio/song_renderer.hpp"
 #endif
+#ifdef KDB2MID_HAVE_VIDEO
+#include "video/karaoke_video.hpp"
+#endif
 
 #ifdef KDB2MID_HAVE_CDG
 #include "cdg/freetype_raster.hpp"
@@ -41,6 +44,7 @@ struct SongResult {
     // Every file asked for was there already (--resume): nothing was written.
     bool alreadyDone = false;
     double audioSeconds = 0;  // length of the audio rendered
+    double videoSeconds = 0;  // length of the videos made
 
     void fail(std::string message) {
         outcome = Outcome::failed;
@@ -62,6 +66,13 @@ struct ConvertOptions {
     std::filesystem::path soundFont;                // what audio is rendered with
     // LUFS every song's audio is brought to; none keeps the synthesizer's level.
     std::optional<double> loudness = kDefaultLoudness;
+#endif
+#ifdef KDB2MID_HAVE_VIDEO
+    // What the videos look like, and the same prepared once for the run
+    // (background read, encoders checked) and shared by every thread. Without
+    // the prepared one each thread prepares the settings for itself.
+    VideoSettings videoSettings;
+    std::shared_ptr<const PreparedVideo> video;
 #endif
     // Stems (file names without extension) of songs named by --name; a song
     // not here is named by its number.
@@ -99,6 +110,9 @@ struct ConvertWorkspace {
 #ifdef KDB2MID_HAVE_AUDIO
     // This thread's synthesizer, its soundfont loaded once for all its songs.
     std::unique_ptr<SongRenderer> renderer;
+#endif
+#ifdef KDB2MID_HAVE_VIDEO
+    std::shared_ptr<const PreparedVideo> video;  // when options.video was not given
 #endif
 #ifdef KDB2MID_HAVE_CDG
     // This thread's font for CD+G graphics, opened on first use.

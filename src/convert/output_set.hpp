@@ -13,6 +13,7 @@ enum class Output : std::uint8_t {
     ass,        // SONG.ass
     audio,      // SONG.<format>
     ultrastar,  // SONG/SONG.txt and its audio
+    video,      // SONG.mp4
     cdg,        // SONG.cdg beside SONG.mp3 (MP3+G)
     cdgZip,     // SONG.zip holding SONG.cdg and SONG.mp3
 };

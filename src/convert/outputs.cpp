@@ -19,6 +19,9 @@ std::vector<OutputRow> makeTable() {
     rows.push_back(audioOutput());
     rows.push_back(ultrastarOutput());
 #endif
+#ifdef KDB2MID_HAVE_VIDEO
+    rows.push_back(videoOutput());
+#endif
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
     rows.push_back(cdgOutput());
     rows.push_back(cdgZipOutput());

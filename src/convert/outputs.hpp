@@ -198,6 +198,9 @@ OutputRow assOutput();
 OutputRow audioOutput();
 OutputRow ultrastarOutput();
 #endif
+#ifdef KDB2MID_HAVE_VIDEO
+OutputRow videoOutput();
+#endif
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
 OutputRow cdgOutput();
 OutputRow cdgZipOutput();

@@ -24,6 +24,12 @@ constexpr std::string_view kHeader =
     // Top-centre anchor: the text's top sits 900 pixels below the frame's.
     "Style: Lower,DejaVu Sans,72,&H0000D7FF,&H00FFFFFF,&H00000000,&H80000000,"
     "-1,0,0,0,100,100,0,0,1,4,2,8,60,60,900,1\n"
+    // The title card: centred on the frame, above where the rows are.
+    "Style: Title,DejaVu Sans,96,&H00FFFFFF,&H00FFFFFF,&H00000000,&H80000000,"
+    "-1,0,0,0,100,100,0,0,1,4,2,5,60,60,0,1\n"
+    // The countdown dots: bottom-centre, 120 pixels above the upper row's line.
+    "Style: Countdown,DejaVu Sans,72,&H0000D7FF,&H0000D7FF,&H00000000,&H80000000,"
+    "-1,0,0,0,100,100,0,0,1,4,2,2,60,60,320,1\n"
     "\n"
     "[Events]\n"
     "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
@@ -121,6 +127,52 @@ std::string escapeAssText(std::string_view text) {
     return out;
 }
 
+namespace {
+
+void appendDialogue(std::string& out, std::int64_t start, std::int64_t end,
+                    std::string_view style) {
+    out += "Dialogue: 0,";
+    appendTime(out, start);
+    out += ',';
+    appendTime(out, end);
+    out += ',';
+    out += style;
+    out += ",,0,0,0,,";
+}
+
+// The title card, when there is a title or an artist and time to show them.
+void appendTitleCard(std::string& out, const std::vector<std::string>& titles,
+                     std::int64_t firstLineShown) {
+    const std::string_view title = titles.empty() ? std::string_view{} : titles[0];
+    const std::string_view artist = titles.size() > 1 ? titles[1] : std::string_view{};
+    const std::int64_t end = firstLineShown - kAssTitleGap;
+    if ((title.empty() && artist.empty()) || end < kAssTitleShortest) return;
+    appendDialogue(out, 0, end, "Title");
+    out += "{\\fad(0,300)}";
+    appendAssText(out, title);
+    if (!title.empty() && !artist.empty()) out += "\\N";
+    if (!artist.empty()) {
+        out += "{\\fs64}";
+        appendAssText(out, artist);
+    }
+    out += '\n';
+}
+
+// The dots before a line's first word at sungAt: all of them
+// kAssCountdownDots steps before, one fewer each step; none before 0.
+void appendCountdown(std::string& out, std::int64_t sungAt) {
+    for (int dots = kAssCountdownDots; dots > 0; --dots) {
+        const std::int64_t start = std::max<std::int64_t>(sungAt - dots * kAssCountdownStep, 0);
+        const std::int64_t end = sungAt - (dots - 1) * kAssCountdownStep;
+        if (end <= start) continue;
+        appendDialogue(out, start, end, "Countdown");
+        for (int i = 0; i < dots; ++i) out += i == 0 ? "\u25CF" : " \u25CF";
+        out += '\n';
+    }
+}
+
+}  // namespace
+
 std::string writeAss(const AssInput& input) {
     const TimedLyrics& lyrics = input.lyrics;
     std::string out = "[Script Info]\n; Karaoke subtitles written by kdb2mid ";
@@ -138,17 +190,15 @@ std::string writeAss(const AssInput& input) {
     out += kHeader;
 
     const SongTimes times = songTimes(lyrics, input.tempo);
+    if (!times.lines.empty()) appendTitleCard(out, lyrics.titles, times.lines[0].start);
     for (std::size_t i = 0; i < times.lines.size(); ++i) {
         const LineTimes& line = times.lines[i];
         const std::vector<TimedWord>& words = lyrics.lines[i].words;
         const std::int64_t* wordTimes = times.words.data() + line.firstWord;
-        out += "Dialogue: 0,";
-        appendTime(out, line.start);
-        out += ',';
-        appendTime(out, line.end);
-        out += ',';
-        out += kRowStyles[i % 2];
-        out += ",,0,0,0,,";
+        if (i == 0 || wordTimes[0] - times.lines[i - 1].lastWordEnd >= kAssBreak) {
+            appendCountdown(out, wordTimes[0]);
+        }
+        appendDialogue(out, line.start, line.end, kRowStyles[i % 2]);
         // The karaoke clock starts at the line's start: wait until the first word.
         if (wordTimes[0] > line.start) appendTag(out, "{\\k", wordTimes[0] - line.start);
         for (std::size_t j = 0; j < words.size(); ++j) {

@@ -1,4 +1,5 @@
 #include "io/file_io.hpp"
+#include "io/temporary_output.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -227,6 +228,10 @@ std::filesystem::path temporaryNameFor(const std::filesystem::path& finalPath, u
 }
 
 }  // namespace
+
+std::filesystem::path temporaryOutputName(const std::filesystem::path& finalPath) {
+    return temporaryNameFor(finalPath, 0);
+}
 
 AtomicOutputFile::~AtomicOutputFile() { abandon(); }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 namespace kdb2mid {
@@ -9,12 +10,18 @@ namespace {
 
 TimedLine lineOf(std::vector<TimedWord> words) { return {std::move(words)}; }
 
-// The Dialogue lines of a file.
-std::vector<std::string> dialogues(const std::string& ass) {
+// The Dialogue lines of a file; with styles, only those in one of them.
+std::vector<std::string> dialogues(const std::string& ass,
+                                   std::vector<std::string> styles = {"Upper", "Lower"}) {
     std::vector<std::string> lines;
     std::istringstream in(ass);
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("Dialogue: ", 0) == 0) lines.push_back(line);
+        if (line.rfind("Dialogue: ", 0) != 0) continue;
+        // Layer, Start, End, Style: the style is the fourth field.
+        std::size_t at = 0;
+        for (int field = 0; field < 3; ++field) at = line.find(',', at) + 1;
+        const std::string style = line.substr(at, line.find(',', at) - at);
+        if (std::find(styles.begin(), styles.end(), style) != styles.end()) lines.push_back(line);
     }
     return lines;
 }
@@ -77,6 +84,53 @@ TEST(AssFile, WordsStartOnTimeWithoutDrift) {
         clock += duration;
     }
     EXPECT_EQ(word, line.words.size());
+}
+
+// In hundredths of a second, 240 ticks a second at the default tempo.
+TimedLyrics linesAt(std::vector<std::string> titles, std::initializer_list<int> firstWords) {
+    TimedLyrics lyrics{std::move(titles), {}};
+    for (const int at : firstWords) {
+        lyrics.lines.push_back(lineOf({{"la", static_cast<std::uint64_t>(at) * 240 / 100}}));
+    }
+    return lyrics;
+}
+
+TEST(AssFile, TitleCardUntilTheFirstLineAndCountdownsBeforeSinging) {
+    const struct {
+        const char* name;
+        TimedLyrics lyrics;
+        std::vector<std::string> expected;  // the Title and Countdown events
+    } cases[] = {
+        {"a long intro: the title card until 0.5 s before the first line shows, "
+         "three dots in the last three seconds",
+         linesAt({"Song {1}", "Artist"}, {1000}),
+         {"Dialogue: 0,0:00:00.00,0:00:07.50,Title,,0,0,0,,{\\fad(0,300)}Song \\{1\\}\\N{\\fs64}Artist",
+          "Dialogue: 0,0:00:07.00,0:00:08.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:08.00,0:00:09.00,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:09.00,0:00:10.00,Countdown,,0,0,0,,\u25CF"}},
+        {"no artist; a break of 8 s after a line's last word gets a countdown",
+         linesAt({"Song"}, {350, 1250}),
+         {"Dialogue: 0,0:00:00.00,0:00:01.00,Title,,0,0,0,,{\\fad(0,300)}Song",
+          "Dialogue: 0,0:00:00.50,0:00:01.50,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:01.50,0:00:02.50,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:02.50,0:00:03.50,Countdown,,0,0,0,,\u25CF",
+          "Dialogue: 0,0:00:09.50,0:00:10.50,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:10.50,0:00:11.50,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:11.50,0:00:12.50,Countdown,,0,0,0,,\u25CF"}},
+        {"a break just short of 8 s: none; the first line soon: no title card, the dots that fit",
+         linesAt({"Song", "Artist"}, {150, 1049}),
+         {"Dialogue: 0,0:00:00.00,0:00:00.50,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:00.50,0:00:01.50,Countdown,,0,0,0,,\u25CF"}},
+        {"no titles: no title card", linesAt({"", ""}, {400}),
+         {"Dialogue: 0,0:00:01.00,0:00:02.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:02.00,0:00:03.00,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:03.00,0:00:04.00,Countdown,,0,0,0,,\u25CF"}},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(dialogues(writeAss({test.lyrics, TempoMap{}, "x"}), {"Title", "Countdown"}),
+                  test.expected)
+            << test.name;
+    }
 }
 
 TEST(AssFile, OverrideCharactersAreEscaped) {

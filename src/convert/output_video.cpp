@@ -1,0 +1,73 @@
+// SONG.mp4: the song's ASS lyrics, the same document --ass writes, drawn
+// over the background with the song's rendered audio (video/).
+#ifdef KDB2MID_HAVE_VIDEO
+
+#include "convert/outputs.hpp"
+#include "export/ass_file.hpp"
+#include "messages/video_messages.hpp"
+
+#ifndef KDB2MID_VERSION
+#define KDB2MID_VERSION "unknown"
+#endif
+
+namespace kdb2mid {
+
+namespace {
+
+void planVideo(SongContext& song, std::vector<std::filesystem::path>& files) {
+    if (!song.lyrics().lines.empty()) files.push_back(song.file(".mp4"));
+}
+
+// The run's prepared video, or this thread's own made from the settings.
+const PreparedVideo* preparedVideo(SongContext& song) {
+    if (song.options.video) return song.options.video.get();
+    if (!song.work.video) {
+        auto video = std::make_shared<PreparedVideo>();
+        const VideoStatus status = prepareVideo(song.options.videoSettings, *video);
+        if (!status.ok()) {
+            song.result.fail(videoFailure(song.number, song.file(".mp4"), status,
+                                          song.options.videoSettings.background.image));
+            return nullptr;
+        }
+        song.work.video = std::move(video);
+    }
+    return song.work.video.get();
+}
+
+bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files) {
+    const PreparedVideo* video = preparedVideo(song);
+    if (video == nullptr) return true;
+    const RenderedAudio* audio = song.renderedAudio();
+    if (audio == nullptr) return true;
+    const std::string ass = writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION});
+    const KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
+    const VideoStatus status = writeKaraokeVideo(*video, input, files[0]);
+    if (!status.ok()) {
+        song.result.fail(videoFailure(song.number, files[0], status));
+        return true;
+    }
+    song.result.videoSeconds += audio->seconds();
+    return true;
+}
+
+}  // namespace
+
+OutputRow videoOutput() {
+    OutputRow row;
+    row.id = Output::video;
+    row.option = "--video";
+    row.help =
+        "Also write SONG.mp4: the --ass lyrics over a background with the song's "
+        "audio (H.264 and AAC)";
+    row.needs.lyrics = true;
+    row.needs.renderedAudio = true;
+    row.plan = planVideo;
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
+    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
+    row.write = writeVideo;
+    return row;
+}
+
+}  // namespace kdb2mid
+
+#endif  // KDB2MID_HAVE_VIDEO

@@ -1,0 +1,78 @@
+#include "messages/video_messages.hpp"
+
+#include <cerrno>
+
+#include "messages/messages.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+std::string missingPhrase(const VideoStatus& status) {
+    if (status.detail == "mp4") return "the installed FFmpeg has no MP4 muxer";
+    return "the installed FFmpeg has no " + status.detail + " encoder";
+}
+
+// "No such file or directory", "it is not a picture (larger than ...)".
+std::string backgroundReason(const VideoStatus& status) {
+    if (status.code == VideoStatus::Code::backgroundMissing) return status.detail;
+    std::string reason = "it is not a picture";
+    if (!status.detail.empty()) reason += " (" + status.detail + ")";
+    return reason;
+}
+
+std::string withDetail(std::string line, const std::string& detail) {
+    if (!detail.empty()) {
+        line += ": ";
+        line += detail;
+    }
+    return line;
+}
+
+}  // namespace
+
+std::string videoSetupFailure(const VideoStatus& status, const std::filesystem::path& background) {
+    using Code = VideoStatus::Code;
+    switch (status.code) {
+        case Code::missingEncoder: return "Cannot make videos: " + missingPhrase(status);
+        case Code::backgroundMissing:
+        case Code::backgroundNotImage:
+            return withDetail("Cannot use background " + displayName(background),
+                              backgroundReason(status));
+        default: return withDetail("Cannot make videos", status.detail);
+    }
+}
+
+std::string videoFailure(std::int32_t songNumber, const std::filesystem::path& path,
+                         const VideoStatus& status, const std::filesystem::path& background) {
+    using Code = VideoStatus::Code;
+    switch (status.code) {
+        case Code::output: return outputFailure(path, status.failure);
+        case Code::interrupted: return outputFailure(path, {OutputFailure::Step::write, EINTR});
+        case Code::missingEncoder: return cannotConvert(songNumber, missingPhrase(status));
+        case Code::backgroundMissing:
+        case Code::backgroundNotImage:
+            return cannotConvert(songNumber, withDetail("background " + displayName(background),
+                                                        backgroundReason(status)));
+        case Code::noAudio:
+            return cannotConvert(songNumber, "its video has no sound to go with it");
+        case Code::subtitles:
+            return cannotConvert(songNumber, "its lyrics could not be drawn on the video");
+        default:
+            return cannotConvert(songNumber,
+                                 withDetail("its video could not be encoded", status.detail));
+    }
+}
+
+std::string videoSizeRefused(std::string_view text) {
+    return "--video-size " + std::string(text) +
+           ": give WIDTHxHEIGHT, both even, from 320x240 to 3840x2160";
+}
+
+std::string backgroundRefused(std::string_view text) {
+    return "--background " + std::string(text) + ": give black, #RRGGBB or a picture file";
+}
+
+std::string needsVideo(std::string_view option) { return std::string(option) + " needs --video"; }
+
+}  // namespace kdb2mid

@@ -1,0 +1,152 @@
+#include "video/encoder/lyric_canvas.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+extern "C" {
+#include <ass/ass.h>
+#include <libavutil/frame.h>
+}
+
+#include "video/yuv_colour.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+// The font the lyric documents name, where Debian's fonts-dejavu-core puts
+// it: libass falls back to it when fontconfig does not find "DejaVu Sans".
+constexpr const char* kDefaultFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// libass would print its warnings to standard error; the tool prints only
+// from its command line, and a document it cannot read is reported there.
+void ignoreMessage(int, const char*, va_list, void*) {}
+
+// x * alpha / 255, rounded, for x in -255..255 and alpha in 0..255.
+inline int scaled(int x, int alpha) { return (x * alpha + (x >= 0 ? 127 : -127)) / 255; }
+
+void blend(const ASS_Image& image, AVFrame& frame) {
+    const Rgb rgb{static_cast<std::uint8_t>(image.color >> 24),
+                  static_cast<std::uint8_t>(image.color >> 16),
+                  static_cast<std::uint8_t>(image.color >> 8)};
+    const int opacity = 255 - static_cast<int>(image.color & 0xFF);
+    if (opacity == 0) return;
+    const Yuv colour = toYuv(rgb);
+
+    for (int row = 0; row < image.h; ++row) {
+        const unsigned char* mask = image.bitmap + static_cast<std::ptrdiff_t>(row) * image.stride;
+        std::uint8_t* luma = frame.data[0] +
+                             static_cast<std::ptrdiff_t>(image.dst_y + row) * frame.linesize[0] +
+                             image.dst_x;
+        for (int column = 0; column < image.w; ++column) {
+            if (mask[column] == 0) continue;
+            const int alpha = mask[column] * opacity / 255;
+            luma[column] =
+                static_cast<std::uint8_t>(luma[column] + scaled(colour.y - luma[column], alpha));
+        }
+    }
+    // A colour sample covers 2 x 2 pixels: it takes the mean of their coverage.
+    const int firstColumn = image.dst_x / 2;
+    const int lastColumn = (image.dst_x + image.w - 1) / 2;
+    const int firstRow = image.dst_y / 2;
+    const int lastRow = (image.dst_y + image.h - 1) / 2;
+    const auto coverage = [&image](int x, int y) -> int {
+        x -= image.dst_x;
+        y -= image.dst_y;
+        if (x < 0 || y < 0 || x >= image.w || y >= image.h) return 0;
+        return image.bitmap[static_cast<std::ptrdiff_t>(y) * image.stride + x];
+    };
+    for (int row = firstRow; row <= lastRow; ++row) {
+        std::uint8_t* u = frame.data[1] + static_cast<std::ptrdiff_t>(row) * frame.linesize[1];
+        std::uint8_t* v = frame.data[2] + static_cast<std::ptrdiff_t>(row) * frame.linesize[2];
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const int sum = coverage(2 * column, 2 * row) + coverage(2 * column + 1, 2 * row) +
+                            coverage(2 * column, 2 * row + 1) +
+                            coverage(2 * column + 1, 2 * row + 1);
+            if (sum == 0) continue;
+            const int alpha = (sum + 2) / 4 * opacity / 255;
+            u[column] = static_cast<std::uint8_t>(u[column] + scaled(colour.u - u[column], alpha));
+            v[column] = static_cast<std::uint8_t>(v[column] + scaled(colour.v - v[column], alpha));
+        }
+    }
+}
+
+}  // namespace
+
+LyricCanvas::~LyricCanvas() {
+    if (track_ != nullptr) ass_free_track(track_);
+    if (renderer_ != nullptr) ass_renderer_done(renderer_);
+    if (library_ != nullptr) ass_library_done(library_);
+}
+
+bool LyricCanvas::open(std::string_view document, int width, int height,
+                       std::span<const std::uint8_t> background) {
+    width_ = width;
+    height_ = height;
+    background_ = background;
+    library_ = ass_library_init();
+    if (library_ == nullptr) return false;
+    ass_set_message_cb(library_, ignoreMessage, nullptr);
+    renderer_ = ass_renderer_init(library_);
+    if (renderer_ == nullptr) return false;
+    ass_set_frame_size(renderer_, width, height);
+    std::error_code error;
+    const char* fallback = std::filesystem::exists(kDefaultFont, error) ? kDefaultFont : nullptr;
+    ass_set_fonts(renderer_, fallback, "DejaVu Sans", ASS_FONTPROVIDER_AUTODETECT, nullptr, 1);
+    // libass may change the text it parses; it gets its own copy.
+    std::string text(document);
+    track_ = ass_read_memory(library_, text.data(), text.size(), nullptr);
+    return track_ != nullptr && track_->n_events > 0;
+}
+
+void LyricCanvas::restore(const Area& area, AVFrame& frame) const {
+    const auto copy = [](const std::uint8_t* from, int fromStride, std::uint8_t* to, int toStride,
+                         int left, int top, int right, int bottom) {
+        for (int row = top; row < bottom; ++row) {
+            std::memcpy(to + static_cast<std::ptrdiff_t>(row) * toStride + left,
+                        from + static_cast<std::ptrdiff_t>(row) * fromStride + left,
+                        static_cast<std::size_t>(right - left));
+        }
+    };
+    const std::uint8_t* y = background_.data();
+    const std::uint8_t* u = y + static_cast<std::ptrdiff_t>(width_) * height_;
+    const std::uint8_t* v = u + static_cast<std::ptrdiff_t>(width_ / 2) * (height_ / 2);
+    copy(y, width_, frame.data[0], frame.linesize[0], area.left, area.top, area.right, area.bottom);
+    copy(u, width_ / 2, frame.data[1], frame.linesize[1], area.left / 2, area.top / 2,
+         area.right / 2, area.bottom / 2);
+    copy(v, width_ / 2, frame.data[2], frame.linesize[2], area.left / 2, area.top / 2,
+         area.right / 2, area.bottom / 2);
+}
+
+bool LyricCanvas::draw(long long milliseconds, AVFrame& frame) {
+    int change = 0;
+    ASS_Image* images = ass_render_frame(renderer_, track_, milliseconds, &change);
+    if (drawn_ && change == 0) return false;
+    if (!drawn_) {
+        restore({0, 0, width_, height_}, frame);
+    } else {
+        for (const Area& area : covered_) restore(area, frame);
+    }
+    covered_.clear();
+    drawn_ = true;
+    for (const ASS_Image* image = images; image != nullptr; image = image->next) {
+        if (image->w <= 0 || image->h <= 0) continue;
+        blend(*image, frame);
+        const Area area{image->dst_x / 2 * 2, image->dst_y / 2 * 2,
+                        std::min(width_, (image->dst_x + image->w + 1) / 2 * 2),
+                        std::min(height_, (image->dst_y + image->h + 1) / 2 * 2)};
+        // libass gives the outline, shadow and fill of a line as separate
+        // images over much the same pixels: restore such an area once.
+        const auto inside =
+            std::find_if(covered_.begin(), covered_.end(), [&area](const Area& other) {
+                return other.left <= area.left && other.top <= area.top &&
+                       other.right >= area.right && other.bottom >= area.bottom;
+            });
+        if (inside == covered_.end()) covered_.push_back(area);
+    }
+    return true;
+}
+
+}  // namespace kdb2mid

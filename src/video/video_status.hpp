@@ -1,0 +1,32 @@
+// What can stop a karaoke video from being made, as a value; messages/ words
+// it. Header only and free of FFmpeg, so that the wording needs no video build.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "io/file_io.hpp"
+
+namespace kdb2mid {
+
+struct VideoStatus {
+    enum class Code : std::uint8_t {
+        ok,
+        noModule,            // the video module did not load; detail says why
+        missingEncoder,      // detail: the encoder or muxer the installed FFmpeg lacks
+        backgroundMissing,   // the background picture file does not open
+        backgroundNotImage,  // it opens but holds no picture we can use
+        noAudio,             // no samples, or a rate or channel count AAC cannot take
+        subtitles,           // libass could not read the lyric document
+        encoding,            // FFmpeg failed; detail: its reason
+        output,              // the file could not be made; failure says why
+        interrupted,         // the run was asked to stop
+    };
+    Code code = Code::ok;
+    std::string detail;
+    OutputFailure failure;  // for Code::output
+
+    bool ok() const noexcept { return code == Code::ok; }
+};
+
+}  // namespace kdb2mid

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds kdb2mid and converts the bundled sample database into out/sample:
 # every song as MIDI, .kar, LRC and ASS with its chorus recordings, and song
-# 50004 also as audio and as an UltraStar song; then says what opens what.
+# 50004 also as audio, an UltraStar song, a karaoke video and MP3+G; then
+# says what opens what.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,11 +35,18 @@ if [ -n "$soundfont" ] && "$tool" convert --help | grep -q -- --audio; then
     audio=yes
 fi
 
-# ==== FOR THE LEAD: the video (MP4) and MP3+G pair of song $song go here once
-# ==== those outputs land, e.g.
-# ====   "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --video ... --soundfont ...
-# ====   "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --mp3g ... --soundfont ...
-# ==== and their lines in the list of players below.
+# The same song as a karaoke video and as the MP3+G pair karaoke hosts play,
+# where this build makes them.
+video=no
+if [ "$audio" = yes ] && "$tool" convert --help | grep -q -- --video; then
+    "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --video --soundfont "$soundfont"
+    video=yes
+fi
+mp3g=no
+if [ "$audio" = yes ] && "$tool" convert --help | grep -q -- --cdg; then
+    "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --cdg --soundfont "$soundfont"
+    mp3g=yes
+fi
 
 echo
 echo "kdb2mid wrote into $out:"
@@ -58,4 +66,10 @@ if [ "$audio" = yes ]; then
     echo "                 copy the folder into the game's songs folder"
 else
     echo "  *.ass          video players as subtitles (mpv, VLC); this build renders no audio"
+fi
+if [ "$video" = yes ]; then
+    echo "  $song.mp4      any video player, TV, phone or browser: the lyrics on screen as they are sung"
+fi
+if [ "$mp3g" = yes ]; then
+    echo "  $song.cdg + $song.mp3  karaoke hosting programs and players (MP3+G; VLC opens the .cdg)"
 fi

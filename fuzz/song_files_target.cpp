@@ -168,7 +168,8 @@ void fuzzSongFiles(Input input) {
 
     // Planned, not written: the context's writers would make files.
     SongResult result;
-    SongContext context(1, "song", {}, options, work, result);
+    const std::filesystem::path folder;  // the context keeps a reference to it
+    SongContext context(1, "song", folder, options, work, result);
     planOutputs(context);
     const bool hasLyrics = !context.lyrics().lines.empty();
     for (const PlannedOutput& output : context.planned) {

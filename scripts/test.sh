@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # Builds kdb2mid with its tests and runs them, every one: the packages the
-# suite reads its outputs back with (ffprobe, from ffmpeg, for the audio) are
+# suite reads its outputs back with (ffprobe, from ffmpeg, for the audio and
+# video; FluidSynth's own program, which --loudness off must match) are
 # installed with the build's own, so a fresh clone skips none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The suite reads the rendered audio back with ffprobe and compares it with
-# FluidSynth's own program (each check skipped without it).
 scripts/ensure-deps.sh ffmpeg fluidsynth
 cmake --preset default -DKDB2MID_BUILD_TESTS=ON >/dev/null
 cmake --build --preset default

@@ -64,8 +64,10 @@ TEST(BatchConversion, ReportsEverySongInListOrderUnderAnyThreadCount) {
             done.push_back(step.songsDone);
             EXPECT_EQ(step.songsTotal, songs.size() - 1);
         }
-        EXPECT_EQ(std::set<std::size_t>(done.begin(), done.end()),
-                  (std::set<std::size_t>{1, 2, 3, 4, 5}));
+        // An entry without a record that finishes first redraws the count at 0.
+        std::set<std::size_t> counts(done.begin(), done.end());
+        counts.erase(0);
+        EXPECT_EQ(counts, (std::set<std::size_t>{1, 2, 3, 4, 5}));
         EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
 
         // Again with --resume: the songs found done leave the count and the

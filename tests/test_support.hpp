@@ -9,6 +9,10 @@
 
 namespace kdb2mid::test {
 
+// The small soundfont scripts/ensure-deps.sh installs (6 MB): the audio tests
+// render with it, quickly, whatever Debian's default soundfont is.
+inline const std::filesystem::path kSmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytes(std::initializer_list<int> values);

@@ -27,7 +27,7 @@ namespace {
 
 using test::Bytes;
 
-const std::filesystem::path kSmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+using test::kSmallSoundFont;
 
 bool haveSoundFont() { return std::filesystem::exists(kSmallSoundFont); }
 

@@ -23,7 +23,7 @@ using test::RunResult;
 using test::TempDir;
 using test::runTool;
 
-const std::filesystem::path kSmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+using test::kSmallSoundFont;
 
 class ConvertAudioCommand : public ::testing::Test {
 protected:

@@ -22,7 +22,7 @@ using test::RunResult;
 using test::TempDir;
 using test::runTool;
 
-const std::filesystem::path kSmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+using test::kSmallSoundFont;
 
 class ConvertCdgAudio : public ::testing::Test {
 protected:

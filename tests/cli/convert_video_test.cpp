@@ -14,7 +14,7 @@
 namespace kdb2mid {
 namespace {
 
-const std::filesystem::path kSmallSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+using test::kSmallSoundFont;
 
 class ConvertVideoCommand : public ::testing::Test {
 protected:

@@ -2,18 +2,28 @@
 # Works with the bash-completion package's helpers when they are loaded, and
 # with plain compgen when they are not.
 
-# Completes folders, or with "soundfont" also SoundFont files (.sf2, .sf3).
+# Completes folders, or with "soundfont" also SoundFont files (.sf2, .sf3),
+# with "image" also pictures a video background can be made of.
 _kdb2mid_files()
 {
+    local extensions=""
+    case $1 in
+        soundfont) extensions="sf2|sf3" ;;
+        image) extensions="png|jpg|jpeg|bmp|webp" ;;
+    esac
     if declare -F _filedir >/dev/null; then
-        if [[ $1 == soundfont ]]; then _filedir '@(sf2|sf3|SF2|SF3)'; else _filedir -d; fi
+        if [[ -n $extensions ]]; then
+            _filedir "@($extensions|${extensions^^})"
+        else
+            _filedir -d
+        fi
         return
     fi
     compopt -o filenames 2>/dev/null
     COMPREPLY=()
     local IFS=$'\n' name
     for name in $(compgen -f -- "$cur"); do
-        if [[ -d $name ]] || [[ $1 == soundfont && ${name,,} == *.sf[23] ]]; then
+        if [[ -d $name ]] || [[ -n $extensions && ${name,,} == *.@($extensions) ]]; then
             COMPREPLY+=("$name")
         fi
     done
@@ -52,7 +62,7 @@ _kdb2mid()
             return
             ;;
         --background)
-            _filedir '@(png|jpg|jpeg|bmp|webp|PNG|JPG|JPEG|BMP|WEBP)'
+            _kdb2mid_files image
             return
             ;;
         --video-size)

@@ -39,8 +39,14 @@ for setup in "$helpers" ""; do
     bash -c "$setup source '$completion';
              COMP_WORDS=(kdb2mid con); COMP_CWORD=1; COMP_LINE='kdb2mid con'; COMP_POINT=11
              _kdb2mid; [ \"\${COMPREPLY[*]}\" = convert ]
-             COMP_WORDS=(kdb2mid convert --mute); COMP_CWORD=2; _kdb2mid
-             [ \"\${COMPREPLY[*]}\" = --mute-melody ]"
+             COMP_WORDS=(kdb2mid convert --mute); COMP_CWORD=2
+             COMP_LINE='kdb2mid convert --mute'; COMP_POINT=22; _kdb2mid
+             [ \"\${COMPREPLY[*]}\" = --mute-melody ]
+             mkdir -p '$scratch/pics/stage.d'; : >'$scratch/pics/stage.jpg'; : >'$scratch/pics/stage.txt'
+             cd '$scratch/pics'
+             COMP_WORDS=(kdb2mid convert --background st); COMP_CWORD=3
+             COMP_LINE='kdb2mid convert --background st'; COMP_POINT=31; _kdb2mid
+             [ \"\$(printf '%s\\n' \"\${COMPREPLY[@]}\" | sort | tr '\\n' ' ')\" = 'stage.d stage.jpg ' ]"
 done
 
 (cd "$build" && cpack -G DEB >/dev/null)

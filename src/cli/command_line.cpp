@@ -12,7 +12,7 @@
 #include "cli/command_suggestion.hpp"
 #include "cli/console.hpp"
 #include "cli/subcommand.hpp"
-#include "convert/convert_song.hpp"
+#include "convert/convert_run.hpp"
 #include "convert/song_plan.hpp"
 #include "messages/messages.hpp"
 
@@ -97,16 +97,7 @@ public:
 }  // namespace
 
 int runSingleSong(std::int32_t songNumber) {
-    SongDatabase database;
-    if (const auto error = database.open({}); error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error));
-        return kExitFailure;
-    }
-    removeStaleTemporaries({});
-    ConvertWorkspace work;
-    const SongResult result = convertSong(database, songNumber, {}, ConvertOptions{}, work);
-    for (const std::string& line : result.messages) printLine(line);
-    return result.outcome == SongResult::Outcome::converted ? kExitSuccess : kExitFailure;
+    return printReport(convertSongHere(songNumber));
 }
 
 int runCommandLine(std::span<const char* const> args) {

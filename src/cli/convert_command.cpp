@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <limits>
+#include <optional>
 #include <string>
-#include <system_error>
 #include <thread>
 
 #ifdef KDB2MID_HAVE_AUDIO
@@ -17,11 +16,6 @@
 #include "cli/subcommand.hpp"
 #include "convert/batch.hpp"
 #include "convert/outputs.hpp"
-#ifdef KDB2MID_HAVE_VIDEO
-#include "messages/video_messages.hpp"
-#endif
-#include "io/file_io.hpp"
-#include "io/song_database.hpp"
 #include "messages/messages.hpp"
 #include "midi/track_transform.hpp"
 
@@ -68,99 +62,20 @@ std::string summaryLine(const BatchTotals& totals) {
     return line;
 }
 
-std::string rangeText(SongRange range) {
-    return std::to_string(range.first) + "-" + std::to_string(range.last);
-}
-
 }  // namespace
 
-ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
-    std::optional<LyricText> requested;
-    if (lyrics != nullptr) requested = *lyrics == "utf8" ? LyricText::utf8 : LyricText::stored;
-    ConvertOptions options;
-    if (karaoke) options.outputs.add(Output::karaoke);
-    options.lyrics = chosenLyricText(requested, karaoke);
-    return options;
-}
-
-int runConvertCommand(const ConvertRequest& givenRequest) {
-    ConvertRequest request = givenRequest;
-#ifdef KDB2MID_HAVE_AUDIO
-    std::unique_ptr<SongRenderer> soundFontHolder;
-    if (request.options.wantsAudio()) {
-        // Checked once, before any song: a run of hours must not fail on its
-        // first song for want of a soundfont.
-        const std::filesystem::path soundFont =
-            request.soundFont.empty() ? std::filesystem::path(kDefaultSoundFont) : request.soundFont;
-        std::error_code error;
-        if (request.soundFont.empty() && !std::filesystem::exists(soundFont, error)) {
-            printError(std::string("no soundfont at ") + kDefaultSoundFont +
-                       ": give one with --soundfont FILE, or install the Debian package "
-                       "fluid-soundfont-gm");
+int runConvertCommand(const ConvertRequest& request) {
+    PreparedRun run;
+    if (const std::optional<RunRefusal> refused = prepareRun(request, run)) {
+        if (refused->usage) {
+            printError(refused->line);
             return kExitUsage;
         }
-        AudioStatus status;
-        RenderSettings settings;
-        settings.format = request.options.audioFormat;
-        // Kept for the run: while it holds the soundfont's samples, every
-        // thread's renderer shares them instead of loading its own.
-        soundFontHolder = SongRenderer::open(soundFont, settings, status);
-        if (!soundFontHolder) {
-            std::string line = "--soundfont " + displayName(soundFont) + ": " +
-                               describe(status.error);
-            if (!status.detail.empty()) line += ": " + status.detail;
-            printError(line);
-            return kExitUsage;
-        }
-        request.options.soundFont = soundFont;
-    }
-#endif
-#ifdef KDB2MID_HAVE_VIDEO
-    if (request.options.outputs.has(Output::video)) {
-        // Also before any song: the encoders are there and the background
-        // is a picture, read once for every thread.
-        VideoSettings& settings = request.options.videoSettings;
-        // -j1 lets the encoder use every core; more songs at once share
-        // them, each encoder still with two threads so that the last song
-        // of a batch, alone, does not leave a core idle.
-        const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
-        settings.encoderThreads =
-            request.threads > 1 ? static_cast<int>(std::max(2U, cores / request.threads)) : 0;
-        auto video = std::make_shared<PreparedVideo>();
-        const VideoStatus status = prepareVideo(settings, *video);
-        if (!status.ok()) {
-            printError(videoSetupFailure(status, settings.background.image));
-            return kExitUsage;
-        }
-        request.options.video = std::move(video);
-    }
-#endif
-    SongDatabase database;
-    if (const auto error = database.open(request.databaseFolder);
-        error != SongDatabase::OpenError::none) {
-        printLine(databaseOpenFailure(error, request.databaseFolder));
+        printLine(refused->line);
         return kExitFailure;
     }
-    if (const int error = createFolder(request.outputFolder); error != 0) {
-        printLine(cannotCreateFolder(request.outputFolder, error));
-        return kExitFailure;
-    }
-    // What an earlier run, killed while writing here, left under temporary names.
-    removeStaleTemporaries(request.outputFolder);
-
-    SongPlan plan = planSongs(request, database.firstSong(), database.songCount());
-    if (request.shard || !request.namePattern.empty()) listRunSongs(plan, database);
-    // Names are told apart over the whole run, before a shard takes its
-    // songs: two songs of one title in different shards must not both get
-    // the plain name, or the shards together would not write one run's files.
-    if (!request.namePattern.empty()) {
-        request.options.fileStems =
-            nameSongFiles(database, plan.songs, request.namePattern, request.options);
-    }
-    if (request.shard) plan.songs = shardSongs(plan.songs, *request.shard);
-    if (plan.outsideIndex > 0 && !request.quiet) {
-        printLine("Range " + rangeText(*request.range) + ": " + std::to_string(plan.outsideIndex) +
-                  " songs have no SONG.IDX entry");
+    if (!request.quiet) {
+        for (const std::string& notice : run.notices) printLine(notice);
     }
     std::fflush(stdout);
 
@@ -169,9 +84,8 @@ int runConvertCommand(const ConvertRequest& givenRequest) {
     // record; an index's entries without a record are no songs at all.
     const bool byNumber = !request.all && !request.range;
     ConsoleReporter reporter(showProgress ? stderr : nullptr, byNumber);
-    BatchTotals totals = convertSongs(database, plan.selection(), request.outputFolder,
-                                      request.options,
-                                      std::max(1U, request.threads), reporter);
+    BatchTotals totals = convertSongs(run.database, run.plan.selection(), request.outputFolder,
+                                      run.options, std::max(1U, request.threads), reporter);
     reporter.finish();
     if (!byNumber) totals.skipped = 0;
     if (!request.quiet) printLine(summaryLine(totals));
@@ -187,30 +101,6 @@ constexpr unsigned kMaxThreads = 1024;
 unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
 
 // The arguments as typed, until the parse is done.
-#ifdef KDB2MID_HAVE_VIDEO
-// --video-size and --background (each null when not given) into the video
-// settings; the usage error, or "" when they were taken.
-std::string takeVideoSettings(ConvertOptions& options, const std::string* size,
-                              const std::string* background) {
-    if (!options.outputs.has(Output::video)) {
-        if (size != nullptr) return needsVideo("--video-size");
-        if (background != nullptr) return needsVideo("--background");
-        return {};
-    }
-    if (size != nullptr) {
-        const std::optional<VideoSize> parsed = parseVideoSize(*size);
-        if (!parsed) return videoSizeRefused(*size);
-        options.videoSettings.size = *parsed;
-    }
-    if (background != nullptr) {
-        std::optional<Background> parsed = parseBackground(*background);
-        if (!parsed) return backgroundRefused(*background);
-        if (!parsed->image.empty()) parsed->image = pathFromArgument(*background);
-        options.videoSettings.background = std::move(*parsed);
-    }
-    return {};
-}
-#endif
 
 struct ConvertArguments {
     ConvertRequest request;
@@ -258,33 +148,16 @@ int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
         convertOptionsFor(a->lyrics->count() > 0 ? &a->lyricsText : nullptr,
                           a->request.options.outputs.has(Output::karaoke))
             .lyrics;
-#ifdef KDB2MID_HAVE_AUDIO
-    ConvertOptions& options = a->request.options;
-    if (const auto unused =
-            unusedSoundOption(options, a->soundFont->count() > 0, a->loudness->count() > 0)) {
-        return usageError(*convert, *unused);
-    }
-    for (const Output pair : {Output::cdg, Output::cdgZip}) {
-        if (!options.outputs.has(pair)) continue;
-        const bool opus =
-            options.outputs.has(Output::audio) && options.audioFormat == AudioFormat::opus;
-        if (opus || !audioFormatSupported(AudioFormat::mp3)) {
-            return usageError(*convert, mp3gUnavailable(outputRow(pair).option, opus));
-        }
-    }
-    a->request.soundFont = pathFromArgument(a->soundFontText);
-    if (!a->loudnessText.empty() && !parseLoudness(a->loudnessText, options.loudness)) {
-        return usageError(*convert, loudnessRefused(a->loudnessText, kMinLoudness, kMaxLoudness));
-    }
-#endif
-#ifdef KDB2MID_HAVE_VIDEO
-    if (const std::string refused = takeVideoSettings(
-            a->request.options, a->videoSize->count() > 0 ? &a->videoSizeText : nullptr,
-            a->background->count() > 0 ? &a->backgroundText : nullptr);
+    const auto given = [](CLI::Option* option, const std::string& text) {
+        return option != nullptr && option->count() > 0 ? &text : nullptr;
+    };
+    if (const std::string refused = takeSettings(
+            a->request, {given(a->soundFont, a->soundFontText), given(a->loudness, a->loudnessText),
+                         given(a->videoSize, a->videoSizeText),
+                         given(a->background, a->backgroundText)});
         !refused.empty()) {
         return usageError(*convert, refused);
     }
-#endif
     if (!a->shardText.empty()) a->request.shard = parseShard(a->shardText);
     a->request.namePattern = a->namePattern;
     return runConvertCommand(a->request);

@@ -11,10 +11,8 @@
 #include "cli/subcommand.hpp"
 #include "cli/song_json.hpp"
 #include "cli/song_list.hpp"
-#include "format/export_layout.hpp"
 #include "format/vni_text.hpp"
 #include "inspect/song_list.hpp"
-#include "io/song_database.hpp"
 #include "messages/messages.hpp"
 #include "search/catalogue.hpp"
 
@@ -36,25 +34,10 @@ int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form)
         printError(databaseOpenFailure(error, databaseFolder));
         return kExitFailure;
     }
-    // Names are optional: a song name.tab does not name is listed under its
-    // first title. Something there that is no regular file is refused (a FIFO
-    // would block), and said so.
-    int status = kExitSuccess;
-    RandomAccessFile nameIndexFile;
-    RandomAccessFile nameTable;
-    const bool nameIndexPresent = nameIndexFile.open(databaseFolder / kNameIndexFile);
-    const bool nameTablePresent = nameTable.open(databaseFolder / kNameTableFile);
-    for (auto [file, name] : {std::pair{&nameIndexFile, kNameIndexFile},
-                              std::pair{&nameTable, kNameTableFile}}) {
-        if (file->notRegularFile()) {
-            printError(notRegularFile(name));
-            status = kExitFailure;
-        }
-    }
-    if (!nameIndexPresent || !nameTablePresent) {
-        printError(songNamesMissing(databaseFolder, nameIndexPresent, nameTablePresent));
-    }
-    listSongs(database, nameIndexFile, nameTable, [form](const ListedSong& listed) {
+    NameFiles names;
+    openNameFiles(databaseFolder, names);
+    for (const std::string& notice : names.notices) printError(notice);
+    listSongs(database, names.index, names.table, [form](const ListedSong& listed) {
         if (form == OutputForm::json) {
             printLine(listJson(listed.song, trimSpaces(decodeVniToUtf8(listed.name))));
         } else if (listed.fromNameTable) {
@@ -64,7 +47,7 @@ int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form)
             printLine(std::to_string(listed.song) + "\t" + catalogueText(listed.name));
         }
     });
-    return status;
+    return names.refused ? kExitFailure : kExitSuccess;
 }
 
 Subcommand addListCommand(CLI::App& app) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <system_error>
 
+#include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "convert/file_names.hpp"
 #include "convert/song_plan.hpp"
@@ -103,6 +104,12 @@ int usageError(const CLI::App& command, const std::string& message) {
     std::cerr << command.get_name() << ": " << message
               << "\nRun with --help for more information.\n";
     return kExitUsage;
+}
+
+int printReport(const CommandReport& report) {
+    for (const std::string& line : report.lines) printLine(line);
+    for (const std::string& line : report.errors) printError(line);
+    return report.failed ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace kdb2mid

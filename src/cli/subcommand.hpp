@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "convert/command_report.hpp"
+
 namespace kdb2mid {
 
 struct Subcommand {
@@ -49,6 +51,9 @@ extern const CLI::Validator kNamePattern;
 // -C,--database DBDIR and -o,--output OUTDIR (which must not name a file).
 CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder);
 CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help);
+
+// Prints what a command reports; its exit status.
+int printReport(const CommandReport& report);
 
 // "<command>: <message>" and where to read more, on standard error; kExitUsage.
 int usageError(const CLI::App& command, const std::string& message);

@@ -10,6 +10,7 @@
 #include "format/export_layout.hpp"
 #include "format/name_index.hpp"
 #include "io/interruption.hpp"
+#include "messages/messages.hpp"
 #include "search/catalogue.hpp"
 
 namespace kdb2mid {
@@ -108,6 +109,21 @@ void listSongs(const SongDatabase& database, const RandomAccessFile& nameIndex,
             stored = firstTitle(record, work);
         }
         each({song, stored, named});
+    }
+}
+
+void openNameFiles(const std::filesystem::path& folder, NameFiles& files) {
+    const bool indexPresent = files.index.open(folder / kNameIndexFile);
+    const bool tablePresent = files.table.open(folder / kNameTableFile);
+    for (auto [file, name] :
+         {std::pair{&files.index, kNameIndexFile}, std::pair{&files.table, kNameTableFile}}) {
+        if (file->notRegularFile()) {
+            files.notices.push_back(notRegularFile(name));
+            files.refused = true;
+        }
+    }
+    if (!indexPresent || !tablePresent) {
+        files.notices.push_back(songNamesMissing(folder, indexPresent, tablePresent));
     }
 }
 

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "io/file_io.hpp"
 #include "io/song_database.hpp"
@@ -25,5 +28,19 @@ struct ListedSong {
 // once the run is interrupted. Memory does not grow with the database.
 void listSongs(const SongDatabase& database, const RandomAccessFile& nameIndex,
                const RandomAccessFile& nameTable, const std::function<void(const ListedSong&)>& each);
+
+// name.idx and name.tab of a database folder, opened for listSongs. Names are
+// optional: a song without one is listed under its first title.
+struct NameFiles {
+    RandomAccessFile index;
+    RandomAccessFile table;
+    // For standard error: a file that is missing, or is no regular file (a
+    // FIFO would block), which fails the listing.
+    std::vector<std::string> notices;
+    bool refused = false;
+};
+
+// Opens the name files of folder into files.
+void openNameFiles(const std::filesystem::path& folder, NameFiles& files);
 
 }  // namespace kdb2mid

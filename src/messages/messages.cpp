@@ -83,7 +83,23 @@ const char* describe(AudioError error) noexcept {
     }
     return "unknown error";
 }
+
+std::string noDefaultSoundFont() {
+    return std::string("no soundfont at ") + kDefaultSoundFont +
+           ": give one with --soundfont FILE, or install the Debian package fluid-soundfont-gm";
+}
+
+std::string soundFontRefused(const std::filesystem::path& soundFont, const AudioStatus& status) {
+    std::string line = "--soundfont " + displayName(soundFont) + ": " + describe(status.error);
+    if (!status.detail.empty()) line += ": " + status.detail;
+    return line;
+}
 #endif
+
+std::string songsOutsideIndex(std::int32_t first, std::int32_t last, std::size_t count) {
+    return "Range " + std::to_string(first) + "-" + std::to_string(last) + ": " +
+           std::to_string(count) + " songs have no SONG.IDX entry";
+}
 
 std::string couldNotRead(std::string_view file) {
     return std::string(file) + " could not be read";

@@ -33,7 +33,14 @@ const char* describeLegacy(RecordLookup::Outcome outcome) noexcept;
 #ifdef KDB2MID_HAVE_AUDIO
 // A short lower-case phrase for a rendering failure, e.g. "not a soundfont".
 const char* describe(AudioError error) noexcept;
+// "no soundfont at <default>: give one with --soundfont FILE, or install ..."
+std::string noDefaultSoundFont();
+// "--soundfont <file>: <why>[: <detail>]"
+std::string soundFontRefused(const std::filesystem::path& soundFont, const AudioStatus& status);
 #endif
+
+// "Range FROM-TO: N songs have no SONG.IDX entry"
+std::string songsOutsideIndex(std::int32_t first, std::int32_t last, std::size_t count);
 
 // "<file> could not be read", as a phrase.
 std::string couldNotRead(std::string_view file);

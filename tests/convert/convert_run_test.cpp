@@ -1,11 +1,11 @@
-#include "cli/convert_command.hpp"
+#include "convert/convert_run.hpp"
 
 #include <gtest/gtest.h>
 
 namespace kdb2mid {
 namespace {
 
-TEST(ConvertCommand, KaraokeImpliesUtf8UnlessStoredTextIsAsked) {
+TEST(ConvertRun, KaraokeImpliesUtf8UnlessStoredTextIsAsked) {
     const std::string utf8 = "utf8";
     const std::string vni = "vni";
     struct Case {

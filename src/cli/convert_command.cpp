@@ -50,18 +50,6 @@ private:
     bool reportSkipped_;
 };
 
-std::string summaryLine(const BatchTotals& totals) {
-    std::string line = std::to_string(totals.converted) + " converted, " +
-                       std::to_string(totals.skipped) + " skipped, " +
-                       std::to_string(totals.failed) + " failed";
-    if (totals.interrupted > 0) line += ", " + std::to_string(totals.interrupted) + " interrupted";
-    if (totals.alreadyDone > 0) line += ", " + std::to_string(totals.alreadyDone) + " already done";
-    if (totals.withoutLyrics > 0) {
-        line += ", " + std::to_string(totals.withoutLyrics) + " without lyrics";
-    }
-    return line;
-}
-
 }  // namespace
 
 int runConvertCommand(const ConvertRequest& request) {

@@ -6,17 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "convert/batch.hpp"
+#include "convert/batch_text.hpp"
 
 namespace kdb2mid {
-
-// "12/500 songs, 3.4 MB/s, 1:02 left": the rate counts SONG.DAT bytes; the
-// time left is estimated from it (from the songs done while no record bytes
-// have been counted yet), "--:--" before anything is done.
-std::string formatProgress(const BatchProgress& progress, double elapsedSeconds);
-
-// Minutes and seconds, with hours in front from one hour on: "0:07", "1:02:03".
-std::string formatDuration(double seconds);
 
 // Whether file is an interactive terminal.
 bool isTerminal(std::FILE* file) noexcept;

@@ -1,5 +1,7 @@
 #include "messages/messages.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <system_error>
 
 #include "format/export_layout.hpp"
@@ -95,6 +97,27 @@ std::string soundFontRefused(const std::filesystem::path& soundFont, const Audio
     return line;
 }
 #endif
+
+namespace {
+
+std::string twoDigits(long long value) {
+    std::string text = std::to_string(value);
+    if (text.size() < 2) text.insert(text.begin(), '0');
+    return text;
+}
+
+}  // namespace
+
+std::string formatDuration(double seconds) {
+    if (!(seconds >= 0)) seconds = 0;  // also catches NaN
+    seconds = std::min(seconds, 1e9);
+    const auto total = static_cast<long long>(std::llround(seconds));
+    const long long hours = total / 3600;
+    const long long minutes = total / 60 % 60;
+    const std::string tail = twoDigits(total % 60);
+    if (hours > 0) return std::to_string(hours) + ":" + twoDigits(minutes) + ":" + tail;
+    return std::to_string(minutes) + ":" + tail;
+}
 
 std::string songsOutsideIndex(std::int32_t first, std::int32_t last, std::size_t count) {
     return "Range " + std::to_string(first) + "-" + std::to_string(last) + ": " +

@@ -39,6 +39,9 @@ std::string noDefaultSoundFont();
 std::string soundFontRefused(const std::filesystem::path& soundFont, const AudioStatus& status);
 #endif
 
+// Minutes and seconds, with hours in front from one hour on: "0:07", "1:02:03".
+std::string formatDuration(double seconds);
+
 // "Range FROM-TO: N songs have no SONG.IDX entry"
 std::string songsOutsideIndex(std::int32_t first, std::int32_t last, std::size_t count);
 

@@ -83,12 +83,12 @@ AudioEncoder::~AudioEncoder() {
     if (file_ != nullptr) sf_close(file_);
 }
 
-bool AudioEncoder::fail(const char* what) {
-    if (error_.empty()) {
-        error_ = what;
-        const char* reason = sinkFailed_ ? "the output could not be written" : sf_strerror(file_);
-        if (reason != nullptr && *reason != '\0') error_ += std::string(": ") + reason;
-    }
+bool AudioEncoder::fail(AudioStep step, const char* reason) {
+    if (!status_) return false;
+    status_.error = AudioError::encoderFailed;
+    status_.step = step;
+    status_.outputFailed = sinkFailed_;
+    if (!sinkFailed_ && reason != nullptr) status_.detail = reason;
     return false;
 }
 
@@ -99,9 +99,9 @@ bool AudioEncoder::open(AudioFormat format, AudioSink& sink) {
     }
     sink_ = &sink;
     sinkFailed_ = false;
-    error_.clear();
+    status_ = {};
     if (!audioFormatSupported(format)) {
-        error_ = std::string("this libsndfile cannot write ") + audioFormatName(format);
+        status_ = {AudioError::formatUnsupported, AudioStep::formatUnwritable, false, {}};
         return false;
     }
     SF_INFO info{};
@@ -109,17 +109,17 @@ bool AudioEncoder::open(AudioFormat format, AudioSink& sink) {
     info.channels = kAudioChannels;
     info.format = sndfileFormat(format);
     file_ = sf_open_virtual(&virtualIo, SFM_WRITE, &info, this);
-    if (file_ == nullptr) return fail("cannot start the audio file");
+    if (file_ == nullptr) return fail(AudioStep::startFile, sf_strerror(file_));
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    if (!setQuality(file_, format)) return fail("cannot set the encoder's quality");
+    if (!setQuality(file_, format)) return fail(AudioStep::setQuality, sf_strerror(file_));
     return true;
 }
 
 bool AudioEncoder::write(std::span<const float> interleaved) {
-    if (file_ == nullptr || !error_.empty()) return false;
+    if (file_ == nullptr || !status_) return false;
     const auto frames = static_cast<sf_count_t>(interleaved.size() / kAudioChannels);
     if (sf_writef_float(file_, interleaved.data(), frames) != frames || sinkFailed_) {
-        return fail("cannot encode the audio");
+        return fail(AudioStep::encode, sf_strerror(file_));
     }
     return true;
 }
@@ -128,14 +128,8 @@ bool AudioEncoder::close() {
     if (file_ == nullptr) return false;
     const int status = sf_close(file_);
     file_ = nullptr;
-    if (!error_.empty()) return false;
-    if (status != 0 || sinkFailed_) {
-        error_ = "cannot finish the audio file";
-        const char* reason =
-            sinkFailed_ ? "the output could not be written" : sf_error_number(status);
-        if (reason != nullptr && *reason != '\0') error_ += std::string(": ") + reason;
-        return false;
-    }
+    if (!status_) return false;
+    if (status != 0 || sinkFailed_) return fail(AudioStep::finishFile, sf_error_number(status));
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "audio/audio_format.hpp"
 #include "audio/audio_sink.hpp"
+#include "audio/audio_status.hpp"
 
 struct sf_private_tag;
 
@@ -22,7 +23,7 @@ public:
     ~AudioEncoder();
 
     // Starts a file of format in sink at the format's sample rate; false,
-    // with the reason in error(), if libsndfile refuses.
+    // with what failed in status(), if libsndfile refuses.
     bool open(AudioFormat format, AudioSink& sink);
     // Appends frames: interleaved left/right, full scale at +-1.0, anything
     // beyond clipped. False once anything failed.
@@ -31,17 +32,18 @@ public:
     // or anything before failed. The sink then holds the whole file.
     bool close();
 
-    const std::string& error() const noexcept { return error_; }
+    // encoderFailed or formatUnsupported with the step, once anything failed.
+    const AudioStatus& status() const noexcept { return status_; }
 
 private:
     friend struct EncoderIo;
 
-    bool fail(const char* what);
+    bool fail(AudioStep step, const char* reason);
 
     sf_private_tag* file_ = nullptr;
     AudioSink* sink_ = nullptr;
     bool sinkFailed_ = false;
-    std::string error_;
+    AudioStatus status_;
 };
 
 }  // namespace kdb2mid

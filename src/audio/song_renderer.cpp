@@ -46,8 +46,9 @@ void silenceLibraryLog() {
     });
 }
 
-AudioStatus failure(AudioError error, std::string detail = lastLibraryError) {
-    return AudioStatus{error, std::move(detail)};
+AudioStatus failure(AudioError error, std::string detail = lastLibraryError,
+                    AudioStep step = AudioStep::none) {
+    return AudioStatus{error, step, false, std::move(detail)};
 }
 
 struct PlayerDeleter {
@@ -64,30 +65,30 @@ std::uint32_t bigEndian(std::span<const std::uint8_t> bytes) {
     return value;
 }
 
-// Why FluidSynth would refuse midi, or nullptr when its chunks are whole: a
+// Why FluidSynth would refuse midi, or none when its chunks are whole: a
 // header chunk announcing at least one track, and that many track chunks
 // inside the data. FluidSynth's player drops a file it cannot read without
 // always saying so; this says so first.
-const char* midiFault(std::span<const std::uint8_t> midi) {
+AudioStep midiFault(std::span<const std::uint8_t> midi) {
     constexpr std::size_t kChunkHead = 8;  // type and length
     constexpr std::uint8_t kHeader[] = {'M', 'T', 'h', 'd'};
     constexpr std::uint8_t kTrack[] = {'M', 'T', 'r', 'k'};
     if (midi.size() < kChunkHead + 6 || !std::equal(kHeader, kHeader + 4, midi.begin())) {
-        return "no MIDI file header";
+        return AudioStep::noMidiHeader;
     }
     const std::uint32_t headerLength = bigEndian(midi.subspan(4, 4));
-    if (headerLength < 6 || headerLength > midi.size() - kChunkHead) return "no MIDI file header";
+    if (headerLength < 6 || headerLength > midi.size() - kChunkHead) return AudioStep::noMidiHeader;
     const std::uint32_t tracks = bigEndian(midi.subspan(10, 2));
-    if (tracks == 0) return "no tracks in the MIDI file";
+    if (tracks == 0) return AudioStep::noTracks;
     std::size_t at = kChunkHead + headerLength;
     for (std::uint32_t track = 0; track < tracks;) {
-        if (midi.size() - at < kChunkHead) return "a track is missing from the MIDI file";
+        if (midi.size() - at < kChunkHead) return AudioStep::trackMissing;
         const std::uint32_t length = bigEndian(midi.subspan(at + 4, 4));
-        if (length > midi.size() - at - kChunkHead) return "a track runs past the MIDI file's end";
+        if (length > midi.size() - at - kChunkHead) return AudioStep::trackPastEnd;
         if (std::equal(kTrack, kTrack + 4, midi.begin() + static_cast<std::ptrdiff_t>(at))) ++track;
         at += kChunkHead + length;
     }
-    return nullptr;
+    return AudioStep::none;
 }
 
 // Scales a block from full volume down to silence, for a song cut short.
@@ -303,8 +304,8 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
 RenderResult SongRenderer::play(std::span<const std::uint8_t> midi,
                                 const std::function<bool(std::span<const float>)>& consume) {
     RenderResult result;
-    if (const char* fault = midiFault(midi)) {
-        result.status = failure(AudioError::midiRefused, fault);
+    if (const AudioStep fault = midiFault(midi); fault != AudioStep::none) {
+        result.status = failure(AudioError::midiRefused, "", fault);
         return result;
     }
     lastLibraryError.clear();
@@ -400,7 +401,7 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
     RenderResult result;
     AudioEncoder encoder;
     if (!encoder.open(settings_.format, out)) {
-        result.status = failure(AudioError::encoderFailed, encoder.error());
+        result.status = encoder.status();
         return result;
     }
     auto encode = [&](std::span<const float> samples) {
@@ -423,24 +424,22 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
         }
     }
     if (!result.status) return result;
-    if (!encoder.close()) result.status = failure(AudioError::encoderFailed, encoder.error());
+    if (!encoder.close()) result.status = encoder.status();
     return result;
 }
 
 AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out) {
     if (audio.sampleRate != audioSampleRate(format)) {
-        return failure(AudioError::encoderFailed,
-                       std::to_string(audio.sampleRate) + " Hz audio cannot be written as " +
-                           audioFormatName(format));
+        return failure(AudioError::encoderFailed, "", AudioStep::sampleRate);
     }
     AudioEncoder encoder;
-    if (!encoder.open(format, out)) return failure(AudioError::encoderFailed, encoder.error());
+    if (!encoder.open(format, out)) return encoder.status();
     constexpr std::size_t kBlockSamples = std::size_t{1} << 16;
     const std::span<const float> samples(audio.samples);
     for (std::size_t at = 0; at < samples.size(); at += kBlockSamples) {
         if (!encoder.write(samples.subspan(at, std::min(kBlockSamples, samples.size() - at)))) break;
     }
-    if (!encoder.close()) return failure(AudioError::encoderFailed, encoder.error());
+    if (!encoder.close()) return encoder.status();
     return {};
 }
 

@@ -32,6 +32,7 @@
 
 #include "audio/audio_format.hpp"
 #include "audio/audio_sink.hpp"
+#include "audio/audio_status.hpp"
 #include "audio/loudness.hpp"
 #include "audio/rendered_audio.hpp"
 
@@ -51,28 +52,6 @@ inline constexpr double kMaxFadeSeconds = 10.0;
 // A song whose events span more than this is refused rather than rendered
 // as hours of audio.
 inline constexpr double kMaxSongSeconds = 3600.0;
-
-enum class AudioError : std::uint8_t {
-    none = 0,
-    soundFontMissing,   // no file at the soundfont path
-    notASoundFont,      // the file is not a SoundFont 2 / 3 file
-    soundFontRefused,   // FluidSynth could not load it
-    synthFailed,        // the synthesizer could not be created
-    midiRefused,        // FluidSynth cannot play the MIDI file
-    songTooLong,        // the events run past kMaxSongSeconds
-    formatUnsupported,  // this libsndfile cannot write the format
-    encoderFailed,      // libsndfile or the sink failed while encoding
-};
-
-// Worded by describe(AudioError) in messages/messages.hpp.
-
-struct AudioStatus {
-    AudioError error = AudioError::none;
-    // What the library said, when it said something ("" otherwise).
-    std::string detail;
-
-    explicit operator bool() const noexcept { return error == AudioError::none; }
-};
 
 struct RenderSettings {
     // Also decides the sample rate: 48 kHz for Opus, 44.1 kHz otherwise.

@@ -91,7 +91,7 @@ bool SongContext::openRenderer() {
     settings.loudnessTarget = options.loudness;
     work.renderer = SongRenderer::open(options.soundFont, settings, status);
     if (!work.renderer) {
-        result.fail(cannotRender(number, describe(status.error), status.detail));
+        result.fail(cannotRender(number, describe(status)));
         return false;
     }
     return true;
@@ -124,7 +124,7 @@ const RenderedAudio* SongContext::renderedAudio() {
     const RenderResult rendered = work.renderer->renderSong(midiToRender(muted), audio);
     if (!rendered.status) {
         audioFailed_ = true;
-        result.fail(cannotRender(number, describe(rendered.status.error), rendered.status.detail));
+        result.fail(cannotRender(number, describe(rendered.status)));
         return nullptr;
     }
     result.audioSeconds += rendered.seconds;
@@ -154,7 +154,7 @@ bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
         if (out.failure().step != OutputFailure::Step::none) {
             return reportOutputFailure(*this, path, out.failure());
         }
-        result.fail(cannotRender(number, describe(rendered.status.error), rendered.status.detail));
+        result.fail(cannotRender(number, describe(rendered.status)));
         return false;
     }
     if (!out.commit()) return reportOutputFailure(*this, path, out.failure());

@@ -55,7 +55,7 @@ bool makePair(SongContext& song, Pair& pair) {
     const RenderedAudio* audio = song.renderedAudio();
     if (audio == nullptr) return false;
     if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3); !status) {
-        song.result.fail(cannotRender(song.number, describe(status.error), status.detail));
+        song.result.fail(cannotRender(song.number, describe(status)));
         return false;
     }
     if (!song.work.cdgFont) {

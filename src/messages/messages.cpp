@@ -86,15 +86,44 @@ const char* describe(AudioError error) noexcept {
     return "unknown error";
 }
 
+namespace {
+
+const char* describe(AudioStep step) noexcept {
+    switch (step) {
+        case AudioStep::none: return "";
+        case AudioStep::noMidiHeader: return "no MIDI file header";
+        case AudioStep::noTracks: return "no tracks in the MIDI file";
+        case AudioStep::trackMissing: return "a track is missing from the MIDI file";
+        case AudioStep::trackPastEnd: return "a track runs past the MIDI file's end";
+        case AudioStep::formatUnwritable: return "";  // the error says it all
+        case AudioStep::sampleRate: return "the audio is not at the format's sample rate";
+        case AudioStep::startFile: return "cannot start the audio file";
+        case AudioStep::setQuality: return "cannot set the encoder's quality";
+        case AudioStep::encode: return "cannot encode the audio";
+        case AudioStep::finishFile: return "cannot finish the audio file";
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string describe(const AudioStatus& status) {
+    std::string text = describe(status.error);
+    const std::string_view reason =
+        status.outputFailed ? std::string_view("the output could not be written") : status.detail;
+    for (const std::string_view part : {std::string_view(describe(status.step)), reason}) {
+        if (!part.empty()) text += ": " + std::string(part);
+    }
+    return text;
+}
+
 std::string noDefaultSoundFont() {
     return std::string("no soundfont at ") + kDefaultSoundFont +
            ": give one with --soundfont FILE, or install the Debian package fluid-soundfont-gm";
 }
 
 std::string soundFontRefused(const std::filesystem::path& soundFont, const AudioStatus& status) {
-    std::string line = "--soundfont " + displayName(soundFont) + ": " + describe(status.error);
-    if (!status.detail.empty()) line += ": " + status.detail;
-    return line;
+    return "--soundfont " + displayName(soundFont) + ": " + describe(status);
 }
 #endif
 
@@ -249,10 +278,8 @@ std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndex
            " missing: songs are listed under their first title";
 }
 
-std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail) {
-    std::string line = "Cannot render song " + std::to_string(songNumber) + ": " + std::string(what);
-    if (!detail.empty()) line += ": " + std::string(detail);
-    return line;
+std::string cannotRender(std::int32_t songNumber, std::string_view why) {
+    return "Cannot render song " + std::to_string(songNumber) + ": " + std::string(why);
 }
 
 std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,

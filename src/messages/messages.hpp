@@ -33,6 +33,10 @@ const char* describeLegacy(RecordLookup::Outcome outcome) noexcept;
 #ifdef KDB2MID_HAVE_AUDIO
 // A short lower-case phrase for a rendering failure, e.g. "not a soundfont".
 const char* describe(AudioError error) noexcept;
+// The error's phrase, then the failed step's and what the library said:
+// "audio encoding failed: cannot finish the audio file: the output could not
+// be written".
+std::string describe(const AudioStatus& status);
 // "no soundfont at <default>: give one with --soundfont FILE, or install ..."
 std::string noDefaultSoundFont();
 // "--soundfont <file>: <why>[: <detail>]"
@@ -84,8 +88,8 @@ std::string cannotConvert(std::int32_t songNumber, std::string_view why);  // "C
 std::string cannotReadSong(std::int32_t songNumber, std::string_view why);  // info
 std::string cannotExtract(std::int32_t songNumber, std::string_view why);   // legacy
 std::string cannotExportChorus(std::int32_t songNumber, std::string_view why);
-// "Cannot render song N: <what>[: <detail>]"
-std::string cannotRender(std::int32_t songNumber, std::string_view what, std::string_view detail);
+// "Cannot render song N: <why>"
+std::string cannotRender(std::int32_t songNumber, std::string_view why);
 // "Cannot draw the lyrics of song N: font <path>: <why>"
 std::string cannotDrawLyrics(std::int32_t songNumber, const std::filesystem::path& font,
                              std::string_view why);

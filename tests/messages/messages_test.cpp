@@ -38,5 +38,28 @@ TEST(Messages, SongLinesNameTheSongAndTheReason) {
               "Cannot export chorus part -1 of song 21092: CHORUS.DAT could not be read");
 }
 
+#ifdef KDB2MID_HAVE_AUDIO
+// A sink that could not take the file says so in place of the library's words.
+TEST(Messages, AudioFailuresNameTheStepAndTheLibrarysWords) {
+    struct Case {
+        AudioStatus status;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{AudioError::midiRefused, AudioStep::noTracks, false, ""},
+         "Cannot render song 1: the synthesizer cannot play the MIDI file: no tracks in the MIDI file"},
+        {{AudioError::encoderFailed, AudioStep::finishFile, true, "Unspecified internal error."},
+         "Cannot render song 1: audio encoding failed: cannot finish the audio file: the output "
+         "could not be written"},
+        {{AudioError::encoderFailed, AudioStep::encode, false, "Unspecified internal error."},
+         "Cannot render song 1: audio encoding failed: cannot encode the audio: Unspecified "
+         "internal error."},
+        {{AudioError::formatUnsupported, AudioStep::formatUnwritable, false, ""},
+         "Cannot render song 1: audio format not supported by this libsndfile"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(cannotRender(1, describe(c.status)), c.line);
+}
+#endif
+
 }  // namespace
 }  // namespace kdb2mid

@@ -99,8 +99,7 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<SongRenderer>> renderers;
     renderers.push_back(SongRenderer::open(soundFont, settings, status));
     if (!status) {
-        std::fprintf(stderr, "%s: %s%s%s\n", soundFont.c_str(), describe(status.error),
-                     status.detail.empty() ? "" : ": ", status.detail.c_str());
+        std::fprintf(stderr, "%s: %s\n", soundFont.c_str(), describe(status).c_str());
         return 2;
     }
 
@@ -130,8 +129,7 @@ int main(int argc, char** argv) {
             if (!result.status || !closed) {
                 ++failures;
                 std::filesystem::remove(outPath);
-                std::fprintf(stderr, "%s: %s %s\n", song.c_str(), describe(result.status.error),
-                             result.status.detail.c_str());
+                std::fprintf(stderr, "%s: %s\n", song.c_str(), describe(result.status).c_str());
                 continue;
             }
             audioSeconds += result.seconds;

@@ -21,9 +21,11 @@ namespace kdb2mid {
 
 namespace {
 
+#if defined(KDB2MID_HAVE_AUDIO) || defined(KDB2MID_HAVE_VIDEO)
 std::filesystem::path pathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
+#endif
 
 #ifdef KDB2MID_HAVE_AUDIO
 std::string takeSoundSettings(ConvertRequest& request, const SettingTexts& texts) {

@@ -6,22 +6,14 @@
 // written or becomes well-formed .mid and .kar files no larger than a fixed
 // multiple of its decoded image, and that its lyrics become an ASS document
 // of well-formed UTF-8 lines with at most one title card and three countdown
-// events per lyric line. Where the build draws CD+G, the song's lyrics also
-// go through the .cdg writer and come out as exactly one valid packet per
-// 1/300 second of music.
+// events per lyric line.
 #include <algorithm>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "export/ass_file.hpp"
 #include "export/timed_lyrics.hpp"
 #include "format/utf8_text.hpp"
-#ifdef KDB2MID_HAVE_CDG
-#include "cdg/cdg_lyrics.hpp"
-#include "cdg/cdg_packet.hpp"
-#include "cdg/freetype_raster.hpp"
-#endif
 
 #include "midi/kar_track.hpp"
 #include "midi/tempo_map.hpp"
@@ -100,33 +92,6 @@ void checkAss(const DecodedSong& song) {
     require(countdowns <= 3 * lyrics.lines.size(), "more countdown events than lines allow");
 }
 
-#ifdef KDB2MID_HAVE_CDG
-// Fuzzed lyrics reach the writer as they are: lines far too wide for the
-// screen, thousands of words, words sharing one time. The music is cut to
-// two minutes here so that an input stays fast; the writer's own bound is
-// hours.
-void checkCdg(const DecodedSong& song) {
-    static const std::unique_ptr<cdg::FreeTypeRasteriser> font = [] {
-        std::string ignored;
-        return cdg::FreeTypeRasteriser::open(cdg::kDefaultFontPath, ignored);
-    }();
-    if (!font) return;
-    const std::span<const std::uint8_t> image = song.imageBytes();
-    const SongTiming timing = songTiming(image, song.table, song.lyrics);
-    const double seconds = std::min(timing.lengthSeconds(), 120.0);
-    const cdg::CdgInput input = cdg::cdgInput(timedLyrics(image, song.lyrics), timing.tempo, seconds);
-    const Bytes file = cdg::writeCdg(input, *font);
-    require(file.size() == cdg::cdgPacketCount(seconds) * cdg::kPacketSize,
-            ".cdg file is not one packet per 1/300 s of music");
-    for (std::size_t at = 0; at < file.size(); at += cdg::kPacketSize) {
-        require(file[at] == 0 || file[at] == cdg::kGraphicsCommand, ".cdg packet with another command");
-        for (std::size_t i = 0; i < cdg::kPacketSize; ++i) {
-            require(file[at + i] <= cdg::kLowSixBits, ".cdg byte uses more than six bits");
-        }
-    }
-}
-#endif
-
 }  // namespace
 
 void fuzzRecord(Input record) {
@@ -155,9 +120,6 @@ void fuzzRecord(Input record) {
     }
     requireMidiShape(midi, TextTrack::lyrics, false);
     checkAss(reused);
-#ifdef KDB2MID_HAVE_CDG
-    checkCdg(reused);
-#endif
 
     const std::size_t tables = reused.table.entries.size();
     require(midi[10] == ((tables - 1) >> 8) && midi[11] == ((tables - 1) & 0xFF),

@@ -1,10 +1,12 @@
 // Proves that a hostile record, decoded once, goes through every writer of a
-// song's files in memory (.mid, .kar, LRC, ASS, UltraStar), after the key and
-// tempo change the input asks for, without leaving its buffers or running
-// long, and that what each writer gives is well formed: MIDI files of the
-// converter's shape, lyric texts that are UTF-8 with one tag or event per
-// line, an UltraStar text whose notes come in order without overlapping and
-// whose pitches are melody keys less 60.
+// song's files in memory (.mid, .kar, LRC, ASS, UltraStar and, where the
+// build draws CD+G, the .cdg packets), after the key and tempo change the
+// input asks for, without leaving its buffers or running long, and that what
+// each writer gives is well formed: MIDI files of the converter's shape,
+// lyric texts that are UTF-8 with one tag or event per line, an UltraStar
+// text whose notes come in order without overlapping and whose pitches are
+// melody keys less 60, and exactly one valid CD+G packet per 1/300 second of
+// music.
 //
 // Input: one byte of options, then the record.
 //   bit 0     lyric text as UTF-8 (else as stored)
@@ -12,6 +14,7 @@
 //   bits 4-6  tempo: 100, 25, 50, 99, 101, 150, 200, 400 percent
 #include <algorithm>
 #include <charconv>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +26,11 @@
 #include "midi/kar_track.hpp"
 #include "midi/midi_file.hpp"
 #include "midi_shape.hpp"
+#ifdef KDB2MID_HAVE_CDG
+#include "cdg/cdg_lyrics.hpp"
+#include "cdg/cdg_packet.hpp"
+#include "cdg/freetype_raster.hpp"
+#endif
 
 namespace kdb2mid::fuzz {
 
@@ -133,6 +141,33 @@ void checkAss(std::string_view text) {
     }
 }
 
+#ifdef KDB2MID_HAVE_CDG
+// Fuzzed lyrics reach the writer as they are: lines far too wide for the
+// screen, thousands of words, words sharing one time. The music is cut to
+// kCdgSeconds here so that an input stays fast (the tempo bits squeeze up to
+// four times as many words into it); the writer's own bound is hours.
+constexpr double kCdgSeconds = 5.0;
+
+void checkCdg(SongContext& context) {
+    static const std::unique_ptr<cdg::FreeTypeRasteriser> font = [] {
+        std::string ignored;
+        return cdg::FreeTypeRasteriser::open(cdg::kDefaultFontPath, ignored);
+    }();
+    if (!font) return;
+    const double seconds = std::min(context.timing().lengthSeconds(), kCdgSeconds);
+    const Bytes file =
+        cdg::writeCdg(cdg::cdgInput(context.lyrics(), context.timing().tempo, seconds), *font);
+    require(file.size() == cdg::cdgPacketCount(seconds) * cdg::kPacketSize,
+            ".cdg file is not one packet per 1/300 s of music");
+    for (std::size_t at = 0; at < file.size(); at += cdg::kPacketSize) {
+        require(file[at] == 0 || file[at] == cdg::kGraphicsCommand, ".cdg packet with another command");
+        for (std::size_t i = 0; i < cdg::kPacketSize; ++i) {
+            require(file[at + i] <= cdg::kLowSixBits, ".cdg byte uses more than six bits");
+        }
+    }
+}
+#endif
+
 }  // namespace
 
 void fuzzSongFiles(Input input) {
@@ -185,6 +220,9 @@ void fuzzSongFiles(Input input) {
     require(melody.track < static_cast<int>(context.notes().size()),
             "melody names a track the song lacks");
     checkUltraStar(ultrastarText(context, "song.ogg"));
+#ifdef KDB2MID_HAVE_CDG
+    checkCdg(context);
+#endif
 }
 
 }  // namespace kdb2mid::fuzz

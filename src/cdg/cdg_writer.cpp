@@ -183,6 +183,8 @@ public:
         const double seconds = static_cast<double>(packetCount) / kPacketsPerSecond;
         words_ = collectWords(input, seconds);
         for (const auto& [first, last] : words_.lines) {
+            // Word times never go back, so no later line is sung before the music ends either.
+            if (packetAt(words_.starts[first]) >= total_) break;
             for (ScreenLine& line : layoutWords(words_.texts, first, last, font)) {
                 if (line.words.empty() || packetAt(words_.starts[line.words.front().word]) >= total_) continue;
                 lines_.push_back({std::move(line)});

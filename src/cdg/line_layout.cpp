@@ -83,20 +83,18 @@ LineImage drawScreenLine(const ScreenLine& line, std::span<const std::string_vie
         }
     }
     // The outline: every pixel next to a letter (the eight around it) that is
-    // not one itself.
+    // not one itself. Marked from the letters outwards, so a line costs what
+    // its letters do rather than nine looks at every pixel.
+    if (image.blank) return image;
     for (int y = 0; y < kLineHeight; ++y) {
         for (int x = 0; x < kLineWidth; ++x) {
-            if (image.inkAt(x, y) != Ink::background) continue;
-            bool near = false;
-            for (int dy = -1; dy <= 1 && !near; ++dy) {
-                for (int dx = -1; dx <= 1 && !near; ++dx) {
-                    const int nx = x + dx;
-                    const int ny = y + dy;
-                    near = nx >= 0 && ny >= 0 && nx < kLineWidth && ny < kLineHeight &&
-                           image.inkAt(nx, ny) == Ink::letter;
+            if (image.inkAt(x, y) != Ink::letter) continue;
+            for (int ny = std::max(0, y - 1); ny <= std::min(kLineHeight - 1, y + 1); ++ny) {
+                for (int nx = std::max(0, x - 1); nx <= std::min(kLineWidth - 1, x + 1); ++nx) {
+                    Ink& ink = image.ink[static_cast<std::size_t>(ny * kLineWidth + nx)];
+                    if (ink == Ink::background) ink = Ink::outline;
                 }
             }
-            if (near) image.ink[static_cast<std::size_t>(y * kLineWidth + x)] = Ink::outline;
         }
     }
     return image;

@@ -209,5 +209,31 @@ TEST(CdgLayout, LinesShrinkThenWrap) {
     }
 }
 
+TEST(CdgLayout, OutlineRingsEveryLetterInsideTheLine) {
+    test::BlockFont font;
+    // At 18 px a block letter is 8 x 12 px standing on the baseline (rows
+    // 13-24). Word 1 starts at the left edge; word 2 runs past the right one.
+    const std::vector<std::string_view> texts = {"a", "aa"};
+    const ScreenLine line{18, {{0, 0}, {1, kLineWidth - 8}}};
+    const LineImage image = drawScreenLine(line, texts, font);
+    struct Probe {
+        int x, y;
+        Ink ink;
+        std::uint16_t owner;
+    };
+    const Probe probes[] = {
+        {0, 13, Ink::letter, 1},      {7, 24, Ink::letter, 1},
+        {8, 12, Ink::outline, 0},     {8, 25, Ink::outline, 0},     {0, 12, Ink::outline, 0},
+        {9, 13, Ink::background, 0},  {0, 11, Ink::background, 0},  {3, 26, Ink::background, 0},
+        {kLineWidth - 1, 20, Ink::letter, 2}, {kLineWidth - 9, 20, Ink::outline, 0},
+        {kLineWidth - 10, 20, Ink::background, 0},
+    };
+    for (const Probe& p : probes) {
+        EXPECT_EQ(image.inkAt(p.x, p.y), p.ink) << p.x << "," << p.y;
+        EXPECT_EQ(image.ownerAt(p.x, p.y), p.owner) << p.x << "," << p.y;
+    }
+    EXPECT_TRUE(drawScreenLine(ScreenLine{18, {}}, texts, font).blank);
+}
+
 }  // namespace
 }  // namespace kdb2mid::cdg

@@ -9,6 +9,7 @@
 // events per lyric line.
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "export/ass_file.hpp"
@@ -64,6 +65,21 @@ Bytes fileWith(const DecodedSong& song, WriteTrack writeTrack) {
     return file;
 }
 
+// The Style field of a "Dialogue: Layer,Start,End,Style,..." line; empty
+// for any other line. The text after it is the singer's and may hold the
+// same words and commas.
+std::string_view dialogueStyle(std::string_view line) {
+    constexpr std::string_view kDialogue = "Dialogue: ";
+    if (!line.starts_with(kDialogue)) return {};
+    line.remove_prefix(kDialogue.size());
+    for (int field = 0; field < 3; ++field) {
+        const std::size_t comma = line.find(',');
+        if (comma == std::string_view::npos) return {};
+        line.remove_prefix(comma + 1);
+    }
+    return line.substr(0, line.find(','));
+}
+
 // The lyrics as ASS: the events around the lines (title card, countdowns)
 // come from the same decoded song as every other output.
 void checkAss(const DecodedSong& song) {
@@ -84,8 +100,9 @@ void checkAss(const DecodedSong& song) {
             require(length != 0, "ASS line is not well-formed UTF-8");
             at += length;
         }
-        if (line.find(",Title,,") != std::string_view::npos) ++titles;
-        if (line.find(",Countdown,,") != std::string_view::npos) ++countdowns;
+        const std::string_view style = dialogueStyle(line);
+        if (style == "Title") ++titles;
+        if (style == "Countdown") ++countdowns;
         start = end + 1;
     }
     require(titles <= 1, "more than one title card");

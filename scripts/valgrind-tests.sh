@@ -20,7 +20,7 @@ cmake --build --preset debug -j2
 # itself cannot start in. The video tests and the CD+G read-back run
 # ffmpeg, and FFmpeg's and x264's vector code reads the padding of its own
 # buffers, which memcheck reports. Those run under ASan instead (the asan
-# preset). The fuzzers' grown corpora (about 2,000 inputs) took over six
+# preset). The fuzzers' grown corpora (about 2,400 inputs) took over six
 # minutes here and are replayed under ASan + UBSan by the asan suite and
 # by the fuzzers themselves; their regression inputs stay.
 filter=${KDB2MID_VALGRIND_FILTER:--SongRenderer*:*Render*:*Audio*:Hardening.*:KaraokeVideo.*:ConvertVideoCommand.*:CdgReadBack.*:OutputsTable.*:Targets/FuzzInputs.SeedCorpus*}

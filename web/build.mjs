@@ -1,0 +1,33 @@
+// Bundles the pages `kdb2mid serve` sends into one folder: every file there
+// is embedded into the program at build time and served under its own name
+// ("/" is index.html). Nothing is fetched from the network by the pages.
+//
+//   node build.mjs OUTDIR
+import { build } from 'esbuild';
+import { copyFile, mkdir, rm } from 'node:fs/promises';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const outdir = path.resolve(process.argv[2] ?? path.join(here, 'dist'));
+await rm(outdir, { recursive: true, force: true });
+await mkdir(outdir, { recursive: true });
+
+await build({
+  entryPoints: { tv: path.join(here, 'src/tv.js') },
+  bundle: true,
+  format: 'esm',
+  minify: true,
+  target: ['chrome110', 'firefox115', 'safari16'],
+  outdir,
+  logLevel: 'warning',
+});
+
+// Copied as they are: the pages and the synthesiser's audio worklet, which
+// the browser loads as a module of its own.
+const copies = [
+  ['src/index.html', 'index.html'],
+  ['src/tv.css', 'tv.css'],
+  ['node_modules/spessasynth_lib/dist/spessasynth_processor.min.js', 'synth-worklet.js'],
+];
+for (const [from, to] of copies) await copyFile(path.join(here, from), path.join(outdir, to));

@@ -41,15 +41,17 @@ _kdb2mid()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="convert info list search names chorus-index legacy"
+    # The tool names its own commands and each command's options, so these
+    # lists follow the version installed.
+    local tool=${words[0]:-kdb2mid}
+    local commands
+    commands=$("$tool" --list-commands 2>/dev/null) || return
     local command="" i
     for ((i = 1; i < cword; i++)); do
-        case ${words[i]} in
-            convert | info | list | search | names | chorus-index | legacy)
-                command=${words[i]}
-                break
-                ;;
-        esac
+        if [[ $'\n'$commands$'\n' == *$'\n'${words[i]}$'\n'* ]]; then
+            command=${words[i]}
+            break
+        fi
     done
 
     case $prev in
@@ -82,27 +84,16 @@ _kdb2mid()
             ;;
     esac
 
+    if [[ -z $command ]]; then
+        if [[ $cur == -* ]]; then
+            COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
+        else
+            COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+        fi
+        return
+    fi
     local options
-    case $command in
-        "")
-            if [[ $cur == -* ]]; then
-                COMPREPLY=($(compgen -W '--help --version' -- "$cur"))
-            else
-                COMPREPLY=($(compgen -W "$commands" -- "$cur"))
-            fi
-            return
-            ;;
-        convert)
-            options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
-                --transpose --tempo --audio --soundfont --loudness --ultrastar --cdg --cdg-zip
-                --mute-melody --video --video-size --background --resume --shard --name --help"
-            ;;
-        info) options="--database --json --help" ;;
-        list) options="--database --json --help" ;;
-        search) options="--database --limit --help" ;;
-        names | chorus-index) options="--database --output --help" ;;
-        legacy) options="--database --root --output --help" ;;
-    esac
+    options=$("$tool" --list-options "$command" 2>/dev/null) || return
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     fi

@@ -35,8 +35,9 @@ bash -n "$completion"
 helpers=""
 [ -r /usr/share/bash-completion/bash_completion ] &&
     helpers="source /usr/share/bash-completion/bash_completion;"
+# The completion asks the installed tool for its commands and options.
 for setup in "$helpers" ""; do
-    bash -c "$setup source '$completion';
+    PATH="$scratch/root/usr/bin:$PATH" bash -c "$setup source '$completion';
              COMP_WORDS=(kdb2mid con); COMP_CWORD=1; COMP_LINE='kdb2mid con'; COMP_POINT=11
              _kdb2mid; [ \"\${COMPREPLY[*]}\" = convert ]
              COMP_WORDS=(kdb2mid convert --mute); COMP_CWORD=2

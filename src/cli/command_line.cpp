@@ -6,10 +6,12 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command_suggestion.hpp"
+#include "cli/command_table.hpp"
 #include "cli/console.hpp"
 #include "cli/subcommand.hpp"
 #include "convert/convert_run.hpp"
@@ -24,13 +26,20 @@ namespace kdb2mid {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kSubcommands = {
-    "convert", "info", "list", "search", "names", "chorus-index", "legacy"};
+std::vector<std::string_view> commandNames() {
+    std::vector<std::string_view> names;
+    for (const CommandRow& row : commandTable()) names.push_back(row.name);
+    return names;
+}
 
-constexpr const char* kUsage =
-    "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
-    "       kdb2mid convert|info|list|search|names|chorus-index|legacy ...   (kdb2mid --help tells "
-    "more)";
+std::string usageText() {
+    std::string commands;
+    for (const CommandRow& row : commandTable()) {
+        commands += (commands.empty() ? "" : "|") + std::string(row.name);
+    }
+    return "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
+           "       kdb2mid " + commands + " ...   (kdb2mid --help tells more)";
+}
 
 bool hasDigit(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -66,17 +75,16 @@ int refuseUnknownCommand(std::string_view typed) {
     std::string line = "kdb2mid: unknown command \"" + std::string(typed) + "\"";
     if (typed == "help") {
         line += "; for help run: kdb2mid --help";
-    } else if (const auto nearest = nearestCommand(typed, kSubcommands)) {
+    } else if (const auto nearest = nearestCommand(typed, commandNames())) {
         line += "; did you mean: kdb2mid " + std::string(*nearest) + "?";
     }
-    std::fprintf(stderr, "%s\n%s\n", line.c_str(), kUsage);
+    std::fprintf(stderr, "%s\n%s\n", line.c_str(), usageText().c_str());
     return kExitUsage;
 }
 
 bool isSingleSongForm(std::string_view first) {
-    if (std::find(kSubcommands.begin(), kSubcommands.end(), first) != kSubcommands.end()) {
-        return false;
-    }
+    const std::vector<std::string_view> names = commandNames();
+    if (std::find(names.begin(), names.end(), first) != names.end()) return false;
     // "-x" and "--xyz" are options; "-5", "-" and " 21090" stay song numbers
     // read as they always were.
     return !(first.size() >= 2 && first[0] == '-' && !(first[1] >= '0' && first[1] <= '9'));
@@ -94,6 +102,54 @@ public:
     }
 };
 
+// The whole parser: every row of the command table with its options.
+struct Parser {
+    CLI::App app{
+        "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
+        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
+        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files and\n"
+        "song lists.",
+        "kdb2mid"};
+    std::vector<Subcommand> subcommands;
+
+    Parser() {
+        app.allow_windows_style_options(false);
+        app.require_subcommand(1);
+        app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
+        // Subcommands take the formatter and footer the app has when they are added.
+        app.formatter(std::make_shared<HelpFormatter>());
+        app.footer(kExitStatuses);
+        for (const CommandRow& row : commandTable()) subcommands.push_back(row.add(app));
+        // The bare form is described once, in the top-level help.
+        app.footer(
+            "kdb2mid SONG converts one song of the database in the current folder into the\n"
+            "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording. It takes\n"
+            "the song number alone; kdb2mid convert takes options.\n" +
+            std::string(kExitStatuses));
+    }
+};
+
+// What the bash completion asks, so that its lists follow the table:
+// `kdb2mid --list-commands` prints the commands, `kdb2mid --list-options
+// COMMAND` that command's options, one a line. Not shown in --help.
+std::optional<int> printCompletionList(std::span<const char* const> args) {
+    const std::string_view first = args[1];
+    if (first == "--list-commands" && args.size() == 2) {
+        for (const CommandRow& row : commandTable()) printLine(std::string(row.name));
+        return kExitSuccess;
+    }
+    if (first != "--list-options" || args.size() != 3) return std::nullopt;
+    const Parser parser;
+    for (const Subcommand& subcommand : parser.subcommands) {
+        if (subcommand.command->get_name() != args[2]) continue;
+        for (const CLI::Option* option : subcommand.command->get_options()) {
+            for (const std::string& name : option->get_lnames()) printLine("--" + name);
+        }
+        return kExitSuccess;
+    }
+    return kExitUsage;
+}
+
 }  // namespace
 
 int runSingleSong(std::int32_t songNumber) {
@@ -102,44 +158,25 @@ int runSingleSong(std::int32_t songNumber) {
 
 int runCommandLine(std::span<const char* const> args) {
     if (args.size() < 2) {
-        std::fprintf(stderr, "%s\n", kUsage);
+        std::fprintf(stderr, "%s\n", usageText().c_str());
         return kExitUsage;
     }
+    if (const std::optional<int> status = printCompletionList(args)) return *status;
     if (isSingleSongForm(args[1])) {
         if (!hasDigit(args[1])) return refuseUnknownCommand(args[1]);
         if (args.size() > 2) return refuseBareFormExtras(args);
         return runSingleSong(parseSongNumber(args[1]));
     }
 
-    CLI::App app{
-        "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
-        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
-        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files and\n"
-        "song lists.",
-        "kdb2mid"};
-    app.allow_windows_style_options(false);
-    app.require_subcommand(1);
-    app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
-    // Subcommands take the formatter and footer the app has when they are added.
-    app.formatter(std::make_shared<HelpFormatter>());
-    app.footer(kExitStatuses);
-    const std::vector<Subcommand> subcommands = {
-        addConvertCommand(app), addInfoCommand(app),        addListCommand(app),
-        addSearchCommand(app),  addNamesCommand(app),       addChorusIndexCommand(app),
-        addLegacyCommand(app)};
-    // The bare form is described once, in the top-level help.
-    app.footer(
-        "kdb2mid SONG converts one song of the database in the current folder into the\n"
-        "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording. It takes\n"
-        "the song number alone; kdb2mid convert takes options.\n" + std::string(kExitStatuses));
-
+    Parser parser;
+    CLI::App& app = parser.app;
     try {
         app.parse(static_cast<int>(args.size()), args.data());
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? kExitSuccess : kExitUsage;
     }
-    for (const Subcommand& subcommand : subcommands) {
+    for (const Subcommand& subcommand : parser.subcommands) {
         if (subcommand.command->parsed()) return subcommand.run();
     }
     return usageError(app, "no command given");

@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
@@ -98,6 +100,19 @@ CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder) {
 
 CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help) {
     return command.add_option("-o,--output", folder, help)->type_name("OUTDIR")->check(kOutputFolder);
+}
+
+Subcommand addFolderExport(CLI::App& app, const char* name, const char* description,
+                           const std::string& footer, const char* outputHelp, FolderExport run) {
+    auto folders = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* command = app.add_subcommand(name, description);
+    command->footer(footer + kExitStatuses);
+    addDatabaseOption(*command, folders->first);
+    addOutputOption(*command, folders->second, outputHelp);
+    return {command, [folders, run] {
+                return printReport(
+                    run(pathFromArgument(folders->first), pathFromArgument(folders->second)));
+            }};
 }
 
 int usageError(const CLI::App& command, const std::string& message) {

@@ -1,7 +1,8 @@
 // What every subcommand's file shares: its entry in the parser, the checks
 // its arguments go through and the options several subcommands take. Each
 // subcommand's file has an add...Command(app) that registers its options
-// and returns how to run it once the arguments are parsed.
+// and returns how to run it once the arguments are parsed; its row in
+// cli/command_table.cpp names it.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -19,14 +20,6 @@ struct Subcommand {
     CLI::App* command = nullptr;
     std::function<int()> run;  // the exit status
 };
-
-Subcommand addConvertCommand(CLI::App& app);
-Subcommand addInfoCommand(CLI::App& app);
-Subcommand addListCommand(CLI::App& app);
-Subcommand addSearchCommand(CLI::App& app);
-Subcommand addNamesCommand(CLI::App& app);
-Subcommand addChorusIndexCommand(CLI::App& app);
-Subcommand addLegacyCommand(CLI::App& app);
 
 // The footer of every command's help.
 inline constexpr const char* kExitStatuses =
@@ -51,6 +44,14 @@ extern const CLI::Validator kNamePattern;
 // -C,--database DBDIR and -o,--output OUTDIR (which must not name a file).
 CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder);
 CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help);
+
+// An export from the database files in DBDIR (-C) to one file in OUTDIR (-o),
+// as `names` and `chorus-index` are: the command with its footer and the
+// two folder options, running `run` on them.
+using FolderExport = CommandReport (*)(const std::filesystem::path& folder,
+                                       const std::filesystem::path& outFolder);
+Subcommand addFolderExport(CLI::App& app, const char* name, const char* description,
+                           const std::string& footer, const char* outputHelp, FolderExport run);
 
 // Prints what a command reports; its exit status.
 int printReport(const CommandReport& report);

@@ -1,54 +1,12 @@
-// The auxiliary exports' subcommands: names, chorus-index and legacy.
+// `kdb2mid legacy`: one raw record of the older database.
 #include <memory>
 #include <string>
-#include <utility>
 
-#include "cli/console.hpp"
-#include "cli/exit_status.hpp"
 #include "cli/subcommand.hpp"
 #include "convert/database_exports.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
-
-namespace {
-
-// An export from one database file (or two) in DBDIR to one file in OUTDIR.
-using FolderExport = CommandReport (*)(const std::filesystem::path& folder,
-                                       const std::filesystem::path& outFolder);
-
-Subcommand addFolderExport(CLI::App& app, const char* name, const char* description,
-                           const std::string& footer, const char* outputHelp, FolderExport run) {
-    auto folders = std::make_shared<std::pair<std::string, std::string>>();
-    CLI::App* command = app.add_subcommand(name, description);
-    command->footer(footer + kExitStatuses);
-    addDatabaseOption(*command, folders->first);
-    addOutputOption(*command, folders->second, outputHelp);
-    return {command, [folders, run] {
-                return printReport(
-                    run(pathFromArgument(folders->first), pathFromArgument(folders->second)));
-            }};
-}
-
-}  // namespace
-
-Subcommand addNamesCommand(CLI::App& app) {
-    return addFolderExport(
-        app, "names", "Write the song-name list to Output.txt (UTF-16)",
-        "Reads DBDIR/name.idx and DBDIR/name.tab; writes OUTDIR/Output.txt, UTF-16LE with a\n"
-        "byte-order mark, one line per song: its name, a tab, its number. A song without a\n"
-        "name is reported as \"Skip SONG\".\n",
-        "Folder Output.txt is written into (default: current folder)", writeSongNameList);
-}
-
-Subcommand addChorusIndexCommand(CLI::App& app) {
-    return addFolderExport(
-        app, "chorus-index", "Write CRS&TCK.IDX as text to index.txt",
-        "Reads DBDIR/CRS&TCK.IDX; writes OUTDIR/index.txt, one line per entry: its part\n"
-        "number, where its recording starts and ends in CHORUS.DAT (in 2048-byte units),\n"
-        "each followed by a space.\n",
-        "Folder index.txt is written into (default: current folder)", writeChorusIndexText);
-}
 
 namespace {
 

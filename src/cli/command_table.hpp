@@ -1,0 +1,22 @@
+// The subcommands, one row each. The parser's subcommands, the usage line,
+// "did you mean", the dispatch and the bash completion's lists all come from
+// this table, so a new command is its own file and one row here.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <span>
+#include <string_view>
+
+#include "cli/subcommand.hpp"
+
+namespace kdb2mid {
+
+struct CommandRow {
+    std::string_view name;              // as typed: kdb2mid NAME ...
+    Subcommand (*add)(CLI::App& app);  // registers its options; how to run it
+};
+
+std::span<const CommandRow> commandTable();
+
+}  // namespace kdb2mid

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string_view>
 
+#include "format/utf8_text.hpp"
+
 namespace kdb2mid {
 
 namespace {
@@ -20,31 +22,6 @@ constexpr std::size_t kSoundingLookBack = 64;
 // beat numbers stay far inside 64 bits.
 constexpr double kLatestMs = 24.0 * 3600.0 * 1000.0;
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
-
-// The length of the UTF-8 sequence that starts text[pos], 0 when it is not
-// a whole, shortest-form sequence of a Unicode scalar value.
-std::size_t utf8SequenceAt(std::string_view text, std::size_t pos) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[pos + i]); };
-    const auto inRange = [&](std::size_t i, std::uint8_t low, std::uint8_t high) {
-        return pos + i < text.size() && byte(i) >= low && byte(i) <= high;
-    };
-    const std::uint8_t lead = byte(0);
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) return inRange(1, 0x80, 0xBF) ? 2 : 0;
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        const std::uint8_t low = lead == 0xE0 ? 0xA0 : 0x80;
-        const std::uint8_t high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-        return inRange(1, low, high) && inRange(2, 0x80, 0xBF) ? 3 : 0;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        const std::uint8_t low = lead == 0xF0 ? 0x90 : 0x80;
-        const std::uint8_t high = lead == 0xF4 ? 0x8F : 0xBF;  // up to U+10FFFF
-        return inRange(1, low, high) && inRange(2, 0x80, 0xBF) && inRange(3, 0x80, 0xBF) ? 4 : 0;
-    }
-    return 0;
-}
-
 // Text safe for one line of the file: control characters (C0, DEL, C1; line
 // breaks among them) become spaces, bytes that are not UTF-8 become U+FFFD,
 // and spaces at either end go.
@@ -53,16 +30,14 @@ std::string lineText(std::string_view text) {
     out.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const std::size_t size = utf8SequenceAt(text, pos);
+        char32_t codePoint = 0;
+        const std::size_t size = utf8SequenceAt(text, pos, codePoint);
         if (size == 0) {
-            out += kReplacement;
+            appendUtf8(kReplacementCharacter, out);
             ++pos;
             continue;
         }
-        const auto lead = static_cast<std::uint8_t>(text[pos]);
-        const bool c1 =
-            size == 2 && lead == 0xC2 && static_cast<std::uint8_t>(text[pos + 1]) < 0xA0;
-        if (lead < 0x20 || lead == 0x7F || c1) {
+        if (isControlCharacter(codePoint)) {
             out += ' ';
         } else {
             out.append(text.substr(pos, size));

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstddef>
 
+#include "format/utf8_text.hpp"
+
 namespace kdb2mid {
 
 namespace {
@@ -119,20 +121,6 @@ constexpr char32_t compose(std::uint8_t base, std::uint8_t modifier) {
     const std::uint8_t m = kTables.modifierSlot[modifier];
     if (b == 0 || m == 0) return 0;
     return kTables.letters[b - 1u][m - 1u];
-}
-
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        // Every character of the tables lies below U+10000.
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 }  // namespace

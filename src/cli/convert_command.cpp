@@ -201,12 +201,14 @@ Subcommand addConvertCommand(CLI::App& app) {
     }
     convert
         ->add_option("--transpose", a->request.options.transpose,
-                     "Move every note but the drums N semitones, -12 to 12, in every file")
+                     "Move every note but the drums N semitones, " + std::to_string(-kMaxTranspose) +
+                         " to " + std::to_string(kMaxTranspose) + ", in every file")
         ->type_name("N")
         ->check(CLI::Range(-kMaxTranspose, kMaxTranspose).description(""));
     convert
         ->add_option("--tempo", a->request.options.tempoPercent,
-                     "Play at PERCENT of the song's tempo, 25 to 400; lyric times follow")
+                     "Play at PERCENT of the song's tempo, " + std::to_string(kMinTempoPercent) +
+                         " to " + std::to_string(kMaxTempoPercent) + "; lyric times follow")
         ->type_name("PERCENT")
         ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
 #ifdef KDB2MID_HAVE_AUDIO

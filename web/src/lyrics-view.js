@@ -6,14 +6,16 @@
 import { schedule, countReached, countdownDots } from './lyrics.js';
 
 export class LyricsView {
-  // elements: { rows: [upper, lower], titleCard, title, subtitle, countdown }
+  // elements: { lines, titleCard, title, subtitle, countdown }. The lines
+  // go into `lines` in the song's order (the order they are read in); each
+  // is placed on the upper or lower row by its class.
   constructor(elements) {
     this.elements = elements;
     this.clear();
   }
 
   clear() {
-    for (const row of this.elements.rows) row.replaceChildren();
+    this.elements.lines.replaceChildren();
     this.elements.titleCard.hidden = true;
     this.elements.countdown.textContent = '';
     this.plan = schedule([]);
@@ -34,7 +36,7 @@ export class LyricsView {
     this.words = this.plan.lines.flatMap((line) => line.words);
     for (const line of this.plan.lines) {
       const element = document.createElement('p');
-      element.className = 'line';
+      element.className = `line ${line.row === 0 ? 'upper' : 'lower'}`;
       element.hidden = true;
       line.words.forEach((word, index) => {
         if (index > 0) element.append(' ');
@@ -44,7 +46,7 @@ export class LyricsView {
         element.append(span);
         this.wordElements.push(span);
       });
-      this.elements.rows[line.row].append(element);
+      this.elements.lines.append(element);
       this.lineElements.push(element);
     }
   }

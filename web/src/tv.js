@@ -18,7 +18,7 @@ const IDLE_TEXT = 'Type a song number, then Enter.';
 
 const $ = (id) => document.getElementById(id);
 const lyrics = new LyricsView({
-  rows: [...document.querySelectorAll('#lyrics .row')],
+  lines: $('lyrics'),
   titleCard: $('title-card'),
   title: $('title'),
   subtitle: $('subtitle'),

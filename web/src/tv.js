@@ -14,6 +14,8 @@ const POLL_MS = 500;
 // A song that cannot be played shows the server's sentence this long before
 // the next song; other notices stay as long.
 const NOTICE_MS = 4000;
+// After a song has ended, the next one is announced this long before it starts.
+const INTERLUDE_MS = 4000;
 const IDLE_TEXT = 'Type a song number, then Enter.';
 
 const $ = (id) => document.getElementById(id);
@@ -104,23 +106,33 @@ async function play(entry) {
   }
 }
 
-// The song has ended or was skipped: the server's next entry plays.
-async function moveOn() {
+// The song has ended or was skipped: the server's next entry plays, after
+// the interlude when the song ended by itself.
+async function moveOn(interlude = false) {
   if (current) doneId = current.entry.id;
   current = null;
   player.stop();
   lyrics.clear();
   queue = await api.nextInQueue();
   showUpNext();
-  if (queue.playing) await play(queue.playing);
-  else showBoard(IDLE_TEXT);
+  if (!queue.playing) {
+    showBoard(IDLE_TEXT);
+    return;
+  }
+  if (interlude) {
+    showBoard('');
+    $('up-next').hidden = false;
+    $('up-next').textContent = `Up next: ${entryText(queue.playing)}`;
+    await sleep(INTERLUDE_MS);
+  }
+  await play(queue.playing);
 }
 
-async function leave() {
+async function leave(interlude = false) {
   if (busy) return;
   busy = true;
   try {
-    await moveOn();
+    await moveOn(interlude);
   } catch (error) {
     flash(error.message);
   } finally {
@@ -157,8 +169,15 @@ async function poll() {
   }
 }
 
+function wake() {
+  if (!player.suspended) return;
+  player.resumeAudio()?.then(() => {
+    if (ready && !current && $('notice').textContent !== IDLE_TEXT && !busy) showBoard(IDLE_TEXT);
+  });
+}
+
 function act(action) {
-  if (player.suspended) player.resumeAudio();
+  wake();
   if (!ready) return;
   switch (action) {
     case 'next': leave(); return;
@@ -194,7 +213,7 @@ function frame() {
   requestAnimationFrame(frame);
 }
 
-player.onEnded = () => { leave(); };
+player.onEnded = () => { leave(true); };
 listenToKeys({
   onAction: act,
   onNumber: queueNumber,
@@ -209,7 +228,8 @@ $('volume').addEventListener('input', (event) => {
   if (current) player.apply(settings);
   showSettings();
 });
-document.addEventListener('pointerdown', () => { if (player.suspended) player.resumeAudio(); });
+document.addEventListener('pointerdown', wake);
+document.addEventListener('keydown', wake);
 
 async function main() {
   showSettings();

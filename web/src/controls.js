@@ -68,9 +68,10 @@ export function listenToKeys({ onAction, onNumber, onTyping }) {
   };
   document.addEventListener('keydown', (event) => {
     if (event.ctrlKey || event.altKey || event.metaKey) return;
-    // A focused button already answers Space and Enter itself.
-    const onControl = event.target instanceof HTMLElement && event.target.closest('button, input');
-    if (onControl && (event.key === ' ' || event.key === 'Enter')) return;
+    // A focused slider takes every key, a focused button Space and Enter.
+    const target = event.target instanceof Element ? event.target : null;
+    if (target?.closest('input')) return;
+    if (target?.closest('button') && (event.key === ' ' || event.key === 'Enter')) return;
     if (/^[0-9]$/.test(event.key)) {
       if (digits.length < NUMBER_DIGITS) typing(digits + event.key);
     } else if (event.key === 'Enter' && digits !== '') {

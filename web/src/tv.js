@@ -160,7 +160,7 @@ async function startWhenIdle() {
 async function poll() {
   try {
     queue = await api.getQueue();
-    showUpNext();
+    if (!busy) showUpNext();
     await startWhenIdle();
   } catch (error) {
     flash(error.message);

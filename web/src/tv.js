@@ -100,6 +100,7 @@ async function play(entry) {
     doneId = entry.id;
     current = null;
     lyrics.clear();
+    $('up-next').hidden = true;
     flash(error.message);
     await sleep(NOTICE_MS);
     await moveOn();

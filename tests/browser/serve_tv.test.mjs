@@ -207,71 +207,42 @@ function rms(samples) {
   return Math.sqrt(sum / Math.max(samples.length, 1));
 }
 
-// Magnitude spectrum of a Hann-windowed stretch, zero-padded to `size`.
-function spectrum(samples, size) {
-  const re = new Float64Array(size);
-  const im = new Float64Array(size);
-  const n = Math.min(samples.length, size);
-  for (let i = 0; i < n; i += 1) re[i] = samples[i] * (0.5 - 0.5 * Math.cos((2 * Math.PI * i) / (n - 1)));
-  for (let i = 1, j = 0; i < size; i += 1) {
-    let bit = size >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) {
-      [re[i], re[j]] = [re[j], re[i]];
-      [im[i], im[j]] = [im[j], im[i]];
+// The Hann-windowed stretch's magnitude at frequencies two cents apart from
+// 80 Hz to 2.5 kHz: a Fourier sum at each, its phasor turned by rotation.
+const CENTS_STEP = 2;
+function logSpectrum(samples, sampleRate) {
+  const n = samples.length;
+  const windowed = samples.map((x, i) => x * (0.5 - 0.5 * Math.cos((2 * Math.PI * i) / (n - 1))));
+  const steps = Math.floor((1200 * Math.log2(2500 / 80)) / CENTS_STEP);
+  const out = new Float64Array(steps);
+  for (let step = 0; step < steps; step += 1) {
+    const angle = (2 * Math.PI * 80 * 2 ** ((step * CENTS_STEP) / 1200)) / sampleRate;
+    const [cos, sin] = [Math.cos(angle), Math.sin(angle)];
+    let [pr, pi, re, im] = [1, 0, 0, 0];
+    for (const x of windowed) {
+      re += x * pr;
+      im += x * pi;
+      [pr, pi] = [pr * cos - pi * sin, pr * sin + pi * cos];
     }
+    out[step] = Math.hypot(re, im);
   }
-  for (let length = 2; length <= size; length <<= 1) {
-    const angle = (-2 * Math.PI) / length;
-    for (let start = 0; start < size; start += length) {
-      for (let k = 0; k < length / 2; k += 1) {
-        const wr = Math.cos(angle * k);
-        const wi = Math.sin(angle * k);
-        const a = start + k;
-        const b = a + length / 2;
-        const tr = re[b] * wr - im[b] * wi;
-        const ti = re[b] * wi + im[b] * wr;
-        re[b] = re[a] - tr;
-        im[b] = im[a] - ti;
-        re[a] += tr;
-        im[a] += ti;
-      }
-    }
-  }
-  const magnitude = new Float64Array(size / 2);
-  for (let i = 0; i < size / 2; i += 1) magnitude[i] = Math.hypot(re[i], im[i]);
-  return magnitude;
+  return out;
 }
 
-// How many semitones `after` sounds above `before`: the shift that best
-// lines up their spectra on a log-frequency axis (hundredths of a semitone).
+// How many semitones `after` sounds above `before`: the shift within four
+// semitones that best lines up their spectra on the log-frequency axis.
 function semitoneShift(before, after, sampleRate) {
-  const size = 65536;
-  const low = 80;
-  const steps = 12 * 100 * Math.log2(5000 / low);
-  const onLogAxis = (magnitude) => {
-    const out = new Float64Array(Math.floor(steps));
-    for (let s = 0; s < out.length; s += 1) {
-      const bin = (low * 2 ** (s / 1200) * size) / sampleRate;
-      const i = Math.floor(bin);
-      out[s] = magnitude[i] + (magnitude[i + 1] - magnitude[i]) * (bin - i);
-    }
-    return out;
-  };
-  const a = onLogAxis(spectrum(before, size));
-  const b = onLogAxis(spectrum(after, size));
+  const a = logSpectrum(before, sampleRate);
+  const b = logSpectrum(after, sampleRate);
+  const reach = 400 / CENTS_STEP;
   let best = 0;
   let bestScore = -Infinity;
-  for (let shift = -400; shift <= 400; shift += 1) {
+  for (let shift = -reach; shift <= reach; shift += 1) {
     let score = 0;
     for (let s = Math.max(0, -shift); s < a.length && s + shift < b.length; s += 1) score += a[s] * b[s + shift];
-    if (score > bestScore) {
-      bestScore = score;
-      best = shift;
-    }
+    if (score > bestScore) [best, bestScore] = [shift, score];
   }
-  return best / 100;
+  return (best * CENTS_STEP) / 100;
 }
 
 function check(condition, message) {
@@ -306,10 +277,12 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
 
     await page.setViewport({ width: 1280, height: 720 });
     await page.evaluateOnNewDocument(capture, (karaoke.melodyChannel % 16) + 1);
+    const opened = Date.now();
     await page.goto(`${server.base}/`);
     const audio = (expression, ...args) => page.evaluate(expression, ...args);
     await page.waitForFunction(() => document.getElementById('notice').textContent.startsWith('Type'),
       { timeout: 20_000 });
+    const readyAfter = (Date.now() - opened) / 1000;
     const now = () => audio(() => window.testCapture.context.currentTime);
     // Read in the frame the page has just drawn (its callback runs first), so
     // a frame the busy machine delays does not count against the page.
@@ -441,6 +414,8 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
     check(accompaniment > 0.003, 'guide off silenced the accompaniment too');
     const worst = (log, songStart, tempo) => Math.max(...wordTimes.map((time, index) => Math.abs(
       (log.get(index) - songStart) * tempo - time)));
+    console.log(`     page ready ${readyAfter.toFixed(1)} s after opening; first note ${(start - queued).toFixed(2)} s `
+      + 'after queueing');
     console.log(`     held note +${shift} semitones; melody ${melodyRatio.toFixed(3)}× later at 80 %; guide off `
       + `heard after ${((silent - guideOff) * 1000).toFixed(0)} ms, ${(20 * Math.log10(withoutGuide / withGuide || 1e-9)).toFixed(0)} dB; `
       + `words ${ratio.toFixed(3)}× later at 80 %, turned sung within ${(worst(normal, start, 1) * 1000).toFixed(0)} ms (100 %), `

@@ -24,13 +24,24 @@ namespace kdb2mid {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kSubcommands = {
-    "convert", "info", "list", "search", "names", "chorus-index", "legacy"};
+// serve is there when the build has it (KDB2MID_SERVE).
+#ifdef KDB2MID_HAVE_SERVE
+#define KDB2MID_SERVE_COMMAND "|serve"
+#else
+#define KDB2MID_SERVE_COMMAND ""
+#endif
+
+constexpr auto kSubcommands = std::to_array<std::string_view>({
+    "convert", "info", "list", "search", "names", "chorus-index", "legacy",
+#ifdef KDB2MID_HAVE_SERVE
+    "serve",
+#endif
+});
 
 constexpr const char* kUsage =
     "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
-    "       kdb2mid convert|info|list|search|names|chorus-index|legacy ...   (kdb2mid --help tells "
-    "more)";
+    "       kdb2mid convert|info|list|search|names|chorus-index|legacy" KDB2MID_SERVE_COMMAND
+    " ...   (kdb2mid --help tells more)";
 
 bool hasDigit(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -126,7 +137,11 @@ int runCommandLine(std::span<const char* const> args) {
     const std::vector<Subcommand> subcommands = {
         addConvertCommand(app), addInfoCommand(app),        addListCommand(app),
         addSearchCommand(app),  addNamesCommand(app),       addChorusIndexCommand(app),
-        addLegacyCommand(app)};
+        addLegacyCommand(app),
+#ifdef KDB2MID_HAVE_SERVE
+        addServeCommand(app),
+#endif
+    };
     // The bare form is described once, in the top-level help.
     app.footer(
         "kdb2mid SONG converts one song of the database in the current folder into the\n"

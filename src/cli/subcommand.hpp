@@ -27,6 +27,9 @@ Subcommand addSearchCommand(CLI::App& app);
 Subcommand addNamesCommand(CLI::App& app);
 Subcommand addChorusIndexCommand(CLI::App& app);
 Subcommand addLegacyCommand(CLI::App& app);
+#ifdef KDB2MID_HAVE_SERVE
+Subcommand addServeCommand(CLI::App& app);
+#endif
 
 // The footer of every command's help.
 inline constexpr const char* kExitStatuses =

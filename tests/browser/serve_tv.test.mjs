@@ -157,6 +157,10 @@ function capture(solo) {
     }
     return out;
   };
+  state.rms = (stream, from, to) => {
+    const samples = state.segment(stream, from, to);
+    return Math.sqrt(samples.reduce((sum, x) => sum + x * x, 0) / Math.max(samples.length, 1));
+  };
   // When a stream goes quieter than `level` for good (for `span` seconds)
   // after time `from`.
   state.silentFrom = (stream, from, level, span) => {
@@ -199,12 +203,6 @@ function capture(solo) {
       if (record.target.hasAttribute('data-sung')) state.sung.push({ word: words.indexOf(record.target), time });
     }
   }).observe(document, { subtree: true, attributes: true, attributeFilter: ['data-sung'] });
-}
-
-function rms(samples) {
-  let sum = 0;
-  for (const sample of samples) sum += sample * sample;
-  return Math.sqrt(sum / Math.max(samples.length, 1));
 }
 
 // The Hann-windowed stretch's magnitude at frequencies two cents apart from
@@ -328,7 +326,8 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
     check(lineOnScreen, 'no lyric line on screen mid-song');
     await songGone();
     const firstSung = await audio(() => window.testCapture.sung.splice(0));
-    const loudness = rms(await audio((a, b) => window.testCapture.segment('mix', a, b), start, start + karaoke.seconds));
+    const level = (stream, from, to) => audio((...args) => window.testCapture.rms(...args), stream, from, to);
+    const loudness = await level('mix', start, start + karaoke.seconds);
     check(loudness > 0.003, `the song is near silent (RMS ${loudness})`);
     snapshots.forEach((shot, i) => checkSnapshot(shot, wordTimes, start, 1, `100 % snapshot ${i}`));
 
@@ -399,9 +398,7 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
     // where the first time through it sounded.
     const offFrom = (guideOff - slowStart) * SLOW_TEMPO + 0.3;
     const offTo = karaoke.seconds - 1;
-    const melodyLevel = async (songStart, tempo) => rms(await audio(
-      (a, b) => window.testCapture.segment('solo', a, b), songStart + offFrom / tempo, songStart + offTo / tempo,
-    ));
+    const melodyLevel = (songStart, tempo) => level('solo', songStart + offFrom / tempo, songStart + offTo / tempo);
     const withGuide = await melodyLevel(start, 1);
     const withoutGuide = await melodyLevel(slowStart, SLOW_TEMPO);
     check(withGuide > 0.003, `the melody was near silent with the guide on (RMS ${withGuide})`);
@@ -409,8 +406,7 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
     const silent = await audio((from) => window.testCapture.silentFrom('solo', from, 0.0005, 0.1), guideOff);
     check(silent !== null && silent - guideOff <= 0.1,
       `the melody went on ${silent === null ? 'sounding' : `${((silent - guideOff) * 1000).toFixed(0)} ms`} after guide off`);
-    const accompaniment = rms(await audio((a, b) => window.testCapture.segment('mix', a, b),
-      slowStart + offFrom / SLOW_TEMPO, slowStart + offTo / SLOW_TEMPO));
+    const accompaniment = await level('mix', slowStart + offFrom / SLOW_TEMPO, slowStart + offTo / SLOW_TEMPO);
     check(accompaniment > 0.003, 'guide off silenced the accompaniment too');
     const worst = (log, songStart, tempo) => Math.max(...wordTimes.map((time, index) => Math.abs(
       (log.get(index) - songStart) * tempo - time)));

@@ -1,32 +1,39 @@
-// The server's JSON API. Every failure becomes an Error whose message is the
-// sentence to show: the server's own ({"error": "..."}) when it sent one.
+// The server's JSON API and the soundfont. Every failure becomes an Error
+// whose message is the sentence to show: the server's own ({"error": "..."})
+// when it sent one.
 
-async function request(path, options = {}) {
-  let response;
+async function answer(path, options) {
   try {
-    response = await fetch(path, { cache: 'no-store', ...options });
+    return await fetch(path, { cache: 'no-store', ...options });
   } catch {
     throw new Error('The kdb2mid server does not answer.');
   }
-  let body = null;
+}
+
+async function refusal(response) {
   try {
-    body = await response.json();
+    const body = await response.json();
+    if (typeof body?.error === 'string' && body.error !== '') return new Error(body.error);
   } catch {
     // Not JSON: the status alone says what happened.
   }
-  if (!response.ok) {
-    const sentence = typeof body?.error === 'string' && body.error !== ''
-      ? body.error
-      : `The server answered ${response.status}.`;
-    throw new Error(sentence);
+  return new Error(`The server answered ${response.status}.`);
+}
+
+async function request(path, options = {}) {
+  const response = await answer(path, options);
+  if (!response.ok) throw await refusal(response);
+  try {
+    return await response.json();
+  } catch {
+    throw new Error(`The server's answer to ${path} is not JSON.`);
   }
-  return body;
 }
 
 const post = (path, value) => request(path, {
   method: 'POST',
   headers: { 'Content-Type': 'application/json' },
-  body: value === undefined ? undefined : JSON.stringify(value),
+  body: JSON.stringify(value ?? {}),
 });
 
 export const getQueue = () => request('/api/queue');
@@ -36,28 +43,19 @@ export const getKaraoke = (song) => request(`/api/songs/${encodeURIComponent(son
 
 // The .mid bytes of a karaoke answer.
 export function midiBytes(base64) {
-  const text = atob(base64);
+  let text;
+  try {
+    text = atob(base64);
+  } catch {
+    throw new Error("The song's MIDI data from the server is damaged.");
+  }
   const bytes = new Uint8Array(text.length);
   for (let i = 0; i < text.length; i += 1) bytes[i] = text.charCodeAt(i);
   return bytes.buffer;
 }
 
 export async function getSoundfont() {
-  let response;
-  try {
-    response = await fetch('/soundfont');
-  } catch {
-    throw new Error('The kdb2mid server does not answer.');
-  }
-  if (!response.ok) {
-    let sentence = `The soundfont could not be loaded (${response.status}).`;
-    try {
-      const body = await response.json();
-      if (typeof body?.error === 'string') sentence = body.error;
-    } catch {
-      // Keep the status sentence.
-    }
-    throw new Error(sentence);
-  }
+  const response = await answer('/soundfont');
+  if (!response.ok) throw await refusal(response);
   return response.arrayBuffer();
 }

@@ -346,7 +346,7 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
     const slowSnapshots = [];
     // Guide off in the middle of a melody note: how soon that note stops is
     // how soon a live change is heard.
-    const cut = notes.find((note) => note.start > held.end + 0.2 && note.end - note.start >= 0.2);
+    const cut = notes.find((note) => note.start > held.end + 0.2 && note.end - note.start >= 0.4);
     check(cut, 'no melody note to turn the guide off in');
     await at(slowStart, SLOW_TEMPO, cut.start + 0.1);
     const guideOff = await now();
@@ -394,6 +394,8 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
     const withoutGuide = await melodyLevel(slowStart, SLOW_TEMPO);
     check(withGuide > 0.003, `the melody was near silent with the guide on (RMS ${withGuide})`);
     check(withoutGuide < withGuide / 100, `guide off left the melody at ${(withoutGuide / withGuide).toFixed(4)} of its level`);
+    const before = await level('solo', guideOff - 0.05, guideOff);
+    check(before > 0.003, `the melody was not sounding when g was pressed (RMS ${before})`);
     const silent = await audio((from) => window.testCapture.silentFrom('solo', from, 0.0005, 0.1), guideOff);
     check(silent !== null && silent - guideOff <= 0.1,
       `the melody went on ${silent === null ? 'sounding' : `${((silent - guideOff) * 1000).toFixed(0)} ms`} after guide off`);

@@ -41,11 +41,11 @@ _kdb2mid()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="convert info list search names chorus-index legacy"
+    local commands="convert info list search names chorus-index legacy serve"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            convert | info | list | search | names | chorus-index | legacy)
+            convert | info | list | search | names | chorus-index | legacy | serve)
                 command=${words[i]}
                 break
                 ;;
@@ -77,7 +77,7 @@ _kdb2mid()
             COMPREPLY=($(compgen -W 'wav flac ogg opus mp3' -- "$cur"))
             return
             ;;
-        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit)
+        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit | --port)
             return
             ;;
     esac
@@ -102,6 +102,7 @@ _kdb2mid()
         search) options="--database --limit --help" ;;
         names | chorus-index) options="--database --output --help" ;;
         legacy) options="--database --root --output --help" ;;
+        serve) options="--database --port --soundfont --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -23,6 +23,8 @@ void fuzzConvertSong(Input input);
 void fuzzSongNames(Input input);
 // The search cache parser over a whole cache file.
 void fuzzSearchCache(Input input);
+// The server's router: method, target, Host and body (when the build has serve).
+void fuzzServeRouter(Input input);
 
 // Names the input about to run, for the message of a failed check.
 void setInputName(std::string name);

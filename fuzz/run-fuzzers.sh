@@ -30,6 +30,7 @@ max_len_for() {
     case "$1" in
         record) echo 16384 ;;       # one song record
         song_files) echo 16385 ;;   # an option byte and one song record
+        serve_router) echo 20000 ;; # a request: the body bound (16 KB) and more
         *) echo 65536 ;;            # several files in one input
     esac
 }

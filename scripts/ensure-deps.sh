@@ -4,10 +4,11 @@
 # Usage: scripts/ensure-deps.sh [extra-package...]
 set -euo pipefail
 
+# npm only when missing: NodeSource's nodejs carries its own and conflicts with Debian's npm.
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev
           libfluidsynth-dev libsndfile1-dev libebur128-dev timgm6mb-soundfont libfreetype-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libass-dev
-          fonts-dejavu-core "$@")
+          fonts-dejavu-core libcpp-httplib-dev nodejs $(command -v npm >/dev/null || echo npm) "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then

@@ -12,6 +12,9 @@ Subcommand addSearchCommand(CLI::App& app);
 Subcommand addNamesCommand(CLI::App& app);
 Subcommand addChorusIndexCommand(CLI::App& app);
 Subcommand addLegacyCommand(CLI::App& app);
+#ifdef KDB2MID_HAVE_SERVE
+Subcommand addServeCommand(CLI::App& app);
+#endif
 
 namespace {
 
@@ -24,6 +27,9 @@ constexpr std::array kCommands = {
     CommandRow{"names", addNamesCommand},
     CommandRow{"chorus-index", addChorusIndexCommand},
     CommandRow{"legacy", addLegacyCommand},
+#ifdef KDB2MID_HAVE_SERVE
+    CommandRow{"serve", addServeCommand},
+#endif
 };
 
 }  // namespace

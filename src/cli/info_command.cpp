@@ -10,7 +10,7 @@
 #include "cli/exit_status.hpp"
 #include "cli/subcommand.hpp"
 #include "cli/song_info.hpp"
-#include "cli/song_json.hpp"
+#include "inspect/song_json.hpp"
 #include "inspect/song_facts.hpp"
 #include "io/song_database.hpp"
 #include "messages/messages.hpp"

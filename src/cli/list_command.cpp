@@ -9,7 +9,7 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/subcommand.hpp"
-#include "cli/song_json.hpp"
+#include "inspect/song_json.hpp"
 #include "cli/song_list.hpp"
 #include "format/vni_text.hpp"
 #include "inspect/song_list.hpp"

@@ -28,6 +28,9 @@ const Target kTargets[] = {
     {"convert_song", fuzz::fuzzConvertSong},
     {"song_names", fuzz::fuzzSongNames},
     {"search_cache", fuzz::fuzzSearchCache},
+#ifdef KDB2MID_HAVE_SERVE
+    {"serve_router", fuzz::fuzzServeRouter},
+#endif
 };
 
 void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }

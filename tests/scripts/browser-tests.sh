@@ -7,6 +7,6 @@ set -euo pipefail
 build=$(realpath "${1:?usage: browser-tests.sh BUILD_DIR [FILE.test.mjs...]}")
 shift
 cd "$(dirname "$0")/../.."
-scripts/ensure-deps.sh chromium
+scripts/ensure-deps.sh chromium python3-mido
 (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 node tests/browser/run.mjs "$build" "$@"

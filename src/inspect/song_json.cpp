@@ -1,4 +1,4 @@
-#include "cli/song_json.hpp"
+#include "inspect/song_json.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -5,7 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/song_json.hpp"
+#include "inspect/song_json.hpp"
 #include "format/utf8_text.hpp"
 
 namespace kdb2mid {

@@ -1,0 +1,139 @@
+#include "serve/http_server.hpp"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+#include "messages/serve_messages.hpp"
+
+namespace kdb2mid {
+
+namespace {
+
+// Requests are answered by this many threads: a TV, a few phones, and the
+// soundfont's download beside them.
+constexpr std::size_t kWorkerThreads = 4;
+// A stop waits for idle kept-alive connections at most this long.
+constexpr time_t kKeepAliveSeconds = 1;
+// The soundfont goes out in blocks of this size.
+constexpr std::size_t kStreamBlock = 64 * 1024;
+
+void send(const ServeReply& reply, const RandomAccessFile& soundFont, httplib::Response& res) {
+    res.status = reply.status;
+    res.set_header("X-Content-Type-Options", "nosniff");
+    res.set_header("Cache-Control", "no-cache");
+    if (!reply.allow.empty()) res.set_header("Allow", std::string(reply.allow));
+    const std::string type(reply.contentType);
+    if (reply.asset != nullptr) {
+        const std::span<const std::uint8_t> bytes = reply.asset->bytes;
+        res.set_content_provider(
+            bytes.size(), type, [bytes](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                if (offset > bytes.size()) return false;
+                const std::size_t count = std::min(length, bytes.size() - offset);
+                return sink.write(reinterpret_cast<const char*>(bytes.data() + offset), count);
+            });
+    } else if (reply.soundFont) {
+        res.set_content_provider(
+            soundFont.size(), type,
+            [&soundFont](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                std::vector<std::uint8_t> block(std::min(length, kStreamBlock));
+                if (!soundFont.readAt(offset, block)) return false;
+                return sink.write(reinterpret_cast<const char*>(block.data()), block.size());
+            });
+    } else {
+        res.set_content(reply.body, type);
+    }
+}
+
+// Why host:port cannot be bound, found by trying it: httplib says only that
+// it failed.
+int bindError(const std::string& host, int port) {
+#ifdef _WIN32
+    (void)host;
+    (void)port;
+    return -1;
+#else
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1) return -1;
+    const int probe = socket(AF_INET, SOCK_STREAM, 0);
+    if (probe < 0) return errno;
+    const int yes = 1;
+    setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    int error = -1;
+    if (bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) error = errno;
+    close(probe);
+    return error;
+#endif
+}
+
+}  // namespace
+
+int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const ListenAddress& address,
+                  const std::function<void()>& ready, const std::function<bool()>& stopRequested) {
+    httplib::Server server;
+    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server.set_payload_max_length(kMaxBodyBytes);
+    server.set_keep_alive_timeout(kKeepAliveSeconds);
+#ifndef _WIN32
+    // httplib's default, SO_REUSEPORT, lets a second server take the same
+    // port and share its requests unseen; SO_REUSEADDR alone lets a server
+    // restart at once but refuses a port another one listens on.
+    server.set_socket_options([](socket_t socket) {
+        const int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+#endif
+    // Every request goes to the API, whatever its path ("." matches no line
+    // end; a decoded path may hold one) and its method.
+    const httplib::Server::Handler toApi = [&](const httplib::Request& req, httplib::Response& res) {
+        send(api.answer(req.method, req.target, req.get_header_value("Host"), req.body), soundFont,
+             res);
+    };
+    const std::string everything = "[\\s\\S]*";
+    server.Get(everything, toApi);
+    server.Post(everything, toApi);
+    server.Put(everything, toApi);
+    server.Patch(everything, toApi);
+    server.Delete(everything, toApi);
+    server.Options(everything, toApi);
+    // Refusals httplib makes itself (a body over the limit, a request line it
+    // cannot read) get a JSON sentence like the API's own.
+    server.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request&, httplib::Response& res) {
+            if (!res.body.empty() || res.content_length_ > 0) {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            const ServeReply reply = ServeApi::refusal(res.status);
+            res.set_content(reply.body, std::string(reply.contentType));
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+    if (!server.bind_to_port(address.host, address.port)) return bindError(address.host, address.port);
+
+    std::atomic<bool> ended = false;
+    std::thread listener([&] {
+        server.listen_after_bind();
+        ended = true;
+    });
+    ready();
+    while (!ended && !stopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    server.stop();
+    listener.join();
+    return 0;
+}
+
+}  // namespace kdb2mid

@@ -24,13 +24,14 @@ namespace kdb2mid {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kSubcommands = {
-    "convert", "info", "list", "search", "names", "chorus-index", "legacy"};
+constexpr std::array<std::string_view, 8> kSubcommands = {
+    "convert", "info", "list", "search", "names", "chorus-index", "legacy",
+    "songbook"};
 
 constexpr const char* kUsage =
     "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
-    "       kdb2mid convert|info|list|search|names|chorus-index|legacy ...   (kdb2mid --help tells "
-    "more)";
+    "       kdb2mid convert|info|list|search|names|chorus-index|legacy|songbook ...   (kdb2mid "
+    "--help tells more)";
 
 bool hasDigit(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -114,8 +115,8 @@ int runCommandLine(std::span<const char* const> args) {
     CLI::App app{
         "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
         "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
-        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files and\n"
-        "song lists.",
+        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files,\n"
+        "song lists and song books.",
         "kdb2mid"};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
@@ -126,7 +127,8 @@ int runCommandLine(std::span<const char* const> args) {
     const std::vector<Subcommand> subcommands = {
         addConvertCommand(app), addInfoCommand(app),        addListCommand(app),
         addSearchCommand(app),  addNamesCommand(app),       addChorusIndexCommand(app),
-        addLegacyCommand(app)};
+        addLegacyCommand(app),
+        addSongbookCommand(app)};
     // The bare form is described once, in the top-level help.
     app.footer(
         "kdb2mid SONG converts one song of the database in the current folder into the\n"

@@ -24,6 +24,7 @@ Subcommand addConvertCommand(CLI::App& app);
 Subcommand addInfoCommand(CLI::App& app);
 Subcommand addListCommand(CLI::App& app);
 Subcommand addSearchCommand(CLI::App& app);
+Subcommand addSongbookCommand(CLI::App& app);
 Subcommand addNamesCommand(CLI::App& app);
 Subcommand addChorusIndexCommand(CLI::App& app);
 Subcommand addLegacyCommand(CLI::App& app);

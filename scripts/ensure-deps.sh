@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev
           libfluidsynth-dev libsndfile1-dev libebur128-dev timgm6mb-soundfont libfreetype-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libass-dev
-          fonts-dejavu-core "$@")
+          libicu-dev libpango1.0-dev libcairo2-dev fonts-dejavu-core "$@")
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then

@@ -3,13 +3,15 @@
 # with plain compgen when they are not.
 
 # Completes folders, or with "soundfont" also SoundFont files (.sf2, .sf3),
-# with "image" also pictures a video background can be made of.
+# with "image" also pictures a video background can be made of, with "book"
+# also song books (.pdf, .html).
 _kdb2mid_files()
 {
     local extensions=""
     case $1 in
         soundfont) extensions="sf2|sf3" ;;
         image) extensions="png|jpg|jpeg|bmp|webp" ;;
+        book) extensions="pdf|html|htm" ;;
     esac
     if declare -F _filedir >/dev/null; then
         if [[ -n $extensions ]]; then
@@ -41,11 +43,11 @@ _kdb2mid()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="convert info list search names chorus-index legacy"
+    local commands="convert info list search names chorus-index legacy songbook"
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            convert | info | list | search | names | chorus-index | legacy)
+            convert | info | list | search | names | chorus-index | legacy | songbook)
                 command=${words[i]}
                 break
                 ;;
@@ -53,8 +55,32 @@ _kdb2mid()
     done
 
     case $prev in
-        -C | --database | -o | --output | --root)
+        -o | --output)
+            if [[ $command == songbook ]]; then
+                _kdb2mid_files book
+            else
+                _kdb2mid_files
+            fi
+            return
+            ;;
+        -C | --database | --root)
             _kdb2mid_files
+            return
+            ;;
+        --paper)
+            COMPREPLY=($(compgen -W 'a4 letter' -- "$cur"))
+            return
+            ;;
+        --format)
+            COMPREPLY=($(compgen -W 'pdf html' -- "$cur"))
+            return
+            ;;
+        --by)
+            COMPREPLY=($(compgen -W 'title,artist title,artist,number title number artist' -- "$cur"))
+            return
+            ;;
+        --sort)
+            COMPREPLY=($(compgen -W 'number title' -- "$cur"))
             return
             ;;
         --soundfont)
@@ -77,7 +103,7 @@ _kdb2mid()
             COMPREPLY=($(compgen -W 'wav flac ogg opus mp3' -- "$cur"))
             return
             ;;
-        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit)
+        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit | --title)
             return
             ;;
     esac
@@ -98,10 +124,11 @@ _kdb2mid()
                 --mute-melody --video --video-size --background --resume --shard --name --help"
             ;;
         info) options="--database --json --help" ;;
-        list) options="--database --json --help" ;;
+        list) options="--database --json --sort --help" ;;
         search) options="--database --limit --help" ;;
         names | chorus-index) options="--database --output --help" ;;
         legacy) options="--database --root --output --help" ;;
+        songbook) options="--database --output --title --paper --by --format --help" ;;
     esac
     if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

@@ -103,7 +103,7 @@ TEST(HelpOptions, ManualAndCompletionListWhatHelpPrints) {
     const std::map<std::string, Options> manual = manualOptions();
     ASSERT_TRUE(manual.contains("Common"));
     for (const std::string command :
-         {"", "convert", "info", "list", "search", "names", "chorus-index", "legacy"}) {
+         {"", "convert", "info", "list", "search", "names", "chorus-index", "legacy", "songbook"}) {
         SCOPED_TRACE("kdb2mid " + command);
         const Options help = helpOptions(command);
         ASSERT_TRUE(help.contains("--help"));

@@ -18,7 +18,7 @@
 #include "messages/songbook_messages.hpp"
 
 #ifdef KDB2MID_HAVE_SONGBOOK
-#include "collation/title_order.hpp"
+#include "songbook/songbook_module.hpp"
 #endif
 
 namespace kdb2mid {
@@ -35,10 +35,15 @@ std::string_view trimSpaces(std::string_view text) {
 
 int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form, ListOrder order) {
 #ifdef KDB2MID_HAVE_SONGBOOK
-    std::unique_ptr<TitleCollator> collator;
-    if (order == ListOrder::title && !(collator = TitleCollator::create())) {
-        printError(kBookNoCollation);
-        return kExitFailure;
+    // Sorting by title is the song book module's (ICU's) work.
+    const SongbookModule* module = nullptr;
+    if (order == ListOrder::title) {
+        std::string why;
+        module = songbookModule(why);
+        if (module == nullptr) {
+            printError(bookModuleMissing(why));
+            return kExitFailure;
+        }
     }
 #else
     if (order == ListOrder::title) {
@@ -77,8 +82,13 @@ int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form,
         sortNames.push_back(name);
     });
 #ifdef KDB2MID_HAVE_SONGBOOK
-    if (collator) {
-        for (const std::size_t at : alphabeticalOrder(*collator, sortNames)) printLine(lines[at]);
+    if (module != nullptr) {
+        std::vector<std::size_t> sorted;
+        if (!module->sortTitles(sortNames, sorted, nullptr)) {
+            printError(kBookNoCollation);
+            return kExitFailure;
+        }
+        for (const std::size_t at : sorted) printLine(lines[at]);
     }
 #endif
     return names.refused ? kExitFailure : kExitSuccess;

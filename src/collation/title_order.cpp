@@ -66,6 +66,19 @@ std::vector<std::size_t> alphabeticalOrder(const TitleCollator& collator,
     return order;
 }
 
+bool sortTitles(const std::vector<std::string>& titles, std::vector<std::size_t>& order,
+                std::vector<std::string>* headings) {
+    const std::unique_ptr<TitleCollator> collator = TitleCollator::create();
+    if (!collator) return false;
+    order = alphabeticalOrder(*collator, titles);
+    if (headings != nullptr) {
+        headings->clear();
+        headings->reserve(titles.size());
+        for (const std::string& title : titles) headings->push_back(letterHeading(title));
+    }
+    return true;
+}
+
 namespace {
 
 // Marks that make a Vietnamese letter of its own on these base letters:

@@ -36,6 +36,12 @@ private:
 std::vector<std::size_t> alphabeticalOrder(const TitleCollator& collator,
                                            const std::vector<std::string>& titles);
 
+// alphabeticalOrder of titles with a collator of its own, and each title's
+// letterHeading when headings is not null: the song book module's sorter.
+// False when TitleCollator::create() fails. Throws std::bad_alloc only.
+bool sortTitles(const std::vector<std::string>& titles, std::vector<std::size_t>& order,
+                std::vector<std::string>* headings);
+
 // The letter a title is filed under in a printed book: its first letter in
 // upper case without tone marks but with the marks that make a letter of its
 // own (Ă Â Đ Ê Ô Ơ Ư), "#" for a title that starts with no letter. Titles in

@@ -14,6 +14,10 @@ std::string bookSongCount(std::size_t songs) {
     return shown;
 }
 
+std::string bookModuleMissing(const std::string& why) {
+    return "Cannot make the song book: " + why;
+}
+
 std::string bookPdfFailed(const std::string& reason) {
     return "Cannot make the PDF: " + reason;
 }

@@ -30,6 +30,8 @@ inline constexpr const char* kBookNotBuilt =
     "this kdb2mid was built without the song book (it needs ICU, Pango and Cairo)";
 inline constexpr const char* kSortNotBuilt =
     "this kdb2mid was built without sorting by title (it needs ICU)";
+// "Cannot make the song book: <why the module did not load>"
+std::string bookModuleMissing(const std::string& why);
 // "Cannot make the PDF: <what Cairo said>"
 std::string bookPdfFailed(const std::string& reason);
 // The usage error for an -o without a known ending and no --format.

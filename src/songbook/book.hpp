@@ -2,16 +2,13 @@
 // second title, in sections sorted by title, by second title (the composer or
 // singer line the records hold) or by number, each cut into groups under a
 // heading (the letter where the first letter changes). The PDF and the HTML
-// page are both drawn from it.
+// page are both drawn from it. Plain values only: the song book module
+// (songbook_module.hpp) reads them too.
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
-
-#include "collation/title_order.hpp"
-#include "search/catalogue.hpp"
 
 namespace kdb2mid {
 
@@ -38,36 +35,25 @@ struct BookGroup {
 
 struct BookPart {
     BookSection by = BookSection::title;
+    std::string name;  // its heading and running head: "Songs by title"
     std::vector<BookGroup> groups;
 };
 
 struct Book {
     std::string title;
+    std::string songCount;  // "5 songs", for the cover
     std::vector<BookSong> songs;  // by number
     std::vector<BookPart> parts;
 };
 
-// Text as the book shows it: every control character and every malformed
-// sequence made U+FFFD (so that a stored line break cannot break a line of
-// the book), spaces at either end dropped, at most kMaxCatalogueTextBytes
-// bytes.
-std::string shownText(std::string_view utf8);
-// The same for a stored name or title, decoded to UTF-8 first.
-std::string bookText(std::span<const std::uint8_t> stored);
-
-// The book of the songs in entries, under settings.title (shown as
-// shownText shows it; kBookDefaultTitle when that is empty) (as buildCatalogue with bookText makes
-// them). A song without a second title is left out of that section; one
-// without any title is filed under "#". Throws std::bad_alloc only.
-Book makeBook(std::vector<CatalogueEntry> entries, const BookSettings& settings,
-              const TitleCollator& collator);
-
 // What a section's lines show first: the title, or the second title in its
 // own section.
-const std::string& lineText(const BookSong& song, BookSection by);
+inline const std::string& lineText(const BookSong& song, BookSection by) {
+    return by == BookSection::secondTitle ? song.secondTitle : song.title;
+}
 // And after it, smaller: the other one.
-const std::string& lineDetail(const BookSong& song, BookSection by);
-// The section's name, for its heading and the running head.
-const char* sectionName(BookSection by);
+inline const std::string& lineDetail(const BookSong& song, BookSection by) {
+    return by == BookSection::secondTitle ? song.title : song.secondTitle;
+}
 
 }  // namespace kdb2mid

@@ -87,9 +87,9 @@ void appendPart(const Book& book, const BookPart& part, std::size_t index, std::
     std::string id = std::to_string(index + 1);
     id.insert(id.begin(), 's');
     out += "<section id=\"" + id + "\" aria-labelledby=\"" + id + "h\">\n<h2 id=\"" + id + "h\">";
-    out += sectionName(part.by);
+    appendEscaped(part.name, out);
     out += "</h2>\n<nav class=\"letters\" aria-label=\"";
-    out += sectionName(part.by);
+    appendEscaped(part.name, out);
     out += "\">";
     for (std::size_t g = 0; g < part.groups.size(); ++g) {
         out += "<a href=\"#" + id + "g" + std::to_string(g) + "\">";
@@ -152,7 +152,7 @@ std::string renderBookHtml(const Book& book) {
     out += "</style>\n</head>\n<body>\n<header>\n<h1>";
     out += title;
     out += "</h1>\n<p class=\"count\">";
-    out += bookSongCount(book.songs.size());
+    appendEscaped(book.songCount, out);
     out += "</p>\n<form role=\"search\" onsubmit=\"return false\">\n<label for=\"find\">";
     out += kBookSearchLabel;
     out += "</label>\n<input id=\"find\" type=\"search\" autocomplete=\"off\" spellcheck=\"false\">\n"

@@ -4,26 +4,33 @@
 #include <new>
 
 #include "messages/songbook_messages.hpp"
+#include "songbook/book_builder.hpp"
 #include "songbook/book_html.hpp"
-#include "songbook/book_pdf.hpp"
+#include "songbook/songbook_module.hpp"
 
 namespace kdb2mid {
 
 SongbookResult makeSongbook(const SongDatabase& database, const SongbookRequest& request) noexcept {
     SongbookResult result;
     try {
-        const std::unique_ptr<TitleCollator> collator = TitleCollator::create();
-        if (!collator) {
+        std::string why;
+        const SongbookModule* module = songbookModule(why);
+        if (module == nullptr) {
+            result.failure = bookModuleMissing(why);
+            return result;
+        }
+        const std::optional<Book> book =
+            makeBook(buildCatalogue(database, 0, bookText), request.settings, module->sortTitles);
+        if (!book) {
             result.failure = kBookNoCollation;
             return result;
         }
-        Book book = makeBook(buildCatalogue(database, 0, bookText), request.settings, *collator);
-        result.songs = book.songs.size();
+        result.songs = book->songs.size();
         if (request.format == BookFormat::html) {
-            result.bytes = renderBookHtml(book);
+            result.bytes = renderBookHtml(*book);
             return result;
         }
-        const BookPdf pdf = renderBookPdf(book, request.settings.paper);
+        const BookPdf pdf = module->renderPdf(*book, request.settings.paper);
         if (pdf.outOfMemory) {
             result.failure = kBookTooLarge;
         } else if (pdf.bytes.empty()) {

@@ -6,7 +6,8 @@
 #include <fstream>
 #include <regex>
 
-#include "songbook/book_pdf.hpp"
+#include "songbook/book_builder.hpp"
+#include "songbook/module/book_pdf.hpp"
 #include "test_support.hpp"
 
 namespace kdb2mid {
@@ -50,14 +51,14 @@ TEST(BookPdf, LongAndDamagedTitlesNeverOverprint) {
     book.songs.push_back({50000, longTitle, "Dân ca", ""});
     book.songs.push_back({50001, bookText(std::vector<std::uint8_t>{'A', 0x0C, 'B', '\n'}), "", ""});
     book.songs.push_back({50002, std::string(400, 'W'), std::string(300, 'm'), ""});
-    BookPart part{BookSection::title, {{"T", {0, 1, 2}}}};
+    BookPart part{BookSection::title, "Songs by title", {{"T", {0, 1, 2}}}};
     // Enough songs for columns and pages to break.
     for (std::int32_t i = 3; i < 400; ++i) {
         book.songs.push_back({50000 + i, "Bài hát số " + std::to_string(i), i % 3 ? "Ca sĩ" : "", ""});
         part.groups.back().songs.push_back(static_cast<std::uint32_t>(i));
         if (i % 50 == 0) part.groups.push_back({"Ư" + std::to_string(i), {}});
     }
-    book.parts = {part, BookPart{BookSection::number, {{"50000", {2, 1, 0}}}}};
+    book.parts = {part, BookPart{BookSection::number, "Songs by number", {{"50000", {2, 1, 0}}}}};
 
     const BookPdf pdf = renderBookPdf(book, Paper::letter);
     ASSERT_TRUE(pdf.failure.empty()) << pdf.failure;

@@ -2,7 +2,8 @@
 // the command's choices of format and sections.
 #include <gtest/gtest.h>
 
-#include "songbook/book.hpp"
+#include "collation/title_order.hpp"
+#include "songbook/book_builder.hpp"
 #include "songbook/songbook.hpp"
 
 namespace kdb2mid {
@@ -32,13 +33,14 @@ TEST(Book, SectionsSortAndGroupTheSongs) {
         {51000, "", {}},  // no title at all
         {51001, "DẠ", {"Dạ", "Âu Cơ"}},
     };
-    const auto collator = TitleCollator::create();
-    ASSERT_TRUE(collator);
-    const Book book = makeBook(
+    const std::optional<Book> made = makeBook(
         entries,
         {"", {BookSection::title, BookSection::secondTitle, BookSection::number}, Paper::a4},
-        *collator);
+        sortTitles);
+    ASSERT_TRUE(made);
+    const Book& book = *made;
     EXPECT_EQ(book.title, "Karaoke Songs");
+    EXPECT_EQ(book.songCount, "5 songs");
     ASSERT_EQ(book.parts.size(), 3U);
 
     const auto shown = [&](const BookPart& part) {

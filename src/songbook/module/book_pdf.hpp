@@ -6,20 +6,9 @@
 // book uses (DejaVu Sans from fontconfig).
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "songbook/book.hpp"
+#include "songbook/songbook_module.hpp"
 
 namespace kdb2mid {
-
-struct BookPdf {
-    std::vector<std::uint8_t> bytes;  // the whole file; empty on failure
-    std::string failure;              // what Cairo said when it failed
-    bool outOfMemory = false;
-    int pages = 0;
-};
 
 // A line too long for its column wraps, and past three lines ends in an
 // ellipsis: nothing overprints. Never throws.

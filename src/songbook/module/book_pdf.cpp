@@ -1,4 +1,4 @@
-#include "songbook/book_pdf.hpp"
+#include "songbook/module/book_pdf.hpp"
 
 #include <cairo-pdf.h>
 #include <pango/pangocairo.h>
@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <memory>
 #include <new>
-
-#include "messages/songbook_messages.hpp"
 
 namespace kdb2mid {
 
@@ -104,7 +102,7 @@ public:
         pango_layout_get_size(layout, nullptr, &height);
         const double top = page_.height / 3;
         draw(layout, kMarginSide, top);
-        layout = plainLayout(font(kCoverCountSize, false), bookSongCount(book.songs.size()),
+        layout = plainLayout(font(kCoverCountSize, false), book.songCount,
                              page_.width - 2 * kMarginSide);
         pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER);
         draw(layout, kMarginSide, top + points(height) + 18);
@@ -115,7 +113,7 @@ public:
     }
 
     void section(const Book& book, const BookPart& part) {
-        section_ = sectionName(part.by);
+        section_ = part.name.c_str();
         newPage(book.title);
         PangoLayout* layout = plainLayout(font(kSectionSize, true), section_, bodyWidth());
         const double height = points(layoutHeight(layout));

@@ -1,4 +1,4 @@
-#include "songbook/book.hpp"
+#include "songbook/book_builder.hpp"
 
 #include "format/utf8_text.hpp"
 #include "format/vni_text.hpp"
@@ -31,7 +31,16 @@ std::vector<BookGroup> groupSongs(const std::vector<std::uint32_t>& order, Headi
     return groups;
 }
 
-BookPart alphabeticalPart(const Book& book, BookSection by, const TitleCollator& collator) {
+const char* sectionName(BookSection by) {
+    switch (by) {
+        case BookSection::secondTitle: return kBookBySecondTitle;
+        case BookSection::number: return kBookByNumber;
+        case BookSection::title: break;
+    }
+    return kBookByTitle;
+}
+
+std::optional<BookPart> alphabeticalPart(const Book& book, BookSection by, TitleSorter sortTitles) {
     std::vector<std::uint32_t> listed;
     std::vector<std::string> texts;
     for (std::uint32_t i = 0; i < book.songs.size(); ++i) {
@@ -40,18 +49,23 @@ BookPart alphabeticalPart(const Book& book, BookSection by, const TitleCollator&
         listed.push_back(i);
         texts.push_back(text);
     }
+    std::vector<std::size_t> sorted;
+    std::vector<std::string> headings;
+    if (!sortTitles(texts, sorted, &headings)) return std::nullopt;
     std::vector<std::uint32_t> order;
     order.reserve(listed.size());
-    for (const std::size_t at : alphabeticalOrder(collator, texts)) order.push_back(listed[at]);
-    return {by, groupSongs(order, [&](std::uint32_t song) {
-                return letterHeading(lineText(book.songs[song], by));
-            })};
+    for (const std::size_t at : sorted) order.push_back(listed[at]);
+    // headings[i] belongs to texts[i], the song at listed[i].
+    std::vector<std::string> headingOf(book.songs.size());
+    for (std::size_t i = 0; i < listed.size(); ++i) headingOf[listed[i]] = std::move(headings[i]);
+    return BookPart{by, sectionName(by),
+                    groupSongs(order, [&](std::uint32_t song) { return headingOf[song]; })};
 }
 
 BookPart numberPart(const Book& book) {
     std::vector<std::uint32_t> order(book.songs.size());
     for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    return {BookSection::number, groupSongs(order, [&](std::uint32_t song) {
+    return {BookSection::number, kBookByNumber, groupSongs(order, [&](std::uint32_t song) {
                 const std::int32_t number = book.songs[song].song;
                 return std::to_string(number - number % kNumbersPerGroup);
             })};
@@ -79,11 +93,12 @@ std::string shownText(std::string_view utf8) {
     return std::string(utf8Prefix(trimSpaces(shown), kMaxCatalogueTextBytes));
 }
 
-Book makeBook(std::vector<CatalogueEntry> entries, const BookSettings& settings,
-              const TitleCollator& collator) {
+std::optional<Book> makeBook(std::vector<CatalogueEntry> entries, const BookSettings& settings,
+                             TitleSorter sortTitles) {
     Book book;
     book.title = shownText(settings.title);
     if (book.title.empty()) book.title = kBookDefaultTitle;
+    book.songCount = bookSongCount(entries.size());
     book.songs.reserve(entries.size());
     for (CatalogueEntry& entry : entries) {
         BookSong song;
@@ -96,27 +111,15 @@ Book makeBook(std::vector<CatalogueEntry> entries, const BookSettings& settings,
         book.songs.push_back(std::move(song));
     }
     for (const BookSection by : settings.sections) {
-        book.parts.push_back(by == BookSection::number ? numberPart(book)
-                                                       : alphabeticalPart(book, by, collator));
+        if (by == BookSection::number) {
+            book.parts.push_back(numberPart(book));
+            continue;
+        }
+        std::optional<BookPart> part = alphabeticalPart(book, by, sortTitles);
+        if (!part) return std::nullopt;
+        book.parts.push_back(std::move(*part));
     }
     return book;
-}
-
-const std::string& lineText(const BookSong& song, BookSection by) {
-    return by == BookSection::secondTitle ? song.secondTitle : song.title;
-}
-
-const std::string& lineDetail(const BookSong& song, BookSection by) {
-    return by == BookSection::secondTitle ? song.title : song.secondTitle;
-}
-
-const char* sectionName(BookSection by) {
-    switch (by) {
-        case BookSection::secondTitle: return kBookBySecondTitle;
-        case BookSection::number: return kBookByNumber;
-        case BookSection::title: break;
-    }
-    return kBookByTitle;
 }
 
 }  // namespace kdb2mid

@@ -11,6 +11,7 @@
 
 #ifdef KDB2MID_HAVE_SONGBOOK
 #include "io/file_io.hpp"
+#include "io/interruption.hpp"
 #include "songbook/songbook.hpp"
 #endif
 
@@ -53,6 +54,8 @@ int runSongbook(const CLI::App& command, const SongbookArguments& a) {
         printError(book.failure);
         return kExitFailure;
     }
+    // Ctrl-C while the book was made: it is abandoned, not written.
+    if (interrupted()) return kExitFailure;
     AtomicOutputFile file;
     if (file.open(output)) {
         file.write(std::string_view(book.bytes));

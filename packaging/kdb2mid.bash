@@ -3,13 +3,15 @@
 # with plain compgen when they are not.
 
 # Completes folders, or with "soundfont" also SoundFont files (.sf2, .sf3),
-# with "image" also pictures a video background can be made of.
+# with "image" also pictures a video background can be made of, with "book"
+# also song books (.pdf, .html).
 _kdb2mid_files()
 {
     local extensions=""
     case $1 in
         soundfont) extensions="sf2|sf3" ;;
         image) extensions="png|jpg|jpeg|bmp|webp" ;;
+        book) extensions="pdf|html|htm" ;;
     esac
     if declare -F _filedir >/dev/null; then
         if [[ -n $extensions ]]; then
@@ -55,8 +57,32 @@ _kdb2mid()
     done
 
     case $prev in
-        -C | --database | -o | --output | --root)
+        -o | --output)
+            if [[ $command == songbook ]]; then
+                _kdb2mid_files book
+            else
+                _kdb2mid_files
+            fi
+            return
+            ;;
+        -C | --database | --root)
             _kdb2mid_files
+            return
+            ;;
+        --paper)
+            COMPREPLY=($(compgen -W 'a4 letter' -- "$cur"))
+            return
+            ;;
+        --format)
+            COMPREPLY=($(compgen -W 'pdf html' -- "$cur"))
+            return
+            ;;
+        --by)
+            COMPREPLY=($(compgen -W 'title,artist title,artist,number title number artist' -- "$cur"))
+            return
+            ;;
+        --sort)
+            COMPREPLY=($(compgen -W 'number title' -- "$cur"))
             return
             ;;
         --soundfont)
@@ -79,7 +105,7 @@ _kdb2mid()
             COMPREPLY=($(compgen -W 'wav flac ogg opus mp3' -- "$cur"))
             return
             ;;
-        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit)
+        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit | --title | --port)
             return
             ;;
     esac

@@ -107,8 +107,8 @@ struct Parser {
     CLI::App app{
         "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
         "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
-        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files and\n"
-        "song lists.",
+        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files,\n"
+        "song lists and song books.",
         "kdb2mid"};
     std::vector<Subcommand> subcommands;
 

@@ -9,6 +9,7 @@ Subcommand addConvertCommand(CLI::App& app);
 Subcommand addInfoCommand(CLI::App& app);
 Subcommand addListCommand(CLI::App& app);
 Subcommand addSearchCommand(CLI::App& app);
+Subcommand addSongbookCommand(CLI::App& app);
 Subcommand addNamesCommand(CLI::App& app);
 Subcommand addChorusIndexCommand(CLI::App& app);
 Subcommand addLegacyCommand(CLI::App& app);
@@ -27,6 +28,7 @@ constexpr std::array kCommands = {
     CommandRow{"names", addNamesCommand},
     CommandRow{"chorus-index", addChorusIndexCommand},
     CommandRow{"legacy", addLegacyCommand},
+    CommandRow{"songbook", addSongbookCommand},
 #ifdef KDB2MID_HAVE_SERVE
     CommandRow{"serve", addServeCommand},
 #endif

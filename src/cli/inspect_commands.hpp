@@ -19,10 +19,14 @@ enum class OutputForm : std::uint8_t { text, json };
 int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databaseFolder,
                    OutputForm form = OutputForm::text);
 
+// The order of a listing: by song number, or by name in Vietnamese
+// alphabetical order (songs whose names collate equal by number).
+enum class ListOrder : std::uint8_t { number, title };
+
 // "<number>\t<name>" (or {"song":N,"name":"..."}) for every song that has a
 // record. The name is name.tab's, else the song's first title.
 int runListCommand(const std::filesystem::path& databaseFolder,
-                   OutputForm form = OutputForm::text);
+                   OutputForm form = OutputForm::text, ListOrder order = ListOrder::number);
 
 struct SearchRequest {
     std::vector<std::string> words;  // as typed, UTF-8

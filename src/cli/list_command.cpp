@@ -15,6 +15,11 @@
 #include "inspect/song_list.hpp"
 #include "messages/messages.hpp"
 #include "search/catalogue.hpp"
+#include "messages/songbook_messages.hpp"
+
+#ifdef KDB2MID_HAVE_SONGBOOK
+#include "songbook/songbook_module.hpp"
+#endif
 
 namespace kdb2mid {
 
@@ -28,7 +33,24 @@ std::string_view trimSpaces(std::string_view text) {
 
 }  // namespace
 
-int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form) {
+int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form, ListOrder order) {
+#ifdef KDB2MID_HAVE_SONGBOOK
+    // Sorting by title is the song book module's (ICU's) work.
+    const SongbookModule* module = nullptr;
+    if (order == ListOrder::title) {
+        std::string why;
+        module = songbookModule(why);
+        if (module == nullptr) {
+            printError(bookModuleMissing(why));
+            return kExitFailure;
+        }
+    }
+#else
+    if (order == ListOrder::title) {
+        printError(std::string("list: ") + kSortNotBuilt);
+        return kExitUsage;
+    }
+#endif
     SongDatabase database;
     if (const auto error = database.open(databaseFolder); error != SongDatabase::OpenError::none) {
         printError(databaseOpenFailure(error, databaseFolder));
@@ -37,28 +59,60 @@ int runListCommand(const std::filesystem::path& databaseFolder, OutputForm form)
     NameFiles names;
     openNameFiles(databaseFolder, names);
     for (const std::string& notice : names.notices) printError(notice);
-    listSongs(database, names.index, names.table, [form](const ListedSong& listed) {
+    // Sorted, the lines are held until every name is known; by number each
+    // is printed as it comes.
+    std::vector<std::string> lines;
+    std::vector<std::string> sortNames;
+    listSongs(database, names.index, names.table, [&](const ListedSong& listed) {
+        const std::string name(trimSpaces(decodeVniToUtf8(listed.name)));
+        std::string line;
         if (form == OutputForm::json) {
-            printLine(listJson(listed.song, trimSpaces(decodeVniToUtf8(listed.name))));
+            line = listJson(listed.song, name);
         } else if (listed.fromNameTable) {
-            printLine(formatListLine(listed.song, listed.name));
+            line = formatListLine(listed.song, listed.name);
         } else {
             // The title as search shows it.
-            printLine(std::to_string(listed.song) + "\t" + catalogueText(listed.name));
+            line = std::to_string(listed.song) + "\t" + catalogueText(listed.name);
         }
+        if (order == ListOrder::number) {
+            printLine(line);
+            return;
+        }
+        lines.push_back(std::move(line));
+        sortNames.push_back(name);
     });
+#ifdef KDB2MID_HAVE_SONGBOOK
+    if (module != nullptr) {
+        std::vector<std::size_t> sorted;
+        if (!module->sortTitles(sortNames, sorted, nullptr)) {
+            printError(kBookNoCollation);
+            return kExitFailure;
+        }
+        for (const std::size_t at : sorted) printLine(lines[at]);
+    }
+#endif
     return names.refused ? kExitFailure : kExitSuccess;
 }
 
 Subcommand addListCommand(CLI::App& app) {
-    auto a = std::make_shared<std::pair<std::string, bool>>("", false);
+    struct Arguments {
+        std::string database;
+        bool json = false;
+        std::string sort = "number";
+    };
+    auto a = std::make_shared<Arguments>();
     CLI::App* list =
         app.add_subcommand("list", "List the songs that have a record: number, tab, name");
-    addDatabaseOption(*list, a->first);
-    list->add_flag("--json", a->second, "One JSON object per song and line: song, name");
+    addDatabaseOption(*list, a->database);
+    list->add_flag("--json", a->json, "One JSON object per song and line: song, name");
+    list->add_option("--sort", a->sort,
+                     "number (default), or title: by name in Vietnamese alphabetical order")
+        ->type_name("ORDER")
+        ->check(CLI::IsMember({"number", "title"}));
     return {list, [a] {
-                return runListCommand(pathFromArgument(a->first),
-                                      a->second ? OutputForm::json : OutputForm::text);
+                return runListCommand(pathFromArgument(a->database),
+                                      a->json ? OutputForm::json : OutputForm::text,
+                                      a->sort == "title" ? ListOrder::title : ListOrder::number);
             }};
 }
 

@@ -80,23 +80,25 @@ void readTitles(std::span<const std::uint8_t> image, const TrackOffsetTable& tab
 }
 
 CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_t> storedName,
-                                  std::span<const std::uint8_t> record, DecodedSong& work) {
+                                  std::span<const std::uint8_t> record, DecodedSong& work,
+                                  CatalogueTextRule text) {
     CatalogueEntry entry;
     entry.song = song;
-    entry.name = catalogueText(storedName);
+    entry.name = text(storedName);
     if (!record.empty() && decodeSongImage(record, work) == RecordError::none) {
         const std::span<const std::uint8_t> image = work.image.bytes();
         readTitles(image, work.table, kMaxCatalogueTitles, work.lyrics.titles);
         for (const TextRef& title : work.lyrics.titles) {
-            std::string text = catalogueText(textBytes(image, title));
-            if (!text.empty()) entry.titles.push_back(std::move(text));
+            std::string shown = text(textBytes(image, title));
+            if (!shown.empty()) entry.titles.push_back(std::move(shown));
         }
     }
     if (entry.name.empty() && !entry.titles.empty()) entry.name = entry.titles.front();
     return entry;
 }
 
-std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigned threads) {
+std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigned threads,
+                                           CatalogueTextRule text) {
     using Outcome = RecordLookup::Outcome;
     const std::int32_t first = database.firstSong();
     const std::int32_t count = database.songCount();
@@ -145,7 +147,7 @@ std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigne
                         !database.readRecord(song.where, record)) {
                         record.clear();
                     }
-                    entries[i] = makeCatalogueEntry(song.song, name, record, workspace);
+                    entries[i] = makeCatalogueEntry(song.song, name, record, workspace, text);
                 } catch (const std::exception&) {
                     // A record too large to hold: the song is listed without titles.
                     entries[i] = CatalogueEntry{song.song, {}, {}};

@@ -35,6 +35,11 @@ struct CatalogueEntry {
 // character boundary. Always one printable line.
 std::string catalogueText(std::span<const std::uint8_t> stored);
 
+// How a stored name or title becomes the entry's text: catalogueText for
+// search and list; the song book shows damaged bytes as U+FFFD instead.
+// The result is trimmed; an empty one counts as no text.
+using CatalogueTextRule = std::string (*)(std::span<const std::uint8_t> stored);
+
 // The titles at the head of the song image's lyric block (from the lead byte
 // at table entry N-2 on: text, NUL, separator byte, text, NUL, ... up to the
 // 0x20 that ends the list or the image's end), read by the same rules as the
@@ -49,7 +54,8 @@ void readTitles(std::span<const std::uint8_t> image, const TrackOffsetTable& tab
 // only inside storedName and record; work is scratch space reused between
 // songs.
 CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_t> storedName,
-                                  std::span<const std::uint8_t> record, DecodedSong& work);
+                                  std::span<const std::uint8_t> record, DecodedSong& work,
+                                  CatalogueTextRule text = catalogueText);
 
 // Reads the catalogue of an open database: every song SONG.IDX lists with a
 // record (one that runs past SONG.DAT's end too, without titles, as `list`
@@ -57,6 +63,7 @@ CatalogueEntry makeCatalogueEntry(std::int32_t song, std::span<const std::uint8_
 // they open. Records are decoded on `threads` threads (0: one per core, at
 // most 8). Entries come in song-number order.
 // Throws std::bad_alloc only when the song list itself cannot be held.
-std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigned threads = 0);
+std::vector<CatalogueEntry> buildCatalogue(const SongDatabase& database, unsigned threads = 0,
+                                           CatalogueTextRule text = catalogueText);
 
 }  // namespace kdb2mid

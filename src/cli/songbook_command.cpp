@@ -1,0 +1,113 @@
+// `kdb2mid songbook`: every song of a database as a printable PDF or a
+// searchable HTML page, in Vietnamese alphabetical order.
+#include <memory>
+#include <string>
+
+#include "cli/console.hpp"
+#include "cli/exit_status.hpp"
+#include "cli/subcommand.hpp"
+#include "messages/messages.hpp"
+#include "messages/songbook_messages.hpp"
+
+#ifdef KDB2MID_HAVE_SONGBOOK
+#include "io/file_io.hpp"
+#include "io/interruption.hpp"
+#include "songbook/songbook.hpp"
+#endif
+
+namespace kdb2mid {
+
+namespace {
+
+struct SongbookArguments {
+    std::string database;
+    std::string output;
+    std::string title;
+    std::string paper = "a4";
+    std::string by = "title,artist";
+    std::string format;
+};
+
+#ifdef KDB2MID_HAVE_SONGBOOK
+int runSongbook(const CLI::App& command, const SongbookArguments& a) {
+    const std::filesystem::path output = pathFromArgument(a.output);
+    SongbookRequest request;
+    if (!a.format.empty()) {
+        request.format = a.format == "html" ? BookFormat::html : BookFormat::pdf;
+    } else if (const auto format = bookFormatOf(output)) {
+        request.format = *format;
+    } else {
+        return usageError(command, bookFormatUnknown(a.output));
+    }
+    request.settings.title = a.title;
+    request.settings.paper = a.paper == "letter" ? Paper::letter : Paper::a4;
+    request.settings.sections = parseBookSections(a.by).value_or(std::vector<BookSection>{});
+
+    const std::filesystem::path folder = pathFromArgument(a.database);
+    SongDatabase database;
+    if (const auto error = database.open(folder); error != SongDatabase::OpenError::none) {
+        printError(databaseOpenFailure(error, folder));
+        return kExitFailure;
+    }
+    const SongbookResult book = makeSongbook(database, request);
+    if (!book.failure.empty()) {
+        printError(book.failure);
+        return kExitFailure;
+    }
+    // Ctrl-C while the book was made: it is abandoned, not written.
+    if (interrupted()) return kExitFailure;
+    AtomicOutputFile file;
+    if (file.open(output)) {
+        file.write(std::string_view(book.bytes));
+        if (file.commit()) return kExitSuccess;
+    }
+    printError(outputFailure(output, file.failure()));
+    return kExitFailure;
+}
+
+const CLI::Validator kBookSections(
+    [](const std::string& text) {
+        return parseBookSections(text) ? std::string{}
+                                       : "not a list of title, artist and number: " + text;
+    },
+    "");
+#else
+int runSongbook(const CLI::App& command, const SongbookArguments&) {
+    return usageError(command, kBookNotBuilt);
+}
+
+const CLI::Validator kBookSections([](const std::string&) { return std::string{}; }, "");
+#endif
+
+}  // namespace
+
+Subcommand addSongbookCommand(CLI::App& app) {
+    auto a = std::make_shared<SongbookArguments>();
+    CLI::App* songbook = app.add_subcommand(
+        "songbook", "Make a song book of every song: a PDF to print or a searchable HTML page");
+    addDatabaseOption(*songbook, a->database);
+    songbook->add_option("-o,--output", a->output, "The book's file, ending in .pdf or .html")
+        ->type_name("FILE")
+        ->required();
+    songbook->add_option("--title", a->title, std::string("The book's title (default: ") +
+                                                  kBookDefaultTitle + ")")
+        ->type_name("TEXT");
+    songbook->add_option("--paper", a->paper, "The PDF's paper: a4 (default) or letter")
+        ->type_name("SIZE")
+        ->check(CLI::IsMember({"a4", "letter"}));
+    songbook
+        ->add_option("--by", a->by,
+                     "Its sections, in order: title, artist (the second title), number "
+                     "(default: title,artist)")
+        ->type_name("LIST")
+        ->check(kBookSections);
+    songbook->add_option("--format", a->format, "pdf or html (default: from the FILE's ending)")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"pdf", "html"}));
+    songbook->footer(
+        "Titles are sorted in Vietnamese alphabetical order (a ă â b c d đ e ê ...).\n"
+        "The book is written whole or not at all.\n" + std::string(kExitStatuses));
+    return {songbook, [a, songbook] { return runSongbook(*songbook, *a); }};
+}
+
+}  // namespace kdb2mid

@@ -1,0 +1,68 @@
+// The song book's search: every word typed must start a word of the song's
+// number, name or titles, marks and case ignored. The songs' words are folded
+// by kdb2mid; a query is folded here by the same rules, which kdb2mid writes
+// into the page as the table in #fold.
+'use strict';
+(() => {
+  const table = JSON.parse(document.getElementById('fold').textContent);
+  const folds = new Map(Object.entries(table.map));
+  const within = (ranges, codePoint) =>
+    ranges.some(([first, last]) => codePoint >= first && codePoint <= last);
+
+  // What `kdb2mid search` folds text to: lower case letters without marks,
+  // digits, one space between words.
+  const fold = (text) => {
+    let out = '';
+    let inWord = false;
+    for (const character of text) {
+      const codePoint = character.codePointAt(0);
+      let folded;
+      if (codePoint < 0x80) {
+        folded = /[0-9A-Za-z]/.test(character) ? character.toLowerCase() : null;
+      } else if (codePoint >= 0xd800 && codePoint <= 0xdfff) {
+        folded = null; // a lone surrogate is no character
+      } else if (within(table.drop, codePoint)) {
+        continue;
+      } else if (within(table.split, codePoint)) {
+        folded = null;
+      } else {
+        folded = folds.get(character) ?? character;
+      }
+      if (folded === null) {
+        inWord = false;
+        continue;
+      }
+      if (!inWord && out !== '') out += ' ';
+      inWord = true;
+      out += folded;
+    }
+    return out;
+  };
+
+  const rows = [...document.querySelectorAll('li[data-k]')].map((row) => [row, ` ${row.dataset.k}`]);
+  const groups = [...document.querySelectorAll('.group')];
+  const sections = [...document.querySelectorAll('main section')];
+  const none = document.getElementById('none');
+  const input = document.getElementById('find');
+
+  const show = () => {
+    const words = fold(input.value).split(' ').filter((word) => word !== '');
+    let found = 0;
+    for (const [row, key] of rows) {
+      const match = words.every((word) => key.includes(` ${word}`));
+      row.hidden = !match;
+      if (match) found += 1;
+    }
+    for (const element of [...groups, ...sections]) {
+      element.hidden = element.querySelector('li:not([hidden])') === null;
+    }
+    none.hidden = found > 0;
+  };
+
+  let timer = 0;
+  input.addEventListener('input', () => {
+    clearTimeout(timer);
+    timer = setTimeout(show, rows.length > 5000 ? 200 : 30);
+  });
+  if (input.value !== '') show();
+})();

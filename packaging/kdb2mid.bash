@@ -95,7 +95,7 @@ _kdb2mid()
         convert)
             options="--all --range --database --output --jobs --quiet --lyrics --kar --lrc --ass
                 --transpose --tempo --audio --soundfont --loudness --ultrastar --cdg --cdg-zip
-                --mute-melody --video --video-size --background --resume --shard --name --help"
+                --mute-melody --stems --video --video-size --background --resume --shard --name --help"
             ;;
         info) options="--database --json --help" ;;
         list) options="--database --json --help" ;;

@@ -92,7 +92,7 @@ Options completionOptions(const std::string& command) {
 // them whatever the build.
 Options withoutAudioOnly(Options options) {
 #ifndef KDB2MID_HAVE_AUDIO
-    for (const char* option : {"--audio", "--soundfont", "--ultrastar", "--mute-melody"}) {
+    for (const char* option : {"--audio", "--soundfont", "--ultrastar", "--mute-melody", "--stems"}) {
         options.erase(option);
     }
 #endif

@@ -207,28 +207,38 @@ public:
 
     std::size_t size() const noexcept { return groups_ * kGroup + pendingSize_; }
 
+    // The next piece of the samples, in order, or an empty span after the
+    // last; frees each chunk once it has been read. Two stores given the same
+    // number of samples give pieces of the same sizes.
+    std::span<const float> next() {
+        if (group_ < groups_) {
+            Chunk& chunk = chunks_[group_ / kChunkGroups];
+            const std::size_t first = group_ % kChunkGroups;
+            const std::size_t count = std::min({kPieceGroups, kChunkGroups - first, groups_ - group_});
+            piece_.resize(count * kGroup);
+            for (std::size_t g = 0; g < count; ++g) {
+                const float scale = chunk.scales[first + g];
+                const std::int16_t* values = chunk.values.get() + (first + g) * kGroup;
+                float* out = piece_.data() + g * kGroup;
+                for (std::size_t k = 0; k < kGroup; ++k) out[k] = static_cast<float>(values[k]) * scale;
+            }
+            group_ += count;
+            if (group_ % kChunkGroups == 0 || group_ == groups_) chunk = Chunk{};
+            return piece_;
+        }
+        if (tailTaken_) return {};
+        tailTaken_ = true;
+        return std::span<const float>(pending_.data(), pendingSize_);
+    }
+
     // Hands the samples on in order, in pieces, to use; frees each chunk
     // once it has been used.
     template <typename Use>
     bool drain(Use&& use) {
-        const std::size_t tail = pendingSize_;
-        const std::array<float, kGroup> last = pending_;
-        std::vector<float> piece(kPieceGroups * kGroup);
-        for (std::size_t group = 0; group < groups_;) {
-            Chunk& chunk = chunks_[group / kChunkGroups];
-            const std::size_t first = group % kChunkGroups;
-            const std::size_t count = std::min({kPieceGroups, kChunkGroups - first, groups_ - group});
-            for (std::size_t g = 0; g < count; ++g) {
-                const float scale = chunk.scales[first + g];
-                const std::int16_t* values = chunk.values.get() + (first + g) * kGroup;
-                float* out = piece.data() + g * kGroup;
-                for (std::size_t k = 0; k < kGroup; ++k) out[k] = static_cast<float>(values[k]) * scale;
-            }
-            if (!use(std::span<const float>(piece.data(), count * kGroup))) return false;
-            group += count;
-            if (group % kChunkGroups == 0 || group == groups_) chunk = Chunk{};
+        for (std::span<const float> piece = next(); !piece.empty(); piece = next()) {
+            if (!use(piece)) return false;
         }
-        return use(std::span<const float>(last.data(), tail));
+        return true;
     }
 
 private:
@@ -266,6 +276,9 @@ private:
     std::size_t groups_ = 0;
     std::array<float, kGroup> pending_{};
     std::size_t pendingSize_ = 0;
+    std::size_t group_ = 0;  // the next group next() reads
+    bool tailTaken_ = false;
+    std::vector<float> piece_;
 };
 
 // Scales and limits the stored render to the loudness wanted, or without a
@@ -299,33 +312,123 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
     return emit(std::span<const float>(block));
 }
 
+// The two parts brought to the loudness their sum (the full song) was
+// measured at, every frame of each scaled by the same gain and the same
+// limiter gain as the full song's frame, handed on as full, instrumental and
+// guide blocks of equal length to emit. The full song is the parts' sum, so
+// the three add up exactly. Without a target each is clamped to full scale.
+template <typename Emit>
+bool finishParts(RenderStore& instrumental, RenderStore& guide, const LoudnessMeter* meter,
+                 int rate, std::optional<double> target, LoudnessFacts& facts, Emit&& emit) {
+    std::vector<float> full;
+    std::vector<float> first;
+    std::vector<float> second;
+    if (!target || meter == nullptr) {
+        for (;;) {
+            const std::span<const float> a = instrumental.next();
+            const std::span<const float> b = guide.next();
+            if (a.empty() || a.size() != b.size()) return a.size() == b.size();
+            full.resize(a.size());
+            first.resize(a.size());
+            second.resize(a.size());
+            for (std::size_t k = 0; k < a.size(); ++k) {
+                full[k] = std::clamp(a[k] + b[k], -1.0f, 1.0f);
+                first[k] = std::clamp(a[k], -1.0f, 1.0f);
+                second[k] = std::clamp(b[k], -1.0f, 1.0f);
+            }
+            if (!emit(std::span<const float>(full), std::span<const float>(first),
+                      std::span<const float>(second))) {
+                return false;
+            }
+        }
+    }
+    facts.measured = meter->loudness();
+    facts.gainDb = normalisingGain(facts.measured, *target);
+    const float gain = facts.silent ? 0.0f : amplitudeOf(facts.gainDb);
+    TruePeakLimiter limiter(rate, amplitudeOf(kLimiterCeiling), gain);
+    std::vector<float> gains;
+    limiter.keepGains(&gains);
+    // The parts' frames the limiter holds back, waiting for their gains.
+    std::vector<float> waiting;
+    std::vector<float> sum;
+    std::vector<float> limited;
+    const auto give = [&] {
+        const std::size_t frames = gains.size();
+        full.resize(2 * frames);
+        first.resize(2 * frames);
+        second.resize(2 * frames);
+        for (std::size_t f = 0; f < frames; ++f) {
+            for (std::size_t c = 0; c < kAudioChannels; ++c) {
+                const std::size_t k = 2 * f + c;
+                first[k] = waiting[2 * k] * gain * gains[f];
+                second[k] = waiting[2 * k + 1] * gain * gains[f];
+                full[k] = first[k] + second[k];
+            }
+        }
+        waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(4 * frames));
+        gains.clear();
+        limited.clear();
+        return emit(std::span<const float>(full), std::span<const float>(first),
+                    std::span<const float>(second));
+    };
+    for (;;) {
+        const std::span<const float> a = instrumental.next();
+        const std::span<const float> b = guide.next();
+        if (a.size() != b.size()) return false;
+        if (a.empty()) break;
+        sum.resize(a.size());
+        for (std::size_t k = 0; k < a.size(); ++k) {
+            sum[k] = a[k] + b[k];
+            waiting.push_back(a[k]);
+            waiting.push_back(b[k]);
+        }
+        limiter.process(sum, limited);
+        if (!give()) return false;
+    }
+    limiter.finish(limited);
+    facts.limited = limiter.engaged();
+    return give();
+}
+
 }  // namespace
 
-RenderResult SongRenderer::play(std::span<const std::uint8_t> midi,
-                                const std::function<bool(std::span<const float>)>& consume) {
-    RenderResult result;
-    if (const AudioStep fault = midiFault(midi); fault != AudioStep::none) {
-        result.status = failure(AudioError::midiRefused, "", fault);
-        return result;
-    }
-    lastLibraryError.clear();
-    SynthHandle synthHandle(new_fluid_synth(library_->settings));
-    if (!synthHandle) {
-        result.status = failure(AudioError::synthFailed);
-        return result;
-    }
-    if (fluid_synth_add_sfont(synthHandle.get(), library_->font) == FLUID_FAILED) {
-        result.status = failure(AudioError::soundFontRefused);
-        return result;
-    }
-    synthHandle.get_deleter().borrowed = library_->font;
-    fluid_synth_t* synth = synthHandle.get();
+// One MIDI file on a synthesizer of its own.
+struct SongRenderer::Voice {
+    SynthHandle synth;
+    PlayerHandle player;
+    std::vector<float> block;
+    bool ended = false;  // its last event has been played
+};
 
-    PlayerHandle player(new_fluid_player(synth));
-    if (!player || fluid_player_add_mem(player.get(), midi.data(), midi.size()) != FLUID_OK ||
-        fluid_player_play(player.get()) != FLUID_OK) {
-        result.status = failure(AudioError::midiRefused);
-        return result;
+RenderResult SongRenderer::play(std::span<const std::span<const std::uint8_t>> midis,
+                                const Consume& consume) {
+    RenderResult result;
+    std::vector<Voice> voices(midis.size());
+    for (std::size_t i = 0; i < midis.size(); ++i) {
+        if (const AudioStep fault = midiFault(midis[i]); fault != AudioStep::none) {
+            result.status = failure(AudioError::midiRefused, "", fault);
+            return result;
+        }
+        lastLibraryError.clear();
+        Voice& voice = voices[i];
+        voice.synth.reset(new_fluid_synth(library_->settings));
+        if (!voice.synth) {
+            result.status = failure(AudioError::synthFailed);
+            return result;
+        }
+        if (fluid_synth_add_sfont(voice.synth.get(), library_->font) == FLUID_FAILED) {
+            result.status = failure(AudioError::soundFontRefused);
+            return result;
+        }
+        voice.synth.get_deleter().borrowed = library_->font;
+        voice.player.reset(new_fluid_player(voice.synth.get()));
+        if (!voice.player ||
+            fluid_player_add_mem(voice.player.get(), midis[i].data(), midis[i].size()) != FLUID_OK ||
+            fluid_player_play(voice.player.get()) != FLUID_OK) {
+            result.status = failure(AudioError::midiRefused);
+            return result;
+        }
+        voice.block.resize(static_cast<std::size_t>(kBlockFrames) * kAudioChannels);
     }
 
     const auto rate = static_cast<std::uint64_t>(audioSampleRate(settings_.format));
@@ -336,20 +439,41 @@ RenderResult SongRenderer::play(std::span<const std::uint8_t> midi,
     std::uint64_t frames = 0;
     float songPeak = 0.0f;
 
-    std::vector<float> block(static_cast<std::size_t>(kBlockFrames) * kAudioChannels);
+    const bool parts = voices.size() > 1;
+    std::vector<float> mix(parts ? static_cast<std::size_t>(kBlockFrames) * kAudioChannels : 0);
+    std::vector<std::vector<float>> partBlocks(parts ? voices.size() : 0);
     for (bool last = false; !last;) {
-        fluid_synth_write_float(synth, kBlockFrames, block.data(), 0, 2, block.data(), 1, 2);
         frames += kBlockFrames;
-        const bool playing = fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING;
+        bool playing = false;
+        bool ended = true;
+        for (Voice& voice : voices) {
+            fluid_synth_t* synth = voice.synth.get();
+            fluid_player_t* player = voice.player.get();
+            fluid_synth_write_float(synth, kBlockFrames, voice.block.data(), 0, 2,
+                                    voice.block.data(), 1, 2);
+            const bool sounding = fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
+            playing = playing || sounding;
+            if (!voice.ended) {
+                const int total = fluid_player_get_total_ticks(player);
+                if (!sounding && total == 0 && !lastLibraryError.empty()) {
+                    result.status = failure(AudioError::midiRefused);
+                    return result;
+                }
+                voice.ended = !sounding || fluid_player_get_current_tick(player) >= total;
+            }
+            ended = ended && voice.ended;
+        }
+        if (parts) {
+            std::copy(voices[0].block.begin(), voices[0].block.end(), mix.begin());
+            for (std::size_t v = 1; v < voices.size(); ++v) {
+                for (std::size_t k = 0; k < mix.size(); ++k) mix[k] += voices[v].block[k];
+            }
+        }
+        std::vector<float>& block = parts ? mix : voices[0].block;
         const float peak = peakOf(block);
         songPeak = std::max(songPeak, peak);
         if (endFrame == kNotYet) {
-            const int total = fluid_player_get_total_ticks(player.get());
-            if (!playing && total == 0 && !lastLibraryError.empty()) {
-                result.status = failure(AudioError::midiRefused);
-                return result;
-            }
-            if (!playing || fluid_player_get_current_tick(player.get()) >= total) {
+            if (ended) {
                 endFrame = frames;
             } else if (frames > maxSongFrames) {
                 result.status = failure(AudioError::songTooLong, "");
@@ -358,15 +482,21 @@ RenderResult SongRenderer::play(std::span<const std::uint8_t> midi,
         }
         if (endFrame != kNotYet) {
             // Past the last event only fading notes and reverb sound; the
-            // song ends when they have died away or the player says so.
+            // song ends when they have died away or the players say so.
             if (frames >= endFrame + maxFadeFrames) {
                 fadeOut(block);
+                for (Voice& voice : voices) {
+                    if (parts) fadeOut(voice.block);
+                }
                 last = true;
             } else if (!playing || peak < kSilence) {
                 last = true;
             }
         }
-        if (!consume(block)) break;
+        for (std::size_t v = 0; v < partBlocks.size(); ++v) partBlocks[v].swap(voices[v].block);
+        const bool consumed = consume(block, partBlocks);
+        for (std::size_t v = 0; v < partBlocks.size(); ++v) partBlocks[v].swap(voices[v].block);
+        if (!consumed) break;
     }
     result.frames = frames;
     result.seconds = static_cast<double>(frames) / static_cast<double>(rate);
@@ -381,7 +511,8 @@ RenderResult SongRenderer::renderSong(std::span<const std::uint8_t> midi, Render
     RenderStore store;
     std::optional<LoudnessMeter> meter;
     if (settings_.loudnessTarget) meter.emplace(rate);
-    RenderResult result = play(midi, [&](std::span<const float> block) {
+    const std::span<const std::uint8_t> one[] = {midi};
+    RenderResult result = play(one, [&](std::span<const float> block, auto) {
         if (meter) meter->add(block);
         store.append(block);
         return true;
@@ -407,14 +538,15 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
     auto encode = [&](std::span<const float> samples) {
         return samples.empty() || encoder.write(samples);
     };
+    const std::span<const std::uint8_t> one[] = {midi};
     if (!settings_.loudnessTarget) {
         // FluidSynth's level: nothing to wait for, encoded as it is rendered.
-        result = play(midi, encode);
+        result = play(one, [&](std::span<const float> block, auto) { return encode(block); });
     } else {
         const int rate = audioSampleRate(settings_.format);
         RenderStore store;
         LoudnessMeter meter(rate);
-        result = play(midi, [&](std::span<const float> block) {
+        result = play(one, [&](std::span<const float> block, auto) {
             meter.add(block);
             store.append(block);
             return true;
@@ -425,6 +557,84 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
     }
     if (!result.status) return result;
     if (!encoder.close()) result.status = encoder.status();
+    return result;
+}
+
+// Both parts are kept apart while the song renders, and their sum measured;
+// then they are brought to the full song's loudness together.
+template <typename Emit>
+RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
+    const int rate = audioSampleRate(settings_.format);
+    RenderStore instrumental;
+    RenderStore guide;
+    std::optional<LoudnessMeter> meter;
+    if (settings_.loudnessTarget) meter.emplace(rate);
+    const std::span<const std::uint8_t> both[] = {midi.instrumental, midi.guide};
+    RenderResult result =
+        play(both, [&](std::span<const float> full, std::span<const std::vector<float>> parts) {
+            if (meter) meter->add(full);
+            instrumental.append(parts[0]);
+            guide.append(parts[1]);
+            return true;
+        });
+    if (!result.status) return result;
+    if (!finishParts(instrumental, guide, meter ? &*meter : nullptr, rate,
+                     settings_.loudnessTarget, result.loudness, emit)) {
+        result.status = failure(AudioError::encoderFailed, "");
+    }
+    return result;
+}
+
+RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out) {
+    out = RenderedParts{};
+    const int rate = audioSampleRate(settings_.format);
+    for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) audio->sampleRate = rate;
+    RenderResult result = renderPartsTo(
+        midi, [&](std::span<const float> full, std::span<const float> instrumental,
+                  std::span<const float> guide) {
+            out.full.samples.insert(out.full.samples.end(), full.begin(), full.end());
+            out.instrumental.samples.insert(out.instrumental.samples.end(), instrumental.begin(),
+                                            instrumental.end());
+            out.guide.samples.insert(out.guide.samples.end(), guide.begin(), guide.end());
+            return true;
+        });
+    for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) {
+        audio->loudness = result.loudness;
+    }
+    return result;
+}
+
+RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
+                                       AudioSink& instrumental, AudioSink& guide) {
+    RenderResult result;
+    AudioEncoder encoders[3];
+    AudioSink* sinks[3] = {&full, &instrumental, &guide};
+    for (int i = 0; i < 3; ++i) {
+        if (!encoders[i].open(settings_.format, *sinks[i])) {
+            result.status = encoders[i].status();
+            return result;
+        }
+    }
+    std::optional<AudioStatus> failed;
+    result = renderPartsTo(midi, [&](std::span<const float> a, std::span<const float> b,
+                                     std::span<const float> c) {
+        const std::span<const float> blocks[3] = {a, b, c};
+        for (int i = 0; i < 3; ++i) {
+            if (!blocks[i].empty() && !encoders[i].write(blocks[i])) {
+                failed = encoders[i].status();
+                return false;
+            }
+        }
+        return true;
+    });
+    if (failed) result.status = *failed;
+    if (!result.status) return result;
+    for (AudioEncoder& encoder : encoders) {
+        if (!encoder.close()) {
+            result.status = encoder.status();
+            break;
+        }
+    }
     return result;
 }
 

@@ -63,6 +63,22 @@ struct RenderSettings {
     std::optional<double> loudnessTarget = kDefaultLoudness;
 };
 
+// A song in two parts, each a whole Standard MIDI File: the guide melody's
+// notes alone, and everything else (the instrumental). Both keep every
+// controller, program and tempo event, so each note sounds as in the song.
+struct SongParts {
+    std::span<const std::uint8_t> instrumental;
+    std::span<const std::uint8_t> guide;
+};
+
+// A song and its parts at one loudness: sample for sample, instrumental +
+// guide = full.
+struct RenderedParts {
+    RenderedAudio full;
+    RenderedAudio instrumental;
+    RenderedAudio guide;
+};
+
 struct RenderResult {
     AudioStatus status;
     std::uint64_t frames = 0;  // rendered, at the format's sample rate
@@ -97,14 +113,33 @@ public:
     // drops.
     RenderResult render(std::span<const std::uint8_t> midi, AudioSink& out);
 
+    // The song's two parts played side by side, each on a synthesizer of its
+    // own, block for block: the full song is their sum. Its loudness sets one
+    // gain and its true peaks one limiter gain curve, and both apply to each
+    // part alike, so the parts still add up to the full song. Memory: twice
+    // renderSong's store while rendering, then out (three times renderSong's).
+    RenderResult renderParts(const SongParts& midi, RenderedParts& out);
+    // renderParts encoded into three sinks as it is finished, holding only
+    // the two parts' renders in memory at 16 bits (twice render's).
+    RenderResult renderParts(const SongParts& midi, AudioSink& full, AudioSink& instrumental,
+                             AudioSink& guide);
+
     const RenderSettings& settings() const noexcept { return settings_; }
 
 private:
     struct Library;
-    // Renders midi, handing each block to consume (false: stop, the sink
-    // failed); fills in frames, seconds and loudness.silent.
-    RenderResult play(std::span<const std::uint8_t> midi,
-                      const std::function<bool(std::span<const float>)>& consume);
+    struct Voice;
+    // What play hands on for each block: the full song and, for a song in
+    // parts, each part (their sum is the full song); empty for one part.
+    using Consume =
+        std::function<bool(std::span<const float> full, std::span<const std::vector<float>> parts)>;
+    // Renders the MIDI files side by side, one synthesizer each, handing each
+    // block to consume (false: stop, the sink failed); fills in frames,
+    // seconds and loudness.silent. The song lasts until every file's events
+    // are played and their sound has died away.
+    RenderResult play(std::span<const std::span<const std::uint8_t>> midis, const Consume& consume);
+    template <typename Emit>
+    RenderResult renderPartsTo(const SongParts& midi, Emit&& emit);
     SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings);
     AudioStatus load();
 

@@ -155,6 +155,7 @@ void TruePeakLimiter::step(float left, float right, std::vector<float>& out) {
         lowest_ = std::min(lowest_, gain);
         out.push_back(delayed_[at] * gain);
         out.push_back(delayed_[at + 1] * gain);
+        if (gains_ != nullptr) gains_->push_back(gain);
     }
     delayed_[at] = left;
     delayed_[at + 1] = right;
@@ -188,6 +189,7 @@ void TruePeakLimiter::pass(std::span<const float> in, std::vector<float>& out) {
         if (at == delayed_.size()) at = 0;
     }
     frame_ += frames;
+    if (gains_ != nullptr) gains_->insert(gains_->end(), frames, 1.0f);
     if (minSize_ > 0) minIndex_[minHead_] = frame_ - 1;
     heldSum_ = static_cast<double>(held_.size());
 }

@@ -54,6 +54,11 @@ public:
     void process(std::span<const float> in, std::vector<float>& out);
     // Appends the frames still held, at the end of the audio.
     void finish(std::vector<float>& out);
+    // From now on also appends to gains, for every frame appended to out, the
+    // gain it was given after the scaling: the limiter's gain curve, which
+    // parts of the audio (a song's instrumental and its melody) can be given
+    // so that they add up to what the limiter let out. Null stops it.
+    void keepGains(std::vector<float>* gains) noexcept { gains_ = gains; }
 
     // Frames between a frame going in and coming out.
     std::size_t latency() const noexcept { return delay_; }
@@ -95,6 +100,7 @@ private:
     // Samples at most this loud cannot make a true peak above the ceiling.
     float quietBelow_;
     std::uint64_t loudAt_ = 0;  // one past the last louder frame; 0: none yet
+    std::vector<float>* gains_ = nullptr;
 };
 
 // The largest magnitude among samples.

@@ -34,6 +34,9 @@ std::string takeSoundSettings(ConvertRequest& request, const SettingTexts& texts
             unusedSoundOption(options, texts.soundFont != nullptr, texts.loudness != nullptr)) {
         return *unused;
     }
+    if (options.muteMelody && options.outputs.has(Output::stems)) {
+        return partsWithMutedMelody(outputRow(Output::stems).option, "--mute-melody");
+    }
     // An MP3+G pair's sound is an MP3, which an Opus run does not write.
     for (const Output pair : {Output::cdg, Output::cdgZip}) {
         if (!options.outputs.has(pair)) continue;
@@ -121,6 +124,7 @@ ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke) {
 
 std::string takeSettings([[maybe_unused]] ConvertRequest& request,
                          [[maybe_unused]] const SettingTexts& texts) {
+    if (std::optional<std::string> missing = changedOutputMissing(request.options)) return *missing;
 #ifdef KDB2MID_HAVE_AUDIO
     if (std::string refused = takeSoundSettings(request, texts); !refused.empty()) return refused;
 #endif

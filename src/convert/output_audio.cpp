@@ -10,6 +10,7 @@
 #include "convert/outputs.hpp"
 #include "messages/messages.hpp"
 #include "midi/midi_file.hpp"
+#include "midi/track_transform.hpp"
 
 namespace kdb2mid {
 
@@ -41,17 +42,20 @@ private:
     std::uint64_t length_ = 0;
 };
 
-// The song's .mid with the melody track silenced: an instrumental to sing over.
-std::vector<std::uint8_t> midiWithoutTrack(DecodedSong& song, LyricText text, std::size_t muted,
-                                           std::vector<std::uint8_t>& trackBuffer) {
-    static constexpr std::uint8_t kEmptyTrack[] = {0x00, 0xFF, 0x2F, 0x00};
+// The song's .mid with one data track's notes left out (every other event
+// of it kept, so its channels' set-up still reaches other tracks' notes), or,
+// with only, every data track's notes but that one's.
+std::vector<std::uint8_t> midiWithoutNotes(DecodedSong& song, LyricText text, std::size_t track,
+                                           bool only, std::vector<std::uint8_t>& trackBuffer) {
     std::vector<std::vector<std::uint8_t>> kept = song.adjustedTracks;
     if (song.adjustedTracks.empty()) {
-        for (const std::span<const std::uint8_t> track : dataTracksOf(song)) {
-            song.adjustedTracks.emplace_back(track.begin(), track.end());
+        for (const std::span<const std::uint8_t> data : dataTracksOf(song)) {
+            song.adjustedTracks.emplace_back(data.begin(), data.end());
         }
     }
-    song.adjustedTracks[muted].assign(std::begin(kEmptyTrack), std::end(kEmptyTrack));
+    for (std::size_t j = 0; j < song.adjustedTracks.size(); ++j) {
+        if ((j == track) != only) song.adjustedTracks[j] = withoutNotes(song.adjustedTracks[j]);
+    }
     std::vector<std::uint8_t> midi;
     VectorSink sink(midi);
     writeMidiFile(song, text, sink, trackBuffer);
@@ -99,11 +103,19 @@ bool SongContext::openRenderer() {
 
 std::span<const std::uint8_t> SongContext::midiToRender(std::vector<std::uint8_t>& muted) {
     if (options.muteMelody && melody().track >= 0) {
-        muted = midiWithoutTrack(work.song, options.lyrics, static_cast<std::size_t>(melody().track),
-                                 work.trackBuffer);
+        muted = midiWithoutNotes(work.song, options.lyrics, static_cast<std::size_t>(melody().track),
+                                 false, work.trackBuffer);
         return muted;
     }
     return work.midiBuffer;
+}
+
+SongParts SongContext::partsToRender(std::vector<std::uint8_t>& instrumental,
+                                     std::vector<std::uint8_t>& guide) {
+    const auto track = static_cast<std::size_t>(melody().track);
+    instrumental = midiWithoutNotes(work.song, options.lyrics, track, false, work.trackBuffer);
+    guide = midiWithoutNotes(work.song, options.lyrics, track, true, work.trackBuffer);
+    return {instrumental, guide};
 }
 
 // Whether more than one planned output takes the song's sound: then it is
@@ -116,7 +128,30 @@ static bool soundShared(const SongContext& song) {
     return takers > 1;
 }
 
+const RenderedParts* SongContext::renderedParts() {
+    if (parts_) return &*parts_;
+    if (audioFailed_ || !openRenderer()) return nullptr;
+    std::vector<std::uint8_t> instrumental;
+    std::vector<std::uint8_t> guide;
+    RenderedParts parts;
+    const RenderResult rendered =
+        work.renderer->renderParts(partsToRender(instrumental, guide), parts);
+    if (!rendered.status) {
+        audioFailed_ = true;
+        result.fail(cannotRender(number, describe(rendered.status)));
+        return nullptr;
+    }
+    result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    parts_ = std::move(parts);
+    return &*parts_;
+}
+
 const RenderedAudio* SongContext::renderedAudio() {
+    if (splitsMelody()) {
+        const RenderedParts* parts = renderedParts();
+        return parts != nullptr ? &parts->full : nullptr;
+    }
     if (audio_) return &*audio_;
     if (audioFailed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> muted;
@@ -133,8 +168,55 @@ const RenderedAudio* SongContext::renderedAudio() {
     return &*audio_;
 }
 
+// The full song into path, its instrumental and guide melody beside it,
+// from one render; each file complete or absent.
+bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool shared) {
+    const RenderedParts* parts = shared ? renderedParts() : nullptr;
+    if (shared ? parts == nullptr : !openRenderer()) return false;
+    const std::filesystem::path paths[3] = {path, partFile(path, kInstrumentalPart),
+                                            partFile(path, kGuidePart)};
+    AtomicOutputFile files[3];
+    for (int i = 0; i < 3; ++i) {
+        if (!files[i].open(paths[i])) return reportOutputFailure(*this, paths[i], files[i].failure());
+    }
+    OutputAudioSink sinks[3] = {OutputAudioSink(files[0]), OutputAudioSink(files[1]),
+                                OutputAudioSink(files[2])};
+    RenderResult rendered;
+    if (shared) {
+        const RenderedAudio* audio[3] = {&parts->full, &parts->instrumental, &parts->guide};
+        for (int i = 0; i < 3 && rendered.status; ++i) {
+            rendered.status = encodeAudio(*audio[i], options.audioFormat, sinks[i]);
+        }
+    } else {
+        std::vector<std::uint8_t> instrumental;
+        std::vector<std::uint8_t> guide;
+        rendered = work.renderer->renderParts(partsToRender(instrumental, guide), sinks[0],
+                                              sinks[1], sinks[2]);
+    }
+    if (!rendered.status) {
+        for (AtomicOutputFile& file : files) file.abandon();
+        for (int i = 0; i < 3; ++i) {
+            if (files[i].failure().step != OutputFailure::Step::none) {
+                return reportOutputFailure(*this, paths[i], files[i].failure());
+            }
+        }
+        result.fail(cannotRender(number, describe(rendered.status)));
+        return false;
+    }
+    bool committed = true;
+    for (int i = 0; i < 3; ++i) {
+        if (!files[i].commit()) committed = reportOutputFailure(*this, paths[i], files[i].failure());
+    }
+    if (!shared) {
+        result.audioSeconds += rendered.seconds;
+        if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    }
+    return committed;
+}
+
 bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
     const bool shared = soundShared(*this);
+    if (splitsMelody()) return writeRenderedParts(path, shared);
     const RenderedAudio* audio = shared ? renderedAudio() : nullptr;
     if (shared ? audio == nullptr : !openRenderer()) return false;
     AtomicOutputFile out;

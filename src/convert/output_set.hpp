@@ -16,6 +16,7 @@ enum class Output : std::uint8_t {
     video,      // SONG.mp4
     cdg,        // SONG.cdg beside SONG.mp3 (MP3+G)
     cdgZip,     // SONG.zip holding SONG.cdg and SONG.mp3
+    stems,      // SONG.instrumental.<format> and SONG.guide.<format>; two sound tracks in SONG.mp4
 };
 
 // A set of outputs, small enough to copy.

@@ -27,6 +27,10 @@ std::string ultrastarText(SongContext& song, const std::filesystem::path& audio)
             return hasEncodedLetters(textBytes(decoded.imageBytes(), event.text));
         });
     input.audioFile = audio.filename().string();
+    if (song.splitsMelody()) {
+        input.instrumentalFile = partFile(audio, kInstrumentalPart).filename().string();
+        input.vocalsFile = partFile(audio, kGuidePart).filename().string();
+    }
     const TempoMap& tempo = song.timing().tempo;
     for (const TimedLine& line : song.lyrics().lines) {
         std::vector<UltraStarWord>& phrase = input.phrases.emplace_back();

@@ -14,6 +14,10 @@ namespace kdb2mid {
 
 namespace {
 
+// The names players list the two sound tracks of a split song's video by.
+constexpr std::string_view kKaraokeTrackTitle = "Karaoke";
+constexpr std::string_view kGuideTrackTitle = "Guide melody";
+
 void planVideo(SongContext& song, std::vector<std::filesystem::path>& files) {
     if (!song.lyrics().lines.empty()) files.push_back(song.file(".mp4"));
 }
@@ -40,7 +44,15 @@ bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files)
     const RenderedAudio* audio = song.renderedAudio();
     if (audio == nullptr) return true;
     const std::string ass = writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION});
-    const KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
+    KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
+    // Split: the instrumental first, played unless the viewer picks the
+    // full song with its guide melody; both went through the same render.
+    if (const RenderedParts* parts = song.splitsMelody() ? song.renderedParts() : nullptr) {
+        input.interleavedStereo = parts->instrumental.samples;
+        input.secondStereo = parts->full.samples;
+        input.firstTitle = kKaraokeTrackTitle;
+        input.secondTitle = kGuideTrackTitle;
+    }
     const VideoStatus status = writeKaraokeVideo(*video, input, files[0]);
     if (!status.ok()) {
         song.result.fail(videoFailure(song.number, files[0], status));
@@ -62,7 +74,6 @@ OutputRow videoOutput() {
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planVideo;
-    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.write = writeVideo;
     return row;

@@ -22,6 +22,10 @@ std::vector<OutputRow> makeTable() {
 #ifdef KDB2MID_HAVE_VIDEO
     rows.push_back(videoOutput());
 #endif
+#ifdef KDB2MID_HAVE_AUDIO
+    // After the outputs it splits, whose files it plans beside theirs.
+    rows.push_back(stemsOutput());
+#endif
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
     rows.push_back(cdgOutput());
     rows.push_back(cdgZipOutput());
@@ -53,6 +57,28 @@ bool wantsRenderedAudio(const ConvertOptions& options) {
         if (row.needs.renderedAudio && options.outputs.has(row.id)) return true;
     }
     return false;
+}
+
+std::optional<std::string> changedOutputMissing(const ConvertOptions& options) {
+    for (const OutputRow& row : outputTable()) {
+        if (row.changes.empty() || !options.outputs.has(row.id)) continue;
+        std::vector<std::string_view> changed;
+        bool given = false;
+        for (const Output id : row.changes) {
+            changed.push_back(outputRow(id).option);
+            given = given || options.outputs.has(id);
+        }
+        if (!given) return soundOptionUnused(row.option, changed);
+    }
+    return std::nullopt;
+}
+
+std::filesystem::path partFile(const std::filesystem::path& audio, std::string_view part) {
+    std::filesystem::path name = audio.stem();
+    name += ".";
+    name += std::string(part);
+    name += audio.extension();
+    return audio.parent_path() / name;
 }
 
 std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
@@ -103,9 +129,27 @@ const MelodyChoice& SongContext::melody() {
     melody_ = songMelody(work.song, lyrics(), notes_);
     if (melody_->track < 0 && !lyrics().lines.empty()) {
         result.messages.push_back(
-            noMelodyNotice(number, melody_->coverage, writes(Output::ultrastar)));
+            noMelodyNotice(number, melody_->coverage, writes(Output::ultrastar),
+                           options.outputs.has(Output::stems)));
     }
     return *melody_;
+}
+
+bool SongContext::splitsMelody() {
+    if (splits_) return *splits_;
+    splits_ = false;
+    if (!options.outputs.has(Output::stems)) return false;
+    if (lyrics().lines.empty()) {
+        result.messages.push_back(noLyricsToSplitNotice(number));
+        return false;
+    }
+    const int track = melody().track;  // reports a song without one
+    if (track < 0) return false;
+    if (melodyShared(notes(), static_cast<std::size_t>(track))) {
+        result.messages.push_back(sharedMelodyNotice(number));
+    }
+    splits_ = true;
+    return true;
 }
 
 bool SongContext::writes(Output id) const {

@@ -67,6 +67,10 @@ struct OutputRow {
     // For an option with a value: takes the value (one of choices) into
     // options; returns the usage error, or "" when it was taken.
     std::string (*takeValue)(std::string_view value, ConvertOptions& options) = nullptr;
+    // For an option that changes how other outputs are written rather than
+    // writing files of its own (--stems): the outputs it changes, one of
+    // which must be asked for too.
+    std::vector<Output> changes;
 };
 
 // Every output, in the order a song's files are written.
@@ -75,6 +79,11 @@ const OutputRow& outputRow(Output id);
 
 // Whether any output options asks for renders audio.
 bool wantsRenderedAudio(const ConvertOptions& options);
+
+// The usage error for an option that changes other outputs given without
+// any of them ("--stems needs --audio, --video or --ultrastar"); none when
+// every such option given has one.
+std::optional<std::string> changedOutputMissing(const ConvertOptions& options);
 
 struct PlannedOutput {
     const OutputRow* row;
@@ -121,6 +130,12 @@ public:
     // written when audio is rendered from it.
     bool midiInMemory = false;
 
+    // Whether the song's sound is rendered in two parts, its guide melody
+    // apart from the rest (--stems, and a track plays the melody). The first
+    // call with --stems reports a song it cannot split, and a melody track
+    // that also plays accompaniment, as notices.
+    bool splitsMelody();
+
 #ifdef KDB2MID_HAVE_AUDIO
     // The song's audio, encoded into path in options.audioFormat (complete
     // or absent); false after reporting a failure.
@@ -130,6 +145,9 @@ public:
     // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
     // place a song is rendered: a song is never rendered twice.
     const RenderedAudio* renderedAudio();
+    // The same, for a song split in parts (splitsMelody): the full song, its
+    // instrumental and its guide melody.
+    const RenderedParts* renderedParts();
 #endif
 
 private:
@@ -137,10 +155,14 @@ private:
     std::optional<SongTiming> timing_;
     std::optional<MelodyChoice> melody_;
     std::vector<std::vector<Note>> notes_;
+    std::optional<bool> splits_;
 #ifdef KDB2MID_HAVE_AUDIO
     bool openRenderer();
     std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
+    SongParts partsToRender(std::vector<std::uint8_t>& instrumental, std::vector<std::uint8_t>& guide);
+    bool writeRenderedParts(const std::filesystem::path& path, bool shared);
     std::optional<RenderedAudio> audio_;
+    std::optional<RenderedParts> parts_;
     bool audioFailed_ = false;
 #endif
 };
@@ -186,8 +208,15 @@ std::vector<std::span<const std::uint8_t>> dataTracksOf(const DecodedSong& song)
 // and every tempo scaled to `percent`; the writers then read those.
 void adjustTracks(DecodedSong& song, int semitones, int percent);
 
-// The song's UltraStar text, its audio named audio (written beside it).
+// The song's UltraStar text, its audio named audio (written beside it), with
+// its instrumental and guide melody beside that when the song is split.
 std::string ultrastarText(SongContext& song, const std::filesystem::path& audio);
+
+// Where a part of the song's audio goes, beside the full song's audio file:
+// "50004.flac" -> "50004.instrumental.flac" for part "instrumental".
+std::filesystem::path partFile(const std::filesystem::path& audio, std::string_view part);
+inline constexpr std::string_view kInstrumentalPart = "instrumental";
+inline constexpr std::string_view kGuidePart = "guide";
 
 // The rows, one per writer file.
 OutputRow midiOutput();
@@ -200,6 +229,9 @@ OutputRow ultrastarOutput();
 #endif
 #ifdef KDB2MID_HAVE_VIDEO
 OutputRow videoOutput();
+#endif
+#ifdef KDB2MID_HAVE_AUDIO
+OutputRow stemsOutput();
 #endif
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
 OutputRow cdgOutput();

@@ -167,13 +167,18 @@ std::string writeUltraStar(const UltraStarInput& song) {
     };
 
     std::string out;
-    header(out, "VERSION", "1.0.0");
+    const bool split = !song.instrumentalFile.empty() && !song.vocalsFile.empty();
+    header(out, "VERSION", split ? "1.1.0" : "1.0.0");
     header(out, "TITLE", lineText(song.title));
     header(out, "ARTIST", lineText(song.artist));
     if (song.vietnamese) header(out, "LANGUAGE", "Vietnamese");
     const std::string audio = lineText(song.audioFile);
     header(out, "AUDIO", audio);
     header(out, "MP3", audio);
+    if (split) {
+        header(out, "INSTRUMENTAL", lineText(song.instrumentalFile));
+        header(out, "VOCALS", lineText(song.vocalsFile));
+    }
     header(out, "BPM", std::to_string(kUltraStarBpm));
     header(out, "GAP", std::to_string(static_cast<std::int64_t>(gapMs)));
 

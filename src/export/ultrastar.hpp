@@ -1,8 +1,12 @@
-// Songs for sing-and-score games: the UltraStar text format (version 1.0.0).
+// Songs for sing-and-score games: the UltraStar text format (version 1.0.0,
+// or 1.1.0 with the instrumental and vocals files beside the full song).
 //
 // The file is UTF-8 without a byte order mark, one line per header, note or
 // phrase break, each ended by a line feed:
 //   #VERSION:1.0.0, #TITLE:, #ARTIST:, #LANGUAGE:, #AUDIO:, #MP3:, #BPM:, #GAP:
+//   (#VERSION:1.1.0 and #INSTRUMENTAL:, #VOCALS: after #MP3: for a song whose
+//   audio is also there without the melody and as the melody alone; games
+//   that know them offer the singer a vocals on/off switch)
 //   ": START LENGTH PITCH TEXT"  a note to sing (F instead of : for a
 //                               freestyle note, which the games don't score)
 //   "- BEAT"                    the break between two phrases (lyric lines)
@@ -45,6 +49,10 @@ struct UltraStarInput {
     std::string artist;       // UTF-8, the second title; empty when none
     bool vietnamese = false;  // the lyrics use the two-byte letters
     std::string audioFile;    // the audio file's name, beside the text file
+    // The instrumental's and the guide melody's (the "vocals") files, beside
+    // it; both empty when the song is not split.
+    std::string instrumentalFile;
+    std::string vocalsFile;
     // One phrase per stored lyric line, in the order they are sung.
     std::vector<std::vector<UltraStarWord>> phrases;
     // The melody track's notes in start order; empty writes freestyle notes.

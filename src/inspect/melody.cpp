@@ -51,6 +51,30 @@ MelodyChoice songMelody(const DecodedSong& song, const TimedLyrics& lyrics,
     return findMelody(notes, wordTicks);
 }
 
+bool melodyShared(std::span<const std::vector<Note>> tracks, std::size_t melody) {
+    if (melody >= tracks.size()) return false;
+    // A sung line's notes often overlap a little (legato); a chord's overlap
+    // by more than a sixteenth (at the songs' 120 ticks a quarter note).
+    constexpr std::uint64_t kLegatoTicks = 30;
+    std::uint32_t channels = 0;
+    std::uint64_t soundingUntil = 0;
+    bool first = true;
+    for (const Note& note : tracks[melody]) {  // in start order
+        if (note.channel == kDrumChannelIndex) continue;
+        channels |= std::uint32_t{1} << (note.channel & 0x0F);
+        if (!first && note.startTick + kLegatoTicks < soundingUntil) return true;
+        soundingUntil = std::max(soundingUntil, note.endTick);
+        first = false;
+    }
+    for (std::size_t t = 0; t < tracks.size(); ++t) {
+        if (t == melody) continue;
+        for (const Note& note : tracks[t]) {
+            if ((channels >> (note.channel & 0x0F)) & 1U) return true;
+        }
+    }
+    return false;
+}
+
 std::size_t wordCount(const TimedLyrics& lyrics) {
     std::size_t words = 0;
     for (const TimedLine& line : lyrics.lines) words += line.words.size();

@@ -314,13 +314,30 @@ std::string loudnessRefused(std::string_view given, double lowest, double highes
            ", or off, not \"" + std::string(given) + "\"";
 }
 
-std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar) {
+std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar,
+                           bool parts) {
     const int percent = static_cast<int>(bestCoverage * 100 + 0.5);
     std::string line = "Song " + std::to_string(songNumber) +
                        ": no track plays the melody (the best starts a note with " +
                        std::to_string(percent) + "% of the words)";
     line += ultrastar ? "; its UltraStar notes are freestyle" : "; every track is rendered";
+    if (parts) line += "; no instrumental or guide melody is written";
     return line;
+}
+
+std::string noLyricsToSplitNotice(std::int32_t songNumber) {
+    return "Song " + std::to_string(songNumber) +
+           ": without lyrics no track is the melody; no instrumental or guide melody is written";
+}
+
+std::string sharedMelodyNotice(std::int32_t songNumber) {
+    return "Song " + std::to_string(songNumber) +
+           ": the melody's track also plays accompaniment; its guide melody holds the whole track";
+}
+
+std::string partsWithMutedMelody(std::string_view parts, std::string_view muted) {
+    return std::string(parts) + " writes the instrumental beside the full song; leave out " +
+           std::string(muted);
 }
 
 std::string chorusIndexEndsBefore(std::uint64_t entry) {

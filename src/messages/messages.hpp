@@ -107,8 +107,18 @@ std::string silentSongNotice(std::int32_t songNumber);
 // The usage error for a --loudness that is neither off nor a level between
 // lowest and highest LUFS.
 std::string loudnessRefused(std::string_view given, double lowest, double highest);
-// A song whose lyrics no track follows closely enough to be its melody.
-std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar);
+// A song whose lyrics no track follows closely enough to be its melody;
+// parts: its guide melody was asked for apart (--stems).
+std::string noMelodyNotice(std::int32_t songNumber, double bestCoverage, bool ultrastar,
+                           bool parts = false);
+// "Song N: without lyrics no track is the melody; its audio is not split":
+// --stems for a song without lyric lines.
+std::string noLyricsToSplitNotice(std::int32_t songNumber);
+// A melody track that also plays accompaniment: chords, or notes on a
+// channel another track plays too. Its guide holds the whole track.
+std::string sharedMelodyNotice(std::int32_t songNumber);
+// The usage error for --stems together with --mute-melody.
+std::string partsWithMutedMelody(std::string_view parts, std::string_view muted);
 std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNumber,
                                    std::string_view why);
 // What can be wrong with a chorus recording's CRS&TCK.IDX entry, as phrases.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "midi/midi_chunk.hpp"
 #include "midi/midi_timing.hpp"
 #include "midi/midi_format.hpp"
 #include "midi/track_events.hpp"
@@ -109,6 +110,45 @@ std::vector<std::vector<std::uint8_t>> transformTracks(
         if (semitones != 0) track = transposeTrack(track, semitones);
         if (scale) track = scaleTempo(track, percent, addStart && i == 0);
         out.push_back(std::move(track));
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> withoutNotes(std::span<const std::uint8_t> track) {
+    // A delta time holds at most 28 bits; a longer gap left by dropped notes
+    // is bridged by empty text events.
+    constexpr std::uint64_t kMaxDelta = 0x0FFFFFFF;
+    std::vector<std::uint8_t> out;
+    out.reserve(track.size());
+    TrackEventReader reader(track);
+    TrackEvent event;
+    std::uint64_t written = 0;  // tick of the last event written
+    bool ended = false;
+    const auto putDelta = [&](std::uint64_t tick) {
+        while (tick - written > kMaxDelta) {
+            writeVarLen(static_cast<std::uint32_t>(kMaxDelta), out);
+            out.insert(out.end(), {kMetaEvent, kMetaText, 0x00});
+            written += kMaxDelta;
+        }
+        writeVarLen(static_cast<std::uint32_t>(tick - written), out);
+        written = tick;
+    };
+    while (reader.next(event)) {
+        const auto kind = static_cast<std::uint8_t>(event.status & 0xF0);
+        if (event.status < kSysEx && (kind == kNoteOff || kind == kNoteOn || kind == kPolyAftertouch)) {
+            continue;
+        }
+        putDelta(event.tick);
+        const bool channel = event.status < kSysEx;
+        if (channel) out.push_back(event.status);
+        const std::size_t first = channel ? event.data : event.start;
+        out.insert(out.end(), track.begin() + static_cast<std::ptrdiff_t>(first),
+                   track.begin() + static_cast<std::ptrdiff_t>(event.data + event.length));
+        ended = event.status == kMetaEvent && event.metaType == kMetaEndOfTrack;
+    }
+    if (!ended) {
+        putDelta(written);
+        out.insert(out.end(), {kMetaEvent, kMetaEndOfTrack, 0x00});
     }
     return out;
 }

@@ -47,6 +47,15 @@ std::vector<std::uint8_t> scaleTempo(std::span<const std::uint8_t> track, int pe
 // added start tempo before scaling).
 bool setsTempoAtStart(std::span<const std::span<const std::uint8_t>> tracks);
 
+// The track without its notes: every note-on, note-off and polyphonic
+// aftertouch left out, everything else (controllers, program changes, pitch
+// bends, tempo, texts, system exclusive) kept at its tick, so the channels it
+// sets up sound the same for the notes other tracks play on them. Channel
+// events are written with their status byte (no running status). An event
+// that cannot be read whole ends the track there, with an end-of-track event,
+// as any reader would stop there too.
+std::vector<std::uint8_t> withoutNotes(std::span<const std::uint8_t> track);
+
 // A song's data tracks in order with both changes applied: the tempo scaled
 // in every track, and a start tempo added to the first when no track sets
 // one at tick 0. Tracks no change touches are copied as they are.

@@ -44,6 +44,12 @@ struct KaraokeVideoInput {
     int sampleRate = 44100;
     // Called now and then from the writing thread with the seconds of video made.
     std::function<void(double seconds)> progress;
+    // A second sound track, as long as the first, at its rate; empty for
+    // one. With it each track is titled (players list them by name) and the
+    // first is the one played unless the viewer picks the other.
+    std::span<const float> secondStereo{};
+    std::string_view firstTitle{};
+    std::string_view secondTitle{};
 };
 
 // How a video was made: for tests and benchmarks.

@@ -88,7 +88,7 @@ Options completionWords(const std::string& command, const std::string& cur) {
 // them whatever the build.
 Options withoutAudioOnly(Options options) {
 #ifndef KDB2MID_HAVE_AUDIO
-    for (const char* option : {"--audio", "--soundfont", "--ultrastar", "--mute-melody"}) {
+    for (const char* option : {"--audio", "--soundfont", "--ultrastar", "--mute-melody", "--stems"}) {
         options.erase(option);
     }
 #endif

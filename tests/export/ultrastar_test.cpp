@@ -148,6 +148,19 @@ TEST(UltraStar, SongWithoutMelodyIsFreestyle) {
     }
 }
 
+TEST(UltraStar, SplitSongNamesItsInstrumentalAndVocalsInVersion110) {
+    GeneratedSong song = generatedSong();
+    song.input.instrumentalFile = "1001.instrumental.ogg";
+    song.input.vocalsFile = "1001.guide.ogg";
+    const UltraStarSong read = readBack(writeUltraStar(song.input));
+    const std::vector<std::pair<std::string, std::string>> headers = {
+        {"VERSION", "1.1.0"}, {"TITLE", "Một Hai Ba"}, {"ARTIST", "Dân ca"},
+        {"LANGUAGE", "Vietnamese"}, {"AUDIO", "1001.ogg"}, {"MP3", "1001.ogg"},
+        {"INSTRUMENTAL", "1001.instrumental.ogg"}, {"VOCALS", "1001.guide.ogg"},
+        {"BPM", "1500"}, {"GAP", "1000"}};
+    EXPECT_EQ(read.headers, headers);
+}
+
 // One phrase, one word per melody note, 120 ticks apart.
 UltraStarInput songOfKeys(std::initializer_list<std::uint8_t> keys) {
     UltraStarInput input;

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 
@@ -124,7 +127,9 @@ int openVideoEncoder(AVFormatContext* file, const VideoSettings& settings, Encod
     return avcodec_parameters_from_context(out.stream->codecpar, context);
 }
 
-int openAudioEncoder(AVFormatContext* file, int sampleRate, Encoder& out) {
+// title: the track's name in the file ("Karaoke"), or empty for a lone track.
+int openAudioEncoder(AVFormatContext* file, int sampleRate, std::string_view title, bool chosen,
+                     Encoder& out) {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
     if (codec == nullptr) return AVERROR_ENCODER_NOT_FOUND;
     out.context.reset(avcodec_alloc_context3(codec));
@@ -147,6 +152,14 @@ int openAudioEncoder(AVFormatContext* file, int sampleRate, Encoder& out) {
     out.stream = avformat_new_stream(file, nullptr);
     if (out.stream == nullptr) return AVERROR(ENOMEM);
     out.stream->time_base = context->time_base;
+    if (!title.empty()) {
+        // MP4 players read a track's name from its handler's name, others
+        // from the title tag; both are set.
+        const std::string name(title);
+        av_dict_set(&out.stream->metadata, "title", name.c_str(), 0);
+        av_dict_set(&out.stream->metadata, "handler_name", name.c_str(), 0);
+        out.stream->disposition = chosen ? AV_DISPOSITION_DEFAULT : 0;
+    }
     return avcodec_parameters_from_context(out.stream->codecpar, context);
 }
 
@@ -284,9 +297,18 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     AVFormatContext* format = file.get();
     Encoder picture;
     Encoder sound;
+    Encoder second;
+    const bool two = !input.secondStereo.empty();
     if (int result = openVideoEncoder(format, settings, picture); result < 0) return failed(result);
-    if (int result = openAudioEncoder(format, input.sampleRate, sound); result < 0)
+    if (int result = openAudioEncoder(format, input.sampleRate, two ? input.firstTitle : "", true,
+                                      sound);
+        result < 0)
         return failed(result);
+    if (two) {
+        if (int result = openAudioEncoder(format, input.sampleRate, input.secondTitle, false, second);
+            result < 0)
+            return failed(result);
+    }
 
     LyricCanvas canvas;
     if (!canvas.open(input.assDocument, settings.size.width, settings.size.height,
@@ -308,12 +330,21 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
             static_cast<std::size_t>(frame->linesize[plane]) * static_cast<std::size_t>(rows));
     }
     SoundWorker feed(input.interleavedStereo, sound);
+    // The second track is encoded on a thread of its own the same way.
+    std::optional<SoundWorker> secondFeed;
+    if (two) secondFeed.emplace(input.secondStereo, second);
+    const auto writeSound = [&](bool all) {
+        int written = feed.write(format, all);
+        if (written >= 0 && secondFeed) written = secondFeed->write(format, all);
+        return written;
+    };
 
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);
     int result = avformat_write_header(format, &options);
     av_dict_free(&options);
     if (result >= 0) result = feed.start();
+    if (result >= 0 && secondFeed) result = secondFeed->start();
     if (result < 0) return failed(result);
 
     // As many frames as cover the sound.
@@ -321,7 +352,7 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     const std::int64_t frames = (feed.frames() * settings.fps + rate - 1) / rate;
     for (std::int64_t index = 0; index < frames; ++index) {
         if (interrupted()) return {VideoStatus::Code::interrupted, {}, {}};
-        result = feed.write(format, false);
+        result = writeSound(false);
         if (result < 0) return failed(result);
         // The encoder may still hold the last frame; then it gets a copy.
         result = av_frame_make_writable(frame.get());
@@ -336,7 +367,7 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
         }
     }
     result = picture.encode(format, nullptr, *packet);
-    if (result >= 0) result = feed.write(format, true);
+    if (result >= 0) result = writeSound(true);
     // Writes the index and moves it to the front, reading the file back.
     if (result >= 0) result = av_write_trailer(format);
     if (result < 0) return failed(result);
@@ -352,6 +383,8 @@ VideoStatus encodeVideo(const PreparedVideo& video, const KaraokeVideoInput& inp
     VideoStats& made = stats != nullptr ? *stats : counted;
     made = {};
     if (input.interleavedStereo.size() < 2 || input.interleavedStereo.size() % 2 != 0 ||
+        (!input.secondStereo.empty() &&
+         input.secondStereo.size() != input.interleavedStereo.size()) ||
         input.sampleRate < kLowestRate || input.sampleRate > kHighestRate) {
         return {VideoStatus::Code::noAudio, {}, {}};
     }

@@ -35,17 +35,17 @@ constexpr std::array<Rgb12, kColourCount> kColours = {{
 // The first tile row of each of the four places a screen line is drawn in.
 constexpr std::array<int, 4> kSlotRows = {1, 5, 9, 13};
 constexpr std::size_t kSlots = kSlotRows.size();
-constexpr int kTitleSlot = 1;
-constexpr int kArtistSlot = 2;
 constexpr std::uint8_t kPresetRepeats = 16;
 
 constexpr double kMaxWipeSeconds = 1.0;
 // How long a sung line stays before the line after next replaces it.
 constexpr std::int64_t kHoldPackets = kPacketsPerSecond * 3 / 10;
-// The first lines are ready this long before their first word when the
-// title screen leaves room, and the title shows at least this long.
+// The first line is ready this long before its first word when the title
+// screen leaves room (the lines after it are drawn while it is sung), and
+// the title shows at least this long from when it starts to be drawn: the
+// song's lead-in (title_lead_in.hpp) leaves room for both.
 constexpr std::int64_t kFirstPageLead = kPacketsPerSecond;
-constexpr std::int64_t kMinTitlePackets = kPacketsPerSecond;
+constexpr std::int64_t kMinTitlePackets = 3 * kPacketsPerSecond;
 
 std::int64_t packetAt(double seconds) {
     return static_cast<std::int64_t>(std::floor(seconds * kPacketsPerSecond));
@@ -170,10 +170,22 @@ std::vector<std::string_view> splitWords(std::string_view text) {
     return parts;
 }
 
-LineImage titleImage(std::string_view text, TextRasteriser& font) {
-    const std::vector<std::string_view> parts = splitWords(text);
-    const std::vector<ScreenLine> lines = layoutWords(parts, 0, parts.size(), font, false);
-    return lines.empty() ? LineImage{} : drawScreenLine(lines.front(), parts, font);
+// The title's and the artist's screen lines, a long one wrapped as lyrics
+// are, each with its colour; at most a screenful, the title's first.
+std::vector<std::pair<LineImage, std::uint8_t>> titleImages(const CdgInput& input,
+                                                            TextRasteriser& font) {
+    std::vector<std::pair<LineImage, std::uint8_t>> images;
+    const std::pair<const std::string*, std::uint8_t> parts[] = {{&input.title, kTitle},
+                                                                 {&input.artist, kUnsung}};
+    for (const auto& [text, colour] : parts) {
+        const std::vector<std::string_view> words = splitWords(*text);
+        for (const ScreenLine& line : layoutWords(words, 0, words.size(), font)) {
+            if (images.size() == kSlots) return images;
+            LineImage image = drawScreenLine(line, words, font);
+            if (!image.blank) images.emplace_back(std::move(image), colour);
+        }
+    }
+    return images;
 }
 
 class Scheduler {
@@ -244,14 +256,13 @@ private:
             showTitle(input, setup);
             return;
         }
-        std::int64_t firstPage = 0;
-        for (std::size_t i = 0; i < std::min(kSlots, lines_.size()); ++i) {
-            firstPage += packetsToDraw(drawScreenLine(lines_[i].layout, words_.texts, font_));
-        }
+        const std::int64_t firstLine =
+            packetsToDraw(drawScreenLine(lines_.front().layout, words_.texts, font_));
         const std::int64_t firstWord = packetAt(words_.starts[lines_.front().layout.words.front().word]);
-        const std::int64_t start = firstWord - kFirstPageLead - firstPage;
+        const std::int64_t start = firstWord - kFirstPageLead - firstLine;
         const std::int64_t titleEnd = showTitle(input, setup);
-        if (titleEnd > setup && titleEnd + kMinTitlePackets + kPresetRepeats <= start) {
+        if (titleEnd > setup &&
+            std::max(titleEnd, setup + kMinTitlePackets) + kPresetRepeats <= start) {
             pageStart_ = start;
             clearFirst_ = true;
         } else {
@@ -260,15 +271,14 @@ private:
         }
     }
 
-    // Queues the title screen; returns when it would be drawn.
+    // Queues the title screen, its lines in the middle places; returns when
+    // it would be drawn.
     std::int64_t showTitle(const CdgInput& input, std::int64_t setup) {
-        const std::pair<const std::string*, std::pair<int, std::uint8_t>> parts[] = {
-            {&input.title, {kTitleSlot, kTitle}}, {&input.artist, {kArtistSlot, kUnsung}}};
+        const auto images = titleImages(input, font_);
         std::int64_t end = setup;
-        for (const auto& [text, where] : parts) {
-            const LineImage image = titleImage(*text, font_);
-            if (image.blank) continue;
-            drawLine(image, kSlotRows[static_cast<std::size_t>(where.first)], where.second, nullptr,
+        const std::size_t first = (kSlots - images.size()) / 2;
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            drawLine(images[i].first, kSlotRows[first + i], images[i].second, nullptr,
                      [this, &end](const Packet& packet) {
                          title_.push_back(packet);
                          ++end;

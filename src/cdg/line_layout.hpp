@@ -1,7 +1,8 @@
 // Lyric lines laid out for a CD+G screen: each stored line becomes one or
-// more screen lines 288 pixels wide and three tiles high, its words centred,
-// the largest size that fits chosen, a line too long for any size wrapped
-// between words. A screen line's picture is built only when it is drawn.
+// more screen lines 288 pixels wide and three tiles high, its words centred
+// inside the screen's 5 % margin (270 pixels), the largest size that fits
+// chosen, a line too long for any size wrapped between words. A screen
+// line's picture is built only when it is drawn.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +19,16 @@ namespace kdb2mid::cdg {
 inline constexpr int kLineWidth = kScreenWidth - 2 * kTileWidth;  // 288, inside the border
 inline constexpr int kLineTileRows = 3;
 inline constexpr int kLineHeight = kLineTileRows * kTileHeight;  // 36
-// From the line's top: room above for a capital with two stacked marks (Ẫ),
-// below for descenders, each with its outline.
-inline constexpr int kBaseline = 25;
+// The widest a line's words may be: 15 pixels (5 %) from each side of the screen.
+inline constexpr int kTextWidth = kLineWidth - 2 * (kScreenWidth / 20 - kTileWidth);  // 270
+// From the line's top: room above for a capital with two stacked marks (Ẫ,
+// 26 pixels at 24), below for descenders (6), each with its outline.
+inline constexpr int kBaseline = 28;
 // Letter sizes tried in turn for a line that must fit on one screen line,
-// and the size long lines are wrapped at.
-inline constexpr int kFontSizes[] = {18, 16, 14, 12};
-inline constexpr int kWrapSize = 16;
+// and the size long lines are wrapped at. At 24 pixels a capital is 18
+// pixels tall (8 % of the screen) and stacked marks stand apart.
+inline constexpr int kFontSizes[] = {24, 22, 20};
+inline constexpr int kWrapSize = 24;
 // More words than this never share a screen line, however narrow.
 inline constexpr std::size_t kMaxLineWords = 96;
 

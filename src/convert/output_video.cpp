@@ -1,5 +1,6 @@
-// SONG.mp4: the song's ASS lyrics, the same document --ass writes, drawn
-// over the background with the song's rendered audio (video/).
+// SONG.mp4: the song's ASS lyrics, the same document --ass writes beside it,
+// drawn over the background with the song's rendered audio (video/); both
+// start after the pictures' lead-in, so the title screen has its time.
 #ifdef KDB2MID_HAVE_VIDEO
 
 #include "convert/outputs.hpp"
@@ -37,9 +38,10 @@ const PreparedVideo* preparedVideo(SongContext& song) {
 bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files) {
     const PreparedVideo* video = preparedVideo(song);
     if (video == nullptr) return true;
-    const RenderedAudio* audio = song.renderedAudio();
+    const RenderedAudio* audio = song.pictureAudio();
     if (audio == nullptr) return true;
-    const std::string ass = writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION});
+    const std::string ass =
+        writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, song.pictureLeadIn()});
     const KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
     const VideoStatus status = writeKaraokeVideo(*video, input, files[0]);
     if (!status.ok()) {
@@ -62,7 +64,6 @@ OutputRow videoOutput() {
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planVideo;
-    row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.write = writeVideo;
     return row;

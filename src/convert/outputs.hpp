@@ -107,6 +107,10 @@ public:
     // The words with their ticks, the song's tempo map and length.
     const TimedLyrics& lyrics();
     const SongTiming& timing();
+    // Hundredths of silence the karaoke pictures (the video, the MP3+G) and
+    // their sound start with, so that the title screen has its time
+    // (titleLeadIn); the audio files and the subtitles alone keep the song's.
+    std::int64_t pictureLeadIn();
     // The data track the singer follows and every data track's notes. The
     // first call reports, as a notice, a song with words but no such track.
     const MelodyChoice& melody();
@@ -130,6 +134,10 @@ public:
     // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
     // place a song is rendered: a song is never rendered twice.
     const RenderedAudio* renderedAudio();
+    // The sound of the karaoke pictures: the rendered audio after
+    // pictureLeadIn() of silence. Made here and only here, so every picture
+    // output (and every track of it) moves with the same lead-in.
+    const RenderedAudio* pictureAudio();
 #endif
 
 private:
@@ -141,6 +149,7 @@ private:
     bool openRenderer();
     std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
     std::optional<RenderedAudio> audio_;
+    std::optional<RenderedAudio> pictureAudio_;
     bool audioFailed_ = false;
 #endif
 };

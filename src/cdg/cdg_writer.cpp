@@ -38,6 +38,17 @@ constexpr std::size_t kSlots = kSlotRows.size();
 constexpr std::uint8_t kPresetRepeats = 16;
 
 constexpr double kMaxWipeSeconds = 1.0;
+// A line is drawn at most this long before its first word.
+constexpr std::int64_t kReadAheadPackets = 8 * kPacketsPerSecond;
+// A gap this long from a line's last wipe to the next line's first word is
+// an instrumental break: the screen clears to the title and a bar that runs
+// out when the next line is sung.
+constexpr std::int64_t kBreakPackets = 8 * kPacketsPerSecond;
+// The bar: one tile row below the lowest line, tiles kBarFirst to kBarLast,
+// half a tile high.
+constexpr int kBarRow = 16;
+constexpr int kBarFirst = 5;
+constexpr int kBarLast = 44;
 // How long a sung line stays before the line after next replaces it.
 constexpr std::int64_t kHoldPackets = kPacketsPerSecond * 3 / 10;
 // The first line is ready this long before its first word when the title
@@ -113,10 +124,11 @@ std::int64_t packetsToDraw(const LineImage& image) {
     return count;
 }
 
+// A packet due at a time: a word's wipe, or a step of a break's bar.
 struct Wipe {
     std::int64_t target;
     std::uint64_t order;
-    std::size_t line;
+    std::size_t line;  // whose wipe it is; past the lines for the bar
     Packet packet;
     bool operator>(const Wipe& other) const noexcept {
         return target != other.target ? target > other.target : order > other.order;
@@ -191,7 +203,8 @@ std::vector<std::pair<LineImage, std::uint8_t>> titleImages(const CdgInput& inpu
 class Scheduler {
 public:
     Scheduler(const CdgInput& input, TextRasteriser& font, std::size_t packetCount)
-        : font_(font), total_(static_cast<std::int64_t>(packetCount)) {
+        : font_(font), total_(static_cast<std::int64_t>(packetCount)),
+          titleInput_{input.title, input.artist, {}, 0} {
         const double seconds = static_cast<double>(packetCount) / kPacketsPerSecond;
         words_ = collectWords(input, seconds);
         for (const auto& [first, last] : words_.lines) {
@@ -293,10 +306,12 @@ private:
         if (!wipes_.empty() && wipes_.top().target <= now_) {
             const Wipe wipe = wipes_.top();
             wipes_.pop();
-            Line& line = lines_[wipe.line];
-            --line.wipesLeft;
-            line.lastWipe = std::max(line.lastWipe, std::max(wipe.target, now_));
-            latestWipe_ = std::max(latestWipe_, now_ - wipe.target);
+            if (wipe.line < lines_.size()) {
+                Line& line = lines_[wipe.line];
+                --line.wipesLeft;
+                line.lastWipe = std::max(line.lastWipe, std::max(wipe.target, now_));
+                latestWipe_ = std::max(latestWipe_, now_ - wipe.target);
+            }
             return wipe.packet;
         }
         if (drawing_.empty() && !startDrawing()) return emptyPacket();
@@ -323,12 +338,14 @@ private:
             return true;
         }
         while (nextLine_ < lines_.size()) {
+            if (nextLine_ > 0 && startBreak()) return true;
             if (nextLine_ >= kSlots) {
                 const Line& previous = lines_[nextLine_ - kSlots];
                 if (!previous.drawn || previous.wipesLeft > 0 || now_ < previous.lastWipe + kHoldPackets) {
                     return false;
                 }
             }
+            if (now_ < firstWordPacket(lines_[nextLine_]) - kReadAheadPackets) return false;
             drawingLine_ = nextLine_++;
             Line& line = lines_[drawingLine_];
             if (now_ > packetAt(words_.starts[line.layout.words.back().word])) {
@@ -346,6 +363,44 @@ private:
             finishDrawing();
         }
         return false;
+    }
+
+    // When the line after the last one sung comes after a break, and every
+    // line before it has been sung: clears the screen, draws the title at the
+    // top and a bar whose tiles go one by one until the line's first word.
+    bool startBreak() {
+        const Line& before = lines_[nextLine_ - 1];
+        if (nextLine_ <= breakShownFor_ || !before.drawn) return false;
+        const std::int64_t until = firstWordPacket(lines_[nextLine_]);
+        if (until - packetAt(words_.wipeEnds[before.layout.words.back().word]) < kBreakPackets) {
+            return false;
+        }
+        for (std::size_t i = 0; i < nextLine_; ++i) {
+            if (lines_[i].wipesLeft > 0 || now_ < lines_[i].lastWipe + kHoldPackets) return false;
+        }
+        breakShownFor_ = nextLine_;
+        drawingLine_ = static_cast<std::size_t>(-1);
+        for (std::uint8_t repeat = 0; repeat < kPresetRepeats; ++repeat) {
+            drawing_.push_back(memoryPreset(kBackground, repeat));
+        }
+        const auto titles = titleImages(titleInput_, font_);
+        if (!titles.empty()) {
+            drawLine(titles.front().first, kSlotRows[0], kTitle, nullptr,
+                     [this](const Packet& packet) { drawing_.push_back(packet); });
+        }
+        TilePixels bar{};
+        for (std::size_t y = 3; y < 9; ++y) bar[y] = kLowSixBits;
+        const std::int64_t from = now_ + static_cast<std::int64_t>(drawing_.size()) +
+                                  (kBarLast - kBarFirst + 1);
+        for (int column = kBarFirst; column <= kBarLast; ++column) {
+            drawing_.push_back(tileBlock(TileMode::replace, kBackground, kSung, kBarRow, column, bar));
+            // The rightmost tile goes first; the last one at the first word.
+            const std::int64_t step = kBarLast - column + 1;
+            const std::int64_t at = from + (until - from) * step / (kBarLast - kBarFirst + 1);
+            wipes_.push({at, order_++, lines_.size(),
+                         tileBlock(TileMode::replace, kBackground, kBackground, kBarRow, column, {})});
+        }
+        return true;
     }
 
     static int slotRow(std::size_t line) { return kSlotRows[line % kSlots]; }
@@ -397,6 +452,7 @@ private:
 
     TextRasteriser& font_;
     std::int64_t total_;
+    CdgInput titleInput_;  // the title and artist, for the break screens
     std::int64_t now_ = 0;
     Words words_;
     std::vector<Line> lines_;
@@ -407,6 +463,7 @@ private:
     std::int64_t pageStart_ = 0;
     bool clearFirst_ = false;
     std::size_t nextLine_ = 0;
+    std::size_t breakShownFor_ = 0;  // the line after the last break shown
     std::size_t drawingLine_ = static_cast<std::size_t>(-1);
     LineImage image_;
     std::priority_queue<Wipe, std::vector<Wipe>, std::greater<>> wipes_;

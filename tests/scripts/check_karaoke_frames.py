@@ -5,6 +5,7 @@ sees, against our own timed lyrics (the .lrc) and the song's own sound.
     check_karaoke_frames.py video SONG.mp4 SONG.lrc ALONE.wav
     check_karaoke_frames.py cdg SONG.cdg SONG.mp3 SONG.lrc ALONE.wav
     check_karaoke_frames.py break SONG.ass WIDTHxHEIGHT SONG.lrc
+    check_karaoke_frames.py offset SOUND ALONE.wav    (prints the lead-in's seconds)
 
 ALONE.wav is the same song from `--audio wav`, which keeps the song's timing:
 where the picture's sound starts later (the title's lead-in), the .lrc's
@@ -235,7 +236,7 @@ def break_screen(ass, size, lrc_path):
     frame, = frames(["-f", "lavfi", "-i", f"color=c=black:s={size}:r={fps}:d={at + 1}"],
                     f"format=yuv420p,ass={ass},", [round(at * fps)], width, height)
     bands = frame.rows()
-    print(f"{at:.2f} s, {gap:.1f} s into a break: rows " +
+    print(f"{at:.2f} s, 1.5 s into a break of {gap:.1f} s: rows " +
           ", ".join(f"{b[0]}-{b[1]}{'*' if GOLD in b[2] else ''}" for b in bands))
     problems = []
     if not bands:
@@ -247,6 +248,9 @@ def break_screen(ass, size, lrc_path):
 
 def main():
     mode, args = sys.argv[1], sys.argv[2:]
+    if mode == "offset":
+        print(f"{onset(args[0]) - onset(args[1]):.3f}")
+        return
     problems = {"video": video, "cdg": cdg, "break": break_screen}[mode](*args)
     for p in problems:
         print(p)

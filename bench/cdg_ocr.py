@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """How legible the MP3+G's letters are: OCR of CD+G frames against the lyrics.
 
-    bench/cdg_ocr.py KDB2MID DBDIR [SONG...]      (default: every sample song)
+    bench/cdg_ocr.py KDB2MID DBDIR [SONG...] [--scaler=neighbor|lanczos]
+                                     (default: every sample song, lanczos)
 
 Converts each song with `kdb2mid convert --cdg --lrc`, decodes the .cdg with
 ffmpeg's cdgraphics decoder at the moment 0.3 s before each line's first word
@@ -34,9 +35,14 @@ def lrc_lines(path):
     return lines
 
 
+# How the frame is made 4x larger: "neighbor" keeps the screen's pixels as
+# blocks, "lanczos" smooths them as a player's scaler does.
+SCALER = next((a[9:] for a in sys.argv if a.startswith("--scaler=")), "lanczos")
+
+
 def frame_png(cdg, seconds, out):
     subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "cdg", "-i", cdg,
-                    "-vf", f"fps=25,select='gte(t\\,{seconds:.3f})',scale=1200:864:flags=neighbor",
+                    "-vf", f"fps=25,select='gte(t\\,{seconds:.3f})',scale=1200:864:flags={SCALER}",
                     "-frames:v", "1", out], check=True)
 
 
@@ -63,7 +69,7 @@ def best_match(expected, seen):
 
 def main():
     tool, db = sys.argv[1:3]
-    songs = sys.argv[3:] or ["50001", "50002", "50003", "50004", "50005"]
+    songs = [a for a in sys.argv[3:] if not a.startswith("--")] or ["50001", "50002", "50003", "50004", "50005"]
     work = tempfile.mkdtemp()
     right = total = 0
     worst = []

@@ -6,6 +6,31 @@ namespace kdb2mid::cdg {
 
 namespace {
 
+constexpr std::string_view kEllipsis = "\u2026";
+
+// No more letters than this fit a line at any size.
+constexpr std::size_t kMostLettersOnALine = 64;
+
+// The longest start of text that fits kTextWidth at size with an ellipsis
+// after it, and the ellipsis.
+std::string shortened(std::string_view text, int size, TextRasteriser& font) {
+    std::size_t end = 0;
+    for (std::size_t letters = 0; end < text.size() && letters < kMostLettersOnALine; ++letters) {
+        do {
+            ++end;
+        } while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+    }
+    std::string kept(text.substr(0, end));
+    std::string candidate = kept + std::string(kEllipsis);
+    while (!kept.empty() && font.render(candidate, size).advance > kTextWidth) {
+        // Back one UTF-8 character: continuation bytes, then the lead byte.
+        while (!kept.empty() && (static_cast<unsigned char>(kept.back()) & 0xC0) == 0x80) kept.pop_back();
+        if (!kept.empty()) kept.pop_back();
+        candidate = kept + std::string(kEllipsis);
+    }
+    return candidate;
+}
+
 void centre(ScreenLine& line, int width) {
     const int offset = std::max(0, (kLineWidth - width) / 2);
     for (PlacedWord& word : line.words) word.x += offset;
@@ -69,6 +94,10 @@ std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std
             const int at = line.words.empty() ? 0 : x + space;
             line.words.push_back({i, at});
             x = at + advance;
+            if (out != nullptr && advance == kTextWidth &&
+                font.render(texts[i], kWrapSize).advance > kTextWidth) {
+                line.words.back().shortened = shortened(texts[i], kWrapSize, font);
+            }
         }
         if (out != nullptr) {
             centre(line, x);
@@ -97,7 +126,9 @@ LineImage drawScreenLine(const ScreenLine& line, std::span<const std::string_vie
     for (std::size_t n = 0; n < line.words.size(); ++n) {
         const PlacedWord& placed = line.words[n];
         if (placed.word >= texts.size()) continue;
-        const InkBitmap word = font.render(texts[placed.word], line.pixelSize);
+        const InkBitmap word = font.render(
+            placed.shortened.empty() ? texts[placed.word] : std::string_view(placed.shortened),
+            line.pixelSize);
         const int x0 = placed.x + word.left;
         const int y0 = kBaseline - word.top;
         for (int y = std::max(0, -y0); y < word.height && y0 + y < kLineHeight; ++y) {

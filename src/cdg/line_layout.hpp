@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,9 @@ inline constexpr std::size_t kMaxLineWords = 96;
 struct PlacedWord {
     std::size_t word;  // index into the texts the line was laid out from
     int x;             // where its pen starts, from the line's left edge
+    // For a word too wide for a line by itself: the letters that fit, then
+    // an ellipsis, drawn in its place. Empty for a word drawn whole.
+    std::string shortened = {};
 };
 
 struct ScreenLine {
@@ -43,9 +47,10 @@ struct ScreenLine {
 };
 
 // The screen lines for words texts[first, last): one if they fit at some
-// size; otherwise wrapped at kWrapSize, a word that alone is too wide
-// starting a line of its own and clipped at the right edge. Wrapping is off
-// for titles, which shrink to the smallest size and are clipped.
+// size; otherwise wrapped at kWrapSize into lines as even as they can be, a
+// word that alone is too wide on a line of its own, shortened to the letters
+// that fit and an ellipsis. With wrap off, the words shrink to the smallest
+// size and are clipped.
 std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std::size_t first,
                                     std::size_t last, TextRasteriser& font, bool wrap = true);
 

@@ -185,17 +185,18 @@ TEST(CdgLayout, LinesShrinkThenWrap) {
         std::size_t letters;  // in one word each of four words
         std::vector<int> sizes;
         std::vector<std::size_t> wordsPerLine;
+        std::size_t keptLetters = 0;  // of a word too wide alone, before its ellipsis
     };
     // At 24 px a letter is 12 px and a space 8: four words of 5 letters fill
     // 264 of the 270 px inside the margin; of 6, only at 20 px (10 px
     // letters, 6 px spaces: 258). Of 7 they wrap at 24 px: three words would
     // fit the first line, but two and two are more even. Of 60 letters every
-    // word is a line of its own, clipped.
+    // word is a line of its own, its first 21 letters and an ellipsis.
     const Case cases[] = {
         {5, {24}, {4}},
         {6, {20}, {4}},
         {7, {24, 24}, {2, 2}},
-        {60, {24, 24, 24, 24}, {1, 1, 1, 1}},
+        {60, {24, 24, 24, 24}, {1, 1, 1, 1}, 21},
     };
     for (const Case& c : cases) {
         const std::string word(c.letters, 'a');
@@ -206,6 +207,9 @@ TEST(CdgLayout, LinesShrinkThenWrap) {
             EXPECT_EQ(lines[i].pixelSize, c.sizes[i]) << c.letters;
             EXPECT_EQ(lines[i].words.size(), c.wordsPerLine[i]) << c.letters;
             EXPECT_GE(lines[i].words.front().x, 0);
+            const std::string expected =
+                c.keptLetters == 0 ? "" : std::string(c.keptLetters, 'a') + "\u2026";
+            EXPECT_EQ(lines[i].words.front().shortened, expected) << c.letters;
         }
     }
 }

@@ -107,6 +107,14 @@ class Frame:
         return len(cols)
 
 
+def has_pixel(data, rgb):
+    """Whether a pixel of exactly this colour is in packed RGB data."""
+    at = data.find(rgb)
+    while at >= 0 and at % 3:
+        at = data.find(rgb, at + 1)
+    return at >= 0
+
+
 def frames(args, filters, numbers, width, height):
     select = "+".join(f"eq(n\\,{n})" for n in numbers)
     raw = ffmpeg([*args, "-vf", f"{filters}select='{select}',format=rgb24", "-fps_mode",
@@ -207,7 +215,8 @@ def cdg(path, mp3, lrc_path, wav):
     start_n = int((first - 0.2) * rate)
     scan = frames(["-f", "cdg", "-i", path], f"fps={rate},",
                   list(range(start_n, start_n + 40)), 300, 216)
-    seen = next((start_n + i for i, f in enumerate(scan) if f.gold_columns(0.0) > 0), None)
+    seen = next((start_n + i for i, f in enumerate(scan) if has_pixel(f.data, b"\xff\xdd\x00")),
+                None)
     if seen is None:
         problems.append(f"no sung colour within 0.2 s of the first word at {first:.2f} s")
     else:

@@ -118,9 +118,18 @@ struct Layout {
 // The text units that fit a row at size.
 std::int64_t rowLimit(int size) { return kRowWidth * kFontLineUnits / size; }
 
-void dropLastLetter(std::string& text) {
-    while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80) text.pop_back();
-    if (!text.empty()) text.pop_back();
+// The longest start of word, whole characters, at most room wide.
+std::string fittingStart(std::string_view word, std::int64_t room) {
+    std::size_t end = 0;
+    std::int64_t used = 0;
+    while (end < word.size()) {
+        std::size_t next = end + 1;
+        while (next < word.size() && (static_cast<unsigned char>(word[next]) & 0xC0) == 0x80) ++next;
+        used += textAdvance(word.substr(end, next - end));
+        if (used > room) break;
+        end = next;
+    }
+    return std::string(word.substr(0, end));
 }
 
 Layout layoutText(std::span<const std::string_view> words, const TextSizes& sizes) {
@@ -129,14 +138,15 @@ Layout layoutText(std::span<const std::string_view> words, const TextSizes& size
     layout.size = sizes.largest;
     layout.shown = n;
     if (n == 0) return layout;
-    std::vector<std::int64_t> advances(n);
-    for (std::size_t i = 0; i < n; ++i) advances[i] = textAdvance(words[i]);
+    // starts[i]: the width of words [0, i) with a space after each.
     const std::int64_t space = textAdvance(" ");
-    const auto width = [&](std::size_t from, std::size_t to) {
-        std::int64_t sum = 0;
-        for (std::size_t i = from; i < to; ++i) sum += advances[i] + (i > from ? space : 0);
-        return sum;
-    };
+    std::vector<std::int64_t> advances(n);
+    std::vector<std::int64_t> starts(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        advances[i] = textAdvance(words[i]);
+        starts[i + 1] = starts[i] + advances[i] + space;
+    }
+    const auto width = [&](std::size_t from, std::size_t to) { return starts[to] - starts[from] - space; };
 
     // One row, or two split where their widths are most even.
     std::int64_t widest = width(0, n);
@@ -157,34 +167,27 @@ Layout layoutText(std::span<const std::string_view> words, const TextSizes& size
         return layout;
     }
 
-    // Too long for the smallest size: rows filled in turn, then cut.
+    // Too long for the smallest size: rows filled in turn until they run out,
+    // the last word shown ending in an ellipsis (and losing the letters that
+    // leave it no room).
     layout.size = sizes.smallest;
     const std::int64_t limit = rowLimit(sizes.smallest);
-    std::int64_t x = 0;
-    std::size_t rows = 1;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i > 0 && x + space + advances[i] > limit) {
-            if (rows == sizes.rows) {
-                layout.shown = i;
-                break;
-            }
+    std::size_t rowFirst = 0;
+    for (std::size_t i = 1; i <= n; ++i) {
+        const bool wide = advances[i - 1] > limit;
+        if (i < n && !wide && width(rowFirst, i + 1) <= limit) continue;
+        if (i == n && !wide) return layout;  // everything fits after all
+        if (i < n && !wide && layout.rowStarts.size() + 1 < sizes.rows) {
             layout.rowStarts.push_back(i);
-            ++rows;
-            x = 0;
+            rowFirst = i;
+            continue;
         }
-        x += (x > 0 ? space : 0) + advances[i];
-        if (advances[i] > limit) {  // a word wider than a row by itself
-            layout.shown = i + 1;
-            break;
-        }
+        layout.shown = i;
+        break;
     }
-    // The ellipsis goes after the last shown word, whose letters go until both fit its row.
-    std::string word(words[layout.shown - 1]);
-    const std::size_t rowStart = layout.rowStarts.empty() ? 0 : layout.rowStarts.back();
-    const std::int64_t before = layout.shown - 1 > rowStart ? width(rowStart, layout.shown - 1) + space : 0;
-    while (!word.empty() && before + textAdvance(word) + kEllipsisUnits > limit) dropLastLetter(word);
+    const std::int64_t before = layout.shown - 1 > rowFirst ? width(rowFirst, layout.shown - 1) + space : 0;
     layout.cut = true;
-    layout.cutWord = word;
+    layout.cutWord = fittingStart(words[layout.shown - 1], limit - before - kEllipsisUnits);
     return layout;
 }
 

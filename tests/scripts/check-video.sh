@@ -51,7 +51,7 @@ echo "$streams" | awk -F, -v size=$size -v len="$songlen" '
     }' || status=1
 
 python3 "$here/compare_frames.py" "$video" "$out/$song.ass" $size || status=1
-python3 "$here/check_karaoke_frames.py" video "$video" "$out/$song.lrc" "$out/$song.wav" || status=1
+python3 "$here/check_karaoke_frames.py" video "$video" $size "$out/$song.lrc" "$out/$song.wav" || status=1
 # A break of 8 s or more: 50005 at a third of its tempo has one of 13 s.
 "$build/kdb2mid" convert 50005 -C "$db" -o "$out" -q --ass --lrc --tempo 30
 python3 "$here/check_karaoke_frames.py" break "$out/50005.ass" 320x180 "$out/50005.lrc" || status=1

@@ -2,7 +2,7 @@
 """Reads a karaoke video or MP3+G back through FFmpeg and checks what a singer
 sees, against our own timed lyrics (the .lrc) and the song's own sound.
 
-    check_karaoke_frames.py video SONG.mp4 SONG.lrc ALONE.wav
+    check_karaoke_frames.py video SONG.mp4 WIDTHxHEIGHT SONG.lrc ALONE.wav
     check_karaoke_frames.py cdg SONG.cdg SONG.mp3 SONG.lrc ALONE.wav
     check_karaoke_frames.py break SONG.ass WIDTHxHEIGHT SONG.lrc
     check_karaoke_frames.py offset SOUND ALONE.wav    (prints the lead-in's seconds)
@@ -29,7 +29,7 @@ import subprocess
 import sys
 import unicodedata
 
-GOLD, WHITE, YELLOW = "gold", "white", "yellow"
+GOLD, WHITE = "gold", "white"
 
 
 def ffmpeg(args):
@@ -128,13 +128,6 @@ def frames(args, filters, numbers, width, height):
     return [by_number[n] for n in numbers]
 
 
-def size_of(path):
-    out = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                          "stream=width,height", "-of", "csv=p=0", path], check=True,
-                         capture_output=True, text=True).stdout.split()[0]
-    return tuple(int(v) for v in out.split(","))
-
-
 def letters(text):
     return [c for c in unicodedata.normalize("NFC", text).lower() if c.isalnum()]
 
@@ -176,9 +169,9 @@ def check_layout(frame, top_share, problems, what):
         problems.append(f"{what}: the lines do not sit about the middle")
 
 
-def video(mp4, lrc_path, wav):
+def video(mp4, size, lrc_path, wav):
     title, lines = lrc(lrc_path)
-    width, height = size_of(mp4)
+    width, height = (int(v) for v in size.split("x"))
     fps = 25
     offset = onset(mp4) - onset(wav)
     first = lines[0][0] + offset

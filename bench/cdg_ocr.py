@@ -10,7 +10,8 @@ ffmpeg's cdgraphics decoder at the moment 0.3 s before each line's first word
 with `tesseract -l vie`. For each line, the OCR text (one screen line, or any two,
 as a long line wraps onto two) that matches it best is compared letter by
 letter (NFC, so a wrong mark is a wrong letter); prints the share of the
-lyrics' letters read right per song and over all, and the worst lines.
+lyrics' letters read right per song and over all (and of the letters with
+marks alone), and the worst lines.
 """
 import difflib
 import os
@@ -57,21 +58,26 @@ def letters(text):
 
 
 def best_match(expected, seen):
+    """Letters of expected read right in the best reading, and of those the
+    letters with marks (outside ASCII); the counts of both in expected."""
     want = letters(expected)
     # A line wrapped onto two screen lines may go on at the top of the screen.
     candidates = seen + [a + " " + b for a in seen for b in seen if a is not b]
-    best = 0
+    best = (0, 0)
     for c in candidates:
         matcher = difflib.SequenceMatcher(None, want, letters(c), autojunk=False)
-        best = max(best, sum(b.size for b in matcher.get_matching_blocks()))
-    return best, len(want)
+        blocks = matcher.get_matching_blocks()
+        right = sum(b.size for b in blocks)
+        marked = sum(1 for b in blocks for ch in want[b.a:b.a + b.size] if ord(ch) > 127)
+        best = max(best, (right, marked))
+    return best, (len(want), sum(1 for ch in want if ord(ch) > 127))
 
 
 def main():
     tool, db = sys.argv[1:3]
     songs = [a for a in sys.argv[3:] if not a.startswith("--")] or ["50001", "50002", "50003", "50004", "50005"]
     work = tempfile.mkdtemp()
-    right = total = 0
+    right = total = marked_right = marked_total = 0
     worst = []
     for song in songs:
         subprocess.run([tool, "convert", song, "-C", db, "-o", work, "-q", "--cdg", "--lrc"],
@@ -84,14 +90,17 @@ def main():
         for at, text in lrc_lines(lrc):
             png = os.path.join(work, "frame.png")
             frame_png(cdg, max(at + lead - 0.3, 0), png)
-            r, t = best_match(text, ocr(png))
+            (r, mr), (t, mt) = best_match(text, ocr(png))
             song_right += r
             song_total += t
+            marked_right += mr
+            marked_total += mt
             worst.append((r / t if t else 1, song, text))
         print(f"{song}: {song_right}/{song_total} letters read right ({100 * song_right / song_total:.1f} %)")
         right += song_right
         total += song_total
-    print(f"all: {right}/{total} letters read right ({100 * right / total:.2f} %)")
+    print(f"all: {right}/{total} letters read right ({100 * right / total:.2f} %); "
+          f"with marks: {marked_right}/{marked_total} ({100 * marked_right / max(marked_total, 1):.1f} %)")
     for share, song, text in sorted(worst)[:5]:
         print(f"  worst: {song} {100 * share:.0f} % {text}")
 

@@ -14,6 +14,7 @@
 
 #include "export/ass_file.hpp"
 #include "export/timed_lyrics.hpp"
+#include "export/title_lead_in.hpp"
 #include "format/utf8_text.hpp"
 
 #include "midi/kar_track.hpp"
@@ -86,9 +87,11 @@ void checkAss(const DecodedSong& song) {
     const std::span<const std::uint8_t> image = song.image.bytes();
     const TimedLyrics lyrics = timedLyrics(image, song.lyrics);
     const SongTiming timing = songTiming(image, song.table, song.lyrics);
-    const std::string ass = writeAss({lyrics, timing.tempo, "fuzz"});
+    // With the video's lead-in, which moves every time and makes room for the title.
+    const std::string ass = writeAss({lyrics, timing.tempo, "fuzz", titleLeadIn(lyrics, timing.tempo)});
     std::size_t titles = 0;
     std::size_t countdowns = 0;
+    std::size_t breaks = 0;
     std::size_t start = 0;
     while (start < ass.size()) {
         const std::size_t end = ass.find('\n', start);
@@ -103,10 +106,12 @@ void checkAss(const DecodedSong& song) {
         const std::string_view style = dialogueStyle(line);
         if (style == "Title") ++titles;
         if (style == "Countdown") ++countdowns;
+        if (style == "BreakTitle") ++breaks;
         start = end + 1;
     }
     require(titles <= 1, "more than one title card");
     require(countdowns <= 3 * lyrics.lines.size(), "more countdown events than lines allow");
+    require(breaks < std::max<std::size_t>(lyrics.lines.size(), 1), "a break screen with no line after it");
 }
 
 }  // namespace

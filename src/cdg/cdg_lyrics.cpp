@@ -2,7 +2,8 @@
 
 namespace kdb2mid::cdg {
 
-CdgInput cdgInput(const TimedLyrics& lyrics, const TempoMap& tempo, double musicSeconds) {
+CdgInput cdgInput(const TimedLyrics& lyrics, const TempoMap& tempo, double musicSeconds,
+                  double leadInSeconds) {
     CdgInput input;
     if (!lyrics.titles.empty()) input.title = lyrics.titles[0];
     if (lyrics.titles.size() > 1) input.artist = lyrics.titles[1];
@@ -12,7 +13,7 @@ CdgInput cdgInput(const TimedLyrics& lyrics, const TempoMap& tempo, double music
         CdgLine& out = input.lines.emplace_back();
         out.words.reserve(line.words.size());
         for (const TimedWord& word : line.words) {
-            out.words.push_back({word.text, tempo.secondsAt(word.tick)});
+            out.words.push_back({word.text, tempo.secondsAt(word.tick) + leadInSeconds});
         }
     }
     return input;

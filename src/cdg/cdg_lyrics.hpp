@@ -9,7 +9,10 @@
 
 namespace kdb2mid::cdg {
 
-// Title and artist are the first two stored titles, when present.
-CdgInput cdgInput(const TimedLyrics& lyrics, const TempoMap& tempo, double musicSeconds);
+// Title and artist are the first two stored titles, when present. Every word
+// comes leadInSeconds later than the song has it: the MP3's sound starts
+// after that much silence.
+CdgInput cdgInput(const TimedLyrics& lyrics, const TempoMap& tempo, double musicSeconds,
+                  double leadInSeconds = 0);
 
 }  // namespace kdb2mid::cdg

@@ -35,17 +35,28 @@ constexpr std::array<Rgb12, kColourCount> kColours = {{
 // The first tile row of each of the four places a screen line is drawn in.
 constexpr std::array<int, 4> kSlotRows = {1, 5, 9, 13};
 constexpr std::size_t kSlots = kSlotRows.size();
-constexpr int kTitleSlot = 1;
-constexpr int kArtistSlot = 2;
 constexpr std::uint8_t kPresetRepeats = 16;
 
 constexpr double kMaxWipeSeconds = 1.0;
+// A line is drawn at most this long before its first word.
+constexpr std::int64_t kReadAheadPackets = 8 * kPacketsPerSecond;
+// A gap this long from a line's last wipe to the next line's first word is
+// an instrumental break: the screen clears to the title and a bar that runs
+// out when the next line is sung.
+constexpr std::int64_t kBreakPackets = 8 * kPacketsPerSecond;
+// The bar: one tile row below the lowest line, tiles kBarFirst to kBarLast,
+// half a tile high.
+constexpr int kBarRow = 16;
+constexpr int kBarFirst = 5;
+constexpr int kBarLast = 44;
 // How long a sung line stays before the line after next replaces it.
 constexpr std::int64_t kHoldPackets = kPacketsPerSecond * 3 / 10;
-// The first lines are ready this long before their first word when the
-// title screen leaves room, and the title shows at least this long.
+// The first line is ready this long before its first word when the title
+// screen leaves room (the lines after it are drawn while it is sung), and
+// the title shows at least this long from when it starts to be drawn: the
+// song's lead-in (title_lead_in.hpp) leaves room for both.
 constexpr std::int64_t kFirstPageLead = kPacketsPerSecond;
-constexpr std::int64_t kMinTitlePackets = kPacketsPerSecond;
+constexpr std::int64_t kMinTitlePackets = 3 * kPacketsPerSecond;
 
 std::int64_t packetAt(double seconds) {
     return static_cast<std::int64_t>(std::floor(seconds * kPacketsPerSecond));
@@ -113,10 +124,11 @@ std::int64_t packetsToDraw(const LineImage& image) {
     return count;
 }
 
+// A packet due at a time: a word's wipe, or a step of a break's bar.
 struct Wipe {
     std::int64_t target;
     std::uint64_t order;
-    std::size_t line;
+    std::size_t line;  // whose wipe it is; past the lines for the bar
     Packet packet;
     bool operator>(const Wipe& other) const noexcept {
         return target != other.target ? target > other.target : order > other.order;
@@ -170,16 +182,29 @@ std::vector<std::string_view> splitWords(std::string_view text) {
     return parts;
 }
 
-LineImage titleImage(std::string_view text, TextRasteriser& font) {
-    const std::vector<std::string_view> parts = splitWords(text);
-    const std::vector<ScreenLine> lines = layoutWords(parts, 0, parts.size(), font, false);
-    return lines.empty() ? LineImage{} : drawScreenLine(lines.front(), parts, font);
+// The title's and the artist's screen lines, a long one wrapped as lyrics
+// are, each with its colour; at most a screenful, the title's first.
+std::vector<std::pair<LineImage, std::uint8_t>> titleImages(const CdgInput& input,
+                                                            TextRasteriser& font) {
+    std::vector<std::pair<LineImage, std::uint8_t>> images;
+    const std::pair<const std::string*, std::uint8_t> parts[] = {{&input.title, kTitle},
+                                                                 {&input.artist, kUnsung}};
+    for (const auto& [text, colour] : parts) {
+        const std::vector<std::string_view> words = splitWords(*text);
+        for (const ScreenLine& line : layoutWords(words, 0, words.size(), font)) {
+            if (images.size() == kSlots) return images;
+            LineImage image = drawScreenLine(line, words, font);
+            if (!image.blank) images.emplace_back(std::move(image), colour);
+        }
+    }
+    return images;
 }
 
 class Scheduler {
 public:
     Scheduler(const CdgInput& input, TextRasteriser& font, std::size_t packetCount)
-        : font_(font), total_(static_cast<std::int64_t>(packetCount)) {
+        : font_(font), total_(static_cast<std::int64_t>(packetCount)),
+          titleInput_{input.title, input.artist, {}, 0} {
         const double seconds = static_cast<double>(packetCount) / kPacketsPerSecond;
         words_ = collectWords(input, seconds);
         for (const auto& [first, last] : words_.lines) {
@@ -244,14 +269,13 @@ private:
             showTitle(input, setup);
             return;
         }
-        std::int64_t firstPage = 0;
-        for (std::size_t i = 0; i < std::min(kSlots, lines_.size()); ++i) {
-            firstPage += packetsToDraw(drawScreenLine(lines_[i].layout, words_.texts, font_));
-        }
+        const std::int64_t firstLine =
+            packetsToDraw(drawScreenLine(lines_.front().layout, words_.texts, font_));
         const std::int64_t firstWord = packetAt(words_.starts[lines_.front().layout.words.front().word]);
-        const std::int64_t start = firstWord - kFirstPageLead - firstPage;
+        const std::int64_t start = firstWord - kFirstPageLead - firstLine;
         const std::int64_t titleEnd = showTitle(input, setup);
-        if (titleEnd > setup && titleEnd + kMinTitlePackets + kPresetRepeats <= start) {
+        if (titleEnd > setup &&
+            std::max(titleEnd, setup + kMinTitlePackets) + kPresetRepeats <= start) {
             pageStart_ = start;
             clearFirst_ = true;
         } else {
@@ -260,15 +284,14 @@ private:
         }
     }
 
-    // Queues the title screen; returns when it would be drawn.
+    // Queues the title screen, its lines in the middle places; returns when
+    // it would be drawn.
     std::int64_t showTitle(const CdgInput& input, std::int64_t setup) {
-        const std::pair<const std::string*, std::pair<int, std::uint8_t>> parts[] = {
-            {&input.title, {kTitleSlot, kTitle}}, {&input.artist, {kArtistSlot, kUnsung}}};
+        const auto images = titleImages(input, font_);
         std::int64_t end = setup;
-        for (const auto& [text, where] : parts) {
-            const LineImage image = titleImage(*text, font_);
-            if (image.blank) continue;
-            drawLine(image, kSlotRows[static_cast<std::size_t>(where.first)], where.second, nullptr,
+        const std::size_t first = (kSlots - images.size()) / 2;
+        for (std::size_t i = 0; i < images.size(); ++i) {
+            drawLine(images[i].first, kSlotRows[first + i], images[i].second, nullptr,
                      [this, &end](const Packet& packet) {
                          title_.push_back(packet);
                          ++end;
@@ -283,10 +306,12 @@ private:
         if (!wipes_.empty() && wipes_.top().target <= now_) {
             const Wipe wipe = wipes_.top();
             wipes_.pop();
-            Line& line = lines_[wipe.line];
-            --line.wipesLeft;
-            line.lastWipe = std::max(line.lastWipe, std::max(wipe.target, now_));
-            latestWipe_ = std::max(latestWipe_, now_ - wipe.target);
+            if (wipe.line < lines_.size()) {
+                Line& line = lines_[wipe.line];
+                --line.wipesLeft;
+                line.lastWipe = std::max(line.lastWipe, std::max(wipe.target, now_));
+                latestWipe_ = std::max(latestWipe_, now_ - wipe.target);
+            }
             return wipe.packet;
         }
         if (drawing_.empty() && !startDrawing()) return emptyPacket();
@@ -313,12 +338,14 @@ private:
             return true;
         }
         while (nextLine_ < lines_.size()) {
+            if (nextLine_ > 0 && startBreak()) return true;
             if (nextLine_ >= kSlots) {
                 const Line& previous = lines_[nextLine_ - kSlots];
                 if (!previous.drawn || previous.wipesLeft > 0 || now_ < previous.lastWipe + kHoldPackets) {
                     return false;
                 }
             }
+            if (now_ < firstWordPacket(lines_[nextLine_]) - kReadAheadPackets) return false;
             drawingLine_ = nextLine_++;
             Line& line = lines_[drawingLine_];
             if (now_ > packetAt(words_.starts[line.layout.words.back().word])) {
@@ -336,6 +363,44 @@ private:
             finishDrawing();
         }
         return false;
+    }
+
+    // When the line after the last one sung comes after a break, and every
+    // line before it has been sung: clears the screen, draws the title at the
+    // top and a bar whose tiles go one by one until the line's first word.
+    bool startBreak() {
+        const Line& before = lines_[nextLine_ - 1];
+        if (nextLine_ <= breakShownFor_ || !before.drawn) return false;
+        const std::int64_t until = firstWordPacket(lines_[nextLine_]);
+        if (until - packetAt(words_.wipeEnds[before.layout.words.back().word]) < kBreakPackets) {
+            return false;
+        }
+        for (std::size_t i = 0; i < nextLine_; ++i) {
+            if (lines_[i].wipesLeft > 0 || now_ < lines_[i].lastWipe + kHoldPackets) return false;
+        }
+        breakShownFor_ = nextLine_;
+        drawingLine_ = static_cast<std::size_t>(-1);
+        for (std::uint8_t repeat = 0; repeat < kPresetRepeats; ++repeat) {
+            drawing_.push_back(memoryPreset(kBackground, repeat));
+        }
+        const auto titles = titleImages(titleInput_, font_);
+        if (!titles.empty()) {
+            drawLine(titles.front().first, kSlotRows[0], kTitle, nullptr,
+                     [this](const Packet& packet) { drawing_.push_back(packet); });
+        }
+        TilePixels bar{};
+        for (std::size_t y = 3; y < 9; ++y) bar[y] = kLowSixBits;
+        const std::int64_t from = now_ + static_cast<std::int64_t>(drawing_.size()) +
+                                  (kBarLast - kBarFirst + 1);
+        for (int column = kBarFirst; column <= kBarLast; ++column) {
+            drawing_.push_back(tileBlock(TileMode::replace, kBackground, kSung, kBarRow, column, bar));
+            // The rightmost tile goes first; the last one at the first word.
+            const std::int64_t step = kBarLast - column + 1;
+            const std::int64_t at = from + (until - from) * step / (kBarLast - kBarFirst + 1);
+            wipes_.push({at, order_++, lines_.size(),
+                         tileBlock(TileMode::replace, kBackground, kBackground, kBarRow, column, {})});
+        }
+        return true;
     }
 
     static int slotRow(std::size_t line) { return kSlotRows[line % kSlots]; }
@@ -387,6 +452,7 @@ private:
 
     TextRasteriser& font_;
     std::int64_t total_;
+    CdgInput titleInput_;  // the title and artist, for the break screens
     std::int64_t now_ = 0;
     Words words_;
     std::vector<Line> lines_;
@@ -397,6 +463,7 @@ private:
     std::int64_t pageStart_ = 0;
     bool clearFirst_ = false;
     std::size_t nextLine_ = 0;
+    std::size_t breakShownFor_ = 0;  // the line after the last break shown
     std::size_t drawingLine_ = static_cast<std::size_t>(-1);
     LineImage image_;
     std::priority_queue<Wipe, std::vector<Wipe>, std::greater<>> wipes_;

@@ -1,10 +1,13 @@
 // A song's lyrics as a CD+G graphics file, the .cdg that karaoke hosts and
 // players show beside an MP3 of the same name.
 //
-// A title screen (title, artist) shows until the first lines are drawn. The
-// lyrics show four screen lines at a time; each line is drawn while earlier
-// ones are sung, as soon as the line whose place it takes has been sung, so
-// it is on screen well before its first word. Each word turns from the
+// A title screen (title, artist) shows until the first line is drawn, for at
+// least 3 s when the first word leaves room. The lyrics show four screen
+// lines at a time; each line is drawn while earlier ones are sung, as soon as
+// the line whose place it takes has been sung but at most 8 s before its
+// first word, so it is on screen well before it is sung. A break of 8 s or
+// more between lines clears the screen to the title and a bar that loses a
+// tile at a time until the next line's first word. Each word turns from the
 // unsung to the sung colour at its time, tile column by tile column, over
 // the time until the next word (at most a second). A line whose words are
 // all sung before the screen is free to take it is left out, so that the

@@ -74,8 +74,11 @@ struct FreeTypeRasteriser::State {
         if (found != glyphs.end()) return found->second;
         Glyph made;
         setSize(pixelSize);
-        if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) == 0 &&
-            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+        // The face's own hinting for one-bit pixels: it keeps stems whole
+        // and the stacked marks of Vietnamese letters apart from each other
+        // and from the letter, where a threshold on grey coverage merges them.
+        if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) == 0 &&
+            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) == 0) {
             const FT_GlyphSlot slot = face->glyph;
             const FT_Bitmap& bitmap = slot->bitmap;
             made.advance = static_cast<int>((slot->advance.x + 32) >> 6);
@@ -87,7 +90,10 @@ struct FreeTypeRasteriser::State {
             for (int y = 0; y < made.height; ++y) {
                 const unsigned char* row = bitmap.buffer + static_cast<std::ptrdiff_t>(y) * bitmap.pitch;
                 for (int x = 0; x < made.width; ++x) {
-                    made.ink[static_cast<std::size_t>(y * made.width + x)] = row[x] >= kInkThreshold ? 1 : 0;
+                    const bool ink = bitmap.pixel_mode == FT_PIXEL_MODE_MONO
+                                         ? (row[x / 8] & (0x80 >> (x % 8))) != 0
+                                         : row[x] >= kInkThreshold;
+                    made.ink[static_cast<std::size_t>(y * made.width + x)] = ink ? 1 : 0;
                 }
             }
         }

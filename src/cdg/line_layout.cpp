@@ -6,6 +6,31 @@ namespace kdb2mid::cdg {
 
 namespace {
 
+constexpr std::string_view kEllipsis = "\u2026";
+
+// No more letters than this fit a line at any size.
+constexpr std::size_t kMostLettersOnALine = 64;
+
+// The longest start of text that fits kTextWidth at size with an ellipsis
+// after it, and the ellipsis.
+std::string shortened(std::string_view text, int size, TextRasteriser& font) {
+    std::size_t end = 0;
+    for (std::size_t letters = 0; end < text.size() && letters < kMostLettersOnALine; ++letters) {
+        do {
+            ++end;
+        } while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80);
+    }
+    std::string kept(text.substr(0, end));
+    std::string candidate = kept + std::string(kEllipsis);
+    while (!kept.empty() && font.render(candidate, size).advance > kTextWidth) {
+        // Back one UTF-8 character: continuation bytes, then the lead byte.
+        while (!kept.empty() && (static_cast<unsigned char>(kept.back()) & 0xC0) == 0x80) kept.pop_back();
+        if (!kept.empty()) kept.pop_back();
+        candidate = kept + std::string(kEllipsis);
+    }
+    return candidate;
+}
+
 void centre(ScreenLine& line, int width) {
     const int offset = std::max(0, (kLineWidth - width) / 2);
     for (PlacedWord& word : line.words) word.x += offset;
@@ -24,13 +49,13 @@ std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std
     for (const int size : kFontSizes) {
         const int gap = std::max(0, font.spaceAdvance(size));
         int width = 0;
-        for (std::size_t i = first; i < last && width <= kLineWidth; ++i) {
+        for (std::size_t i = first; i < last && width <= kTextWidth; ++i) {
             advances[i - first] = std::max(0, font.render(texts[i], size).advance);
             width += (i == first ? 0 : gap) + advances[i - first];
         }
-        if (last - first > kMaxLineWords) width = kLineWidth + 1;
+        if (last - first > kMaxLineWords) width = kTextWidth + 1;
         const bool smallest = size == kFontSizes[std::size(kFontSizes) - 1];
-        if (width <= kLineWidth || (!wrap && smallest)) {
+        if (width <= kTextWidth || (!wrap && smallest)) {
             ScreenLine& line = lines.emplace_back();
             line.pixelSize = size;
             int x = 0;
@@ -38,28 +63,60 @@ std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std
                 line.words.push_back({i, x});
                 x += advances[i - first] + gap;
             }
-            centre(line, std::min(width, kLineWidth));
+            centre(line, std::min(width, kTextWidth));
             return lines;
         }
     }
 
-    ScreenLine line{kWrapSize, {}};
-    int x = 0;
+    // Wrapped: as few screen lines as fit, then as even as they can be (the
+    // narrowest width that still needs no more lines), so a line does not
+    // end in one lonely word.
+    std::vector<int> wrapped(last - first);
     for (std::size_t i = first; i < last; ++i) {
-        const int advance = std::clamp(font.render(texts[i], kWrapSize).advance, 0, kLineWidth);
-        if (!line.words.empty() &&
-            (x + space + advance > kLineWidth || line.words.size() == kMaxLineWords)) {
-            centre(line, x);
-            lines.push_back(std::move(line));
-            line = ScreenLine{kWrapSize, {}};
-            x = 0;
-        }
-        const int at = line.words.empty() ? 0 : x + space;
-        line.words.push_back({i, at});
-        x = at + advance;
+        wrapped[i - first] = std::clamp(font.render(texts[i], kWrapSize).advance, 0, kTextWidth);
     }
-    centre(line, x);
-    lines.push_back(std::move(line));
+    const auto fill = [&](int limit, std::vector<ScreenLine>* out) {
+        std::size_t count = 1;
+        ScreenLine line{kWrapSize, {}};
+        int x = 0;
+        for (std::size_t i = first; i < last; ++i) {
+            const int advance = wrapped[i - first];
+            if (!line.words.empty() &&
+                (x + space + advance > limit || line.words.size() == kMaxLineWords)) {
+                ++count;
+                if (out != nullptr) {
+                    centre(line, x);
+                    out->push_back(std::move(line));
+                }
+                line = ScreenLine{kWrapSize, {}};
+                x = 0;
+            }
+            const int at = line.words.empty() ? 0 : x + space;
+            line.words.push_back({i, at});
+            x = at + advance;
+            if (out != nullptr && advance == kTextWidth &&
+                font.render(texts[i], kWrapSize).advance > kTextWidth) {
+                line.words.back().shortened = shortened(texts[i], kWrapSize, font);
+            }
+        }
+        if (out != nullptr) {
+            centre(line, x);
+            out->push_back(std::move(line));
+        }
+        return count;
+    };
+    const std::size_t fewest = fill(kTextWidth, nullptr);
+    int low = *std::max_element(wrapped.begin(), wrapped.end());
+    int high = kTextWidth;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (fill(middle, nullptr) <= fewest) {
+            high = middle;
+        } else {
+            low = middle + 1;
+        }
+    }
+    fill(high, &lines);
     return lines;
 }
 
@@ -69,7 +126,9 @@ LineImage drawScreenLine(const ScreenLine& line, std::span<const std::string_vie
     for (std::size_t n = 0; n < line.words.size(); ++n) {
         const PlacedWord& placed = line.words[n];
         if (placed.word >= texts.size()) continue;
-        const InkBitmap word = font.render(texts[placed.word], line.pixelSize);
+        const InkBitmap word = font.render(
+            placed.shortened.empty() ? texts[placed.word] : std::string_view(placed.shortened),
+            line.pixelSize);
         const int x0 = placed.x + word.left;
         const int y0 = kBaseline - word.top;
         for (int y = std::max(0, -y0); y < word.height && y0 + y < kLineHeight; ++y) {

@@ -1,4 +1,6 @@
-// SONG.ass: karaoke subtitles for video players, two lines on screen.
+// SONG.ass: karaoke subtitles for video players, two lines on screen. With
+// --video it is the document the video draws, its times after the video's
+// lead-in; alone it keeps the song's own times, as the audio files do.
 #include "convert/outputs.hpp"
 
 #include "export/ass_file.hpp"
@@ -16,7 +18,9 @@ void planAss(SongContext& song, std::vector<std::filesystem::path>& files) {
 }
 
 bool writeAssOutput(SongContext& song, std::span<const std::filesystem::path> files) {
-    writeTextOutput(song, files[0], writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION}));
+    const std::int64_t leadIn = song.writes(Output::video) ? song.pictureLeadIn() : 0;
+    writeTextOutput(song, files[0],
+                    writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, leadIn}));
     return true;
 }
 

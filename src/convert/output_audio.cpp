@@ -214,6 +214,27 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
     return committed;
 }
 
+RenderedAudio withLeadIn(const RenderedAudio& audio, std::int64_t leadIn) {
+    RenderedAudio padded;
+    padded.sampleRate = audio.sampleRate;
+    padded.loudness = audio.loudness;
+    const auto silent = static_cast<std::size_t>(leadIn) * static_cast<std::size_t>(audio.sampleRate) /
+                        100 * kAudioChannels;
+    padded.samples.reserve(silent + audio.samples.size());
+    padded.samples.assign(silent, 0.0F);
+    padded.samples.insert(padded.samples.end(), audio.samples.begin(), audio.samples.end());
+    return padded;
+}
+
+const RenderedAudio* SongContext::pictureAudio() {
+    if (pictureAudio_) return &*pictureAudio_;
+    const std::int64_t leadIn = pictureLeadIn();
+    const RenderedAudio* audio = renderedAudio();
+    if (audio == nullptr || leadIn == 0) return audio;
+    pictureAudio_ = withLeadIn(*audio, leadIn);
+    return &*pictureAudio_;
+}
+
 bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
     const bool shared = soundShared(*this);
     if (splitsMelody()) return writeRenderedParts(path, shared);

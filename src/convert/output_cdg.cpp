@@ -1,8 +1,9 @@
 // SONG.cdg beside SONG.mp3 (--cdg), or the two in SONG.zip (--cdg-zip): the
 // MP3+G pair karaoke hosts and players open by name. The graphics show the
 // lyric lines with each word turning colour at its time (cdg/); the MP3 is
-// the song's rendered audio as --audio mp3 writes it, and the graphics last
-// exactly as long. A song without lyric lines gets neither.
+// the song's rendered audio as --audio mp3 writes it, after the pictures'
+// lead-in of silence (as the video's sound), and the graphics last exactly as
+// long. A song without lyric lines gets neither.
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
 
 #include <system_error>
@@ -52,7 +53,7 @@ struct Pair {
 
 // The song's pair in memory; false after reporting why it could not be made.
 bool makePair(SongContext& song, Pair& pair) {
-    const RenderedAudio* audio = song.renderedAudio();
+    const RenderedAudio* audio = song.pictureAudio();
     if (audio == nullptr) return false;
     if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3); !status) {
         song.result.fail(cannotRender(song.number, describe(status)));
@@ -71,7 +72,8 @@ bool makePair(SongContext& song, Pair& pair) {
         }
     }
     const SongTiming& timing = song.timing();
-    pair.cdg = cdg::writeCdg(cdg::cdgInput(song.lyrics(), timing.tempo, audio->seconds()),
+    const double leadIn = static_cast<double>(song.pictureLeadIn()) / 100;
+    pair.cdg = cdg::writeCdg(cdg::cdgInput(song.lyrics(), timing.tempo, audio->seconds(), leadIn),
                              *song.work.cdgFont);
     return true;
 }

@@ -1,5 +1,6 @@
-// SONG.mp4: the song's ASS lyrics, the same document --ass writes, drawn
-// over the background with the song's rendered audio (video/).
+// SONG.mp4: the song's ASS lyrics, the same document --ass writes beside it,
+// drawn over the background with the song's rendered audio (video/); both
+// start after the pictures' lead-in, so the title screen has its time.
 #ifdef KDB2MID_HAVE_VIDEO
 
 #include "convert/outputs.hpp"
@@ -41,15 +42,19 @@ const PreparedVideo* preparedVideo(SongContext& song) {
 bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files) {
     const PreparedVideo* video = preparedVideo(song);
     if (video == nullptr) return true;
-    const RenderedAudio* audio = song.renderedAudio();
+    const RenderedAudio* audio = song.pictureAudio();
     if (audio == nullptr) return true;
-    const std::string ass = writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION});
+    const std::string ass =
+        writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, song.pictureLeadIn()});
     KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
     // Split: the instrumental first, played unless the viewer picks the
-    // full song with its guide melody; both went through the same render.
+    // full song with its guide melody; both went through the same render
+    // and both start after the same lead-in.
+    RenderedAudio instrumental;
     if (const RenderedParts* parts = song.splitsMelody() ? song.renderedParts() : nullptr) {
-        input.interleavedStereo = parts->instrumental.samples;
-        input.secondStereo = parts->full.samples;
+        instrumental = withLeadIn(parts->instrumental, song.pictureLeadIn());
+        input.interleavedStereo = instrumental.samples;
+        input.secondStereo = audio->samples;
         input.firstTitle = kKaraokeTrackTitle;
         input.secondTitle = kGuideTrackTitle;
     }

@@ -1,5 +1,7 @@
 #include "convert/outputs.hpp"
 
+#include "export/title_lead_in.hpp"
+
 #include <system_error>
 
 #include "messages/messages.hpp"
@@ -118,6 +120,8 @@ const SongTiming& SongContext::timing() {
     if (!timing_) timing_ = songTiming(dataTracksOf(work.song), work.song.lyrics);
     return *timing_;
 }
+
+std::int64_t SongContext::pictureLeadIn() { return titleLeadIn(lyrics(), timing().tempo); }
 
 const std::vector<std::vector<Note>>& SongContext::notes() {
     melody();

@@ -92,6 +92,11 @@ struct PlannedOutput {
 
 // One song on its way to its files: what the writers read and where they
 // report. Everything beyond the decoded song is made on first use.
+#ifdef KDB2MID_HAVE_AUDIO
+// audio after leadIn hundredths of a second of silence.
+RenderedAudio withLeadIn(const RenderedAudio& audio, std::int64_t leadIn);
+#endif
+
 class SongContext {
 public:
     SongContext(std::int32_t songNumber, std::string fileStem, const std::filesystem::path& folder,
@@ -116,6 +121,10 @@ public:
     // The words with their ticks, the song's tempo map and length.
     const TimedLyrics& lyrics();
     const SongTiming& timing();
+    // Hundredths of silence the karaoke pictures (the video, the MP3+G) and
+    // their sound start with, so that the title screen has its time
+    // (titleLeadIn); the audio files and the subtitles alone keep the song's.
+    std::int64_t pictureLeadIn();
     // The data track the singer follows and every data track's notes. The
     // first call reports, as a notice, a song with words but no such track.
     const MelodyChoice& melody();
@@ -148,6 +157,11 @@ public:
     // The same, for a song split in parts (splitsMelody): the full song, its
     // instrumental and its guide melody.
     const RenderedParts* renderedParts();
+    // The sound of the karaoke pictures: the rendered audio after
+    // pictureLeadIn() of silence. Made here (and a second track by
+    // withLeadIn with the same lead-in), so every picture output and every
+    // track of it moves with the same lead-in.
+    const RenderedAudio* pictureAudio();
 #endif
 
 private:
@@ -163,6 +177,7 @@ private:
     bool writeRenderedParts(const std::filesystem::path& path, bool shared);
     std::optional<RenderedAudio> audio_;
     std::optional<RenderedParts> parts_;
+    std::optional<RenderedAudio> pictureAudio_;
     bool audioFailed_ = false;
 #endif
 };

@@ -144,5 +144,63 @@ TEST(CdgReadBack, FfmpegShowsTheLineBeforeItsWordAndTheWordSungAfter) {
     }
 }
 
+// A break of 20 s as FFmpeg shows it: the sung lines gone, the title at the
+// top and a bar below that is shorter later in the break, no lyrics until
+// 8 s before the next line.
+TEST(CdgReadBack, BreakShowsTheTitleAndABarRunningOut) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+
+    CdgInput input{"Trống Cơm", "Dân ca", {}, 30};
+    input.lines.push_back({{{"Tình", 3.0}, {"bằng", 3.5}}});
+    input.lines.push_back({{{"Ẫm", 25.0}, {"ngộ", 25.5}}});
+    const std::vector<std::uint8_t> file = writeCdg(input, *font);
+    test::TempDir dir;
+    {
+        std::ofstream out(dir / "song.cdg", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    }
+    // Frames at 8 s, 14 s and 24 s, ten a second.
+    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() +
+                                "' -vf \"fps=10,select='eq(n\\,80)+eq(n\\,140)+eq(n\\,240)'\" "
+                                "-vsync 0 -f rawvideo -pix_fmt rgb24 '" +
+                                (dir / "frames.rgb").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream in(dir / "frames.rgb", std::ios::binary);
+    const std::vector<char> frames((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t frameSize = kScreenWidth * kScreenHeight * 3;
+    ASSERT_EQ(frames.size(), 3 * frameSize);
+
+    // Pixels of a colour in rows [top, bottom) of a frame.
+    const auto count = [&](int frame, std::array<int, 3> colour, int top, int bottom) {
+        int found = 0;
+        for (int y = top; y < bottom; ++y) {
+            for (int x = 0; x < kScreenWidth; ++x) {
+                const std::size_t i = static_cast<std::size_t>(frame) * frameSize +
+                                      static_cast<std::size_t>(y * kScreenWidth + x) * 3;
+                found += std::array<int, 3>{static_cast<unsigned char>(frames[i]),
+                                            static_cast<unsigned char>(frames[i + 1]),
+                                            static_cast<unsigned char>(frames[i + 2])} == colour;
+            }
+        }
+        return found;
+    };
+    const std::array<int, 3> white = {255, 255, 255};
+    const std::array<int, 3> yellow = {255, 221, 0};
+    const std::array<int, 3> title = {153, 221, 255};
+    const int barTop = kScreenHeight * 85 / 100;
+    for (int frame = 0; frame < 2; ++frame) {
+        EXPECT_GT(count(frame, title, 0, kScreenHeight / 4), 50) << frame;
+        EXPECT_EQ(count(frame, white, 0, kScreenHeight), 0) << frame;
+        EXPECT_EQ(count(frame, yellow, 0, barTop), 0) << frame;
+    }
+    const int early = count(0, yellow, barTop, kScreenHeight);
+    const int later = count(1, yellow, barTop, kScreenHeight);
+    EXPECT_GT(early, later);
+    EXPECT_GT(later, 0);
+    EXPECT_GT(count(2, white, 0, kScreenHeight), 50) << "the next line, drawn 8 s before";
+}
+
 }  // namespace
 }  // namespace kdb2mid::cdg

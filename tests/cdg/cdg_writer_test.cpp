@@ -121,7 +121,7 @@ TEST(CdgWriter, KeepsTimeOrLeavesLinesOut) {
         double t = 2;
         for (int n = 0; n < 60; ++n) {
             CdgLine& words = input.lines.emplace_back();
-            for (int w = 0; w < 8; ++w, t += c.perWord) words.words.push_back({"word", t});
+            for (int w = 0; w < 8; ++w, t += c.perWord) words.words.push_back({"ab", t});
         }
         input.musicSeconds = t + 1;
         CdgTiming timing;
@@ -185,16 +185,18 @@ TEST(CdgLayout, LinesShrinkThenWrap) {
         std::size_t letters;  // in one word each of four words
         std::vector<int> sizes;
         std::vector<std::size_t> wordsPerLine;
+        std::size_t keptLetters = 0;  // of a word too wide alone, before its ellipsis
     };
-    // At 18 px a letter is 9 px and a space 6: four words of 7 letters fill
-    // 270 px; of 8, at 16 px (8 px letters, 5 px spaces) 271; of 60 letters
-    // every word is a line of its own at the wrap size, clipped.
+    // At 24 px a letter is 12 px and a space 8: four words of 5 letters fill
+    // 264 of the 270 px inside the margin; of 6, only at 20 px (10 px
+    // letters, 6 px spaces: 258). Of 7 they wrap at 24 px: three words would
+    // fit the first line, but two and two are more even. Of 60 letters every
+    // word is a line of its own, its first 21 letters and an ellipsis.
     const Case cases[] = {
-        {7, {18}, {4}},
-        {8, {16}, {4}},
-        {10, {12}, {4}},
-        {14, {16, 16}, {2, 2}},
-        {60, {16, 16, 16, 16}, {1, 1, 1, 1}},
+        {5, {24}, {4}},
+        {6, {20}, {4}},
+        {7, {24, 24}, {2, 2}},
+        {60, {24, 24, 24, 24}, {1, 1, 1, 1}, 21},
     };
     for (const Case& c : cases) {
         const std::string word(c.letters, 'a');
@@ -205,6 +207,9 @@ TEST(CdgLayout, LinesShrinkThenWrap) {
             EXPECT_EQ(lines[i].pixelSize, c.sizes[i]) << c.letters;
             EXPECT_EQ(lines[i].words.size(), c.wordsPerLine[i]) << c.letters;
             EXPECT_GE(lines[i].words.front().x, 0);
+            const std::string expected =
+                c.keptLetters == 0 ? "" : std::string(c.keptLetters, 'a') + "\u2026";
+            EXPECT_EQ(lines[i].words.front().shortened, expected) << c.letters;
         }
     }
 }
@@ -212,7 +217,7 @@ TEST(CdgLayout, LinesShrinkThenWrap) {
 TEST(CdgLayout, OutlineRingsEveryLetterInsideTheLine) {
     test::BlockFont font;
     // At 18 px a block letter is 8 x 12 px standing on the baseline (rows
-    // 13-24). Word 1 starts at the left edge; word 2 runs past the right one.
+    // 16-27). Word 1 starts at the left edge; word 2 runs past the right one.
     const std::vector<std::string_view> texts = {"a", "aa"};
     const ScreenLine line{18, {{0, 0}, {1, kLineWidth - 8}}};
     const LineImage image = drawScreenLine(line, texts, font);
@@ -222,11 +227,11 @@ TEST(CdgLayout, OutlineRingsEveryLetterInsideTheLine) {
         std::uint16_t owner;
     };
     const Probe probes[] = {
-        {0, 13, Ink::letter, 1},      {7, 24, Ink::letter, 1},
-        {8, 12, Ink::outline, 0},     {8, 25, Ink::outline, 0},     {0, 12, Ink::outline, 0},
-        {9, 13, Ink::background, 0},  {0, 11, Ink::background, 0},  {3, 26, Ink::background, 0},
-        {kLineWidth - 1, 20, Ink::letter, 2}, {kLineWidth - 9, 20, Ink::outline, 0},
-        {kLineWidth - 10, 20, Ink::background, 0},
+        {0, 16, Ink::letter, 1},      {7, 27, Ink::letter, 1},
+        {8, 15, Ink::outline, 0},     {8, 28, Ink::outline, 0},     {0, 15, Ink::outline, 0},
+        {9, 16, Ink::background, 0},  {0, 14, Ink::background, 0},  {3, 29, Ink::background, 0},
+        {kLineWidth - 1, 23, Ink::letter, 2}, {kLineWidth - 9, 23, Ink::outline, 0},
+        {kLineWidth - 10, 23, Ink::background, 0},
     };
     for (const Probe& p : probes) {
         EXPECT_EQ(image.inkAt(p.x, p.y), p.ink) << p.x << "," << p.y;

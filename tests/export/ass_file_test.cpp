@@ -1,4 +1,5 @@
 #include "export/ass_file.hpp"
+#include "export/title_lead_in.hpp"
 
 #include <gtest/gtest.h>
 
@@ -26,30 +27,34 @@ std::vector<std::string> dialogues(const std::string& ass,
     return lines;
 }
 
-TEST(AssFile, LinesTakeTurnsOnTwoRows) {
+TEST(AssFile, LinesTakeTurnsOnTwoRowsAndReadAhead) {
     // At 120 quarters a minute, 24 ticks are 0.1 s.
     const TimedLyrics lyrics{{"Song", "By"},
                              {lineOf({{"Hello", 480}, {"world", 600}}),
                               lineOf({{"Second", 960}}),
-                              lineOf({{"third", 1200}, {"{x}", 1272}})}};
+                              lineOf({{"third", 1200}, {"{x}", 1272}}),
+                              lineOf({{"far", 6000}})}};
     const std::string ass = writeAss({lyrics, TempoMap{}, "1.2.3"});
     EXPECT_EQ(ass.rfind("[Script Info]\n; Karaoke subtitles written by kdb2mid 1.2.3\n"
                         "Title: Song\nScriptType: v4.00+\n", 0),
               0U);
     for (const char* part : {"PlayResX: 1920\n", "PlayResY: 1080\n", "[V4+ Styles]\n",
-                             "Style: Upper,DejaVu Sans,", "Style: Lower,DejaVu Sans,",
+                             "Style: Upper,DejaVu Sans,144,", "Style: Lower,DejaVu Sans,144,",
                              "\n[Events]\nFormat: Layer, Start, End, Style, Name, "}) {
         EXPECT_NE(ass.find(part), std::string::npos) << part;
     }
-    // Line 1 shows from 0 (2 s lead-in), its last word fills until line 2.
-    // Line 3 waits for line 1 to leave the upper row at 4 s.
+    // The first word at 2 s leaves no room for a title screen: the first two
+    // lines show from the start. Line 3 comes up as soon as line 1 has been
+    // sung (its last word filled for 1 s, then 0.2 s); line 4 once line 2 has
+    // gone, but no more than 8 s before its word at 25 s.
     EXPECT_EQ(dialogues(ass),
               (std::vector<std::string>{
-                  "Dialogue: 0,0:00:00.00,0:00:04.00,Upper,,0,0,0,,{\\k200}{\\kf50}Hello "
+                  "Dialogue: 0,0:00:00.00,0:00:03.70,Upper,,0,0,0,,{\\k200}{\\kf50}Hello "
                   "{\\kf100}world",
-                  "Dialogue: 0,0:00:02.00,0:00:05.50,Lower,,0,0,0,,{\\k200}{\\kf100}Second",
-                  "Dialogue: 0,0:00:04.00,0:00:06.80,Upper,,0,0,0,,{\\k100}{\\kf30}third "
+                  "Dialogue: 0,0:00:00.00,0:00:05.20,Lower,,0,0,0,,{\\k400}{\\kf100}Second",
+                  "Dialogue: 0,0:00:03.70,0:00:06.50,Upper,,0,0,0,,{\\k130}{\\kf30}third "
                   "{\\kf100}\\{x\\}",
+                  "Dialogue: 0,0:00:17.00,0:00:26.20,Lower,,0,0,0,,{\\k800}{\\kf100}far",
               }));
 }
 
@@ -58,13 +63,14 @@ TEST(AssFile, LinesTakeTurnsOnTwoRows) {
 TEST(AssFile, WordsStartOnTimeWithoutDrift) {
     TimedLine line;
     // 1 tick is 1/240 s, so these times fall between hundredths.
-    for (std::uint64_t tick = 1000; tick < 1000 + 7 * 300; tick += 7) {
+    for (std::uint64_t tick = 1000; tick < 1000 + 7 * 24; tick += 7) {
         line.words.push_back({"la", tick});
     }
     const TimedLyrics lyrics{{}, {line}};
     const std::vector<std::string> lines = dialogues(writeAss({lyrics, TempoMap{}, "x"}));
     ASSERT_EQ(lines.size(), 1U);
     const std::string& text = lines[0];
+    EXPECT_EQ(text.find("\u2026"), std::string::npos) << "no word cut off";
     // Start time H:MM:SS.CC after "Dialogue: 0,".
     const std::string start = text.substr(12, 10);
     std::int64_t clock = std::stoll(start.substr(0, 1)) * 360000 +
@@ -95,41 +101,121 @@ TimedLyrics linesAt(std::vector<std::string> titles, std::initializer_list<int> 
     return lyrics;
 }
 
-TEST(AssFile, TitleCardUntilTheFirstLineAndCountdownsBeforeSinging) {
+TEST(AssFile, TitleScreenBreaksAndCountdowns) {
+    const std::vector<std::string> around = {"Title", "Countdown", "BreakTitle", "Bar"};
     const struct {
         const char* name;
         TimedLyrics lyrics;
-        std::vector<std::string> expected;  // the Title and Countdown events
+        std::int64_t leadIn;
+        std::vector<std::string> expected;  // the events around the lyric lines
     } cases[] = {
-        {"a long intro: the title card until 0.5 s before the first line shows, "
+        {"a long intro: the title until the first lines come up 8 s before their word, "
          "three dots in the last three seconds",
-         linesAt({"Song {1}", "Artist"}, {1000}),
-         {"Dialogue: 0,0:00:00.00,0:00:07.50,Title,,0,0,0,,{\\fad(0,300)}Song \\{1\\}\\N{\\fs64}Artist",
-          "Dialogue: 0,0:00:07.00,0:00:08.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
-          "Dialogue: 0,0:00:08.00,0:00:09.00,Countdown,,0,0,0,,\u25CF \u25CF",
-          "Dialogue: 0,0:00:09.00,0:00:10.00,Countdown,,0,0,0,,\u25CF"}},
-        {"no artist; a break of 8 s after a line's last word gets a countdown",
-         linesAt({"Song"}, {350, 1250}),
-         {"Dialogue: 0,0:00:00.00,0:00:01.00,Title,,0,0,0,,{\\fad(0,300)}Song",
+         linesAt({"Song {1}", "Artist"}, {1500}), 0,
+         {"Dialogue: 0,0:00:00.00,0:00:07.00,Title,,0,0,0,,{\\fad(0,200)}Song \\{1\\}\\N{\\fs84}Artist",
+          "Dialogue: 0,0:00:12.00,0:00:13.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:13.00,0:00:14.00,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:14.00,0:00:15.00,Countdown,,0,0,0,,\u25CF"}},
+        {"the video's lead-in: a first word at 0 s comes at 5 s, after 3 s of title",
+         linesAt({"Song"}, {0}), 500,
+         {"Dialogue: 0,0:00:00.00,0:00:03.00,Title,,0,0,0,,{\\fad(0,200)}Song",
+          "Dialogue: 0,0:00:02.00,0:00:03.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:03.00,0:00:04.00,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:04.00,0:00:05.00,Countdown,,0,0,0,,\u25CF"}},
+        {"a break of 8 s after a line's last word: the title small and a bar until the "
+         "next line is sung, and a countdown",
+         linesAt({"Song"}, {350, 1250}), 0,
+         {"Dialogue: 0,0:00:00.00,0:00:01.50,Title,,0,0,0,,{\\fad(0,200)}Song",
           "Dialogue: 0,0:00:00.50,0:00:01.50,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
           "Dialogue: 0,0:00:01.50,0:00:02.50,Countdown,,0,0,0,,\u25CF \u25CF",
           "Dialogue: 0,0:00:02.50,0:00:03.50,Countdown,,0,0,0,,\u25CF",
+          "Dialogue: 0,0:00:04.70,0:00:12.50,BreakTitle,,0,0,0,,Song",
+          "Dialogue: 0,0:00:04.70,0:00:12.50,Bar,,0,0,0,,{\\pos(360,900)\\c&H404040&\\p1}"
+          "m 0 0 l 1200 0 1200 24 0 24",
+          "Dialogue: 1,0:00:04.70,0:00:12.50,Bar,,0,0,0,,{\\pos(360,900)\\p1\\t(0,7800,\\fscx0)}"
+          "m 0 0 l 1200 0 1200 24 0 24",
           "Dialogue: 0,0:00:09.50,0:00:10.50,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
           "Dialogue: 0,0:00:10.50,0:00:11.50,Countdown,,0,0,0,,\u25CF \u25CF",
           "Dialogue: 0,0:00:11.50,0:00:12.50,Countdown,,0,0,0,,\u25CF"}},
-        {"a break just short of 8 s: none; the first line soon: no title card, the dots that fit",
-         linesAt({"Song", "Artist"}, {150, 1049}),
+        {"a break just short of 8 s: none; the first word soon and no lead-in: no title "
+         "screen, the dots that fit",
+         linesAt({"Song", "Artist"}, {150, 1049}), 0,
          {"Dialogue: 0,0:00:00.00,0:00:00.50,Countdown,,0,0,0,,\u25CF \u25CF",
           "Dialogue: 0,0:00:00.50,0:00:01.50,Countdown,,0,0,0,,\u25CF"}},
-        {"no titles: no title card", linesAt({"", ""}, {400}),
+        {"no titles: no title screen, and no title in a break", linesAt({"", " "}, {400, 1400}),
+         0,
          {"Dialogue: 0,0:00:01.00,0:00:02.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
           "Dialogue: 0,0:00:02.00,0:00:03.00,Countdown,,0,0,0,,\u25CF \u25CF",
-          "Dialogue: 0,0:00:03.00,0:00:04.00,Countdown,,0,0,0,,\u25CF"}},
+          "Dialogue: 0,0:00:03.00,0:00:04.00,Countdown,,0,0,0,,\u25CF",
+          "Dialogue: 0,0:00:05.20,0:00:14.00,Bar,,0,0,0,,{\\pos(360,900)\\c&H404040&\\p1}"
+          "m 0 0 l 1200 0 1200 24 0 24",
+          "Dialogue: 1,0:00:05.20,0:00:14.00,Bar,,0,0,0,,{\\pos(360,900)\\p1\\t(0,8800,\\fscx0)}"
+          "m 0 0 l 1200 0 1200 24 0 24",
+          "Dialogue: 0,0:00:11.00,0:00:12.00,Countdown,,0,0,0,,\u25CF \u25CF \u25CF",
+          "Dialogue: 0,0:00:12.00,0:00:13.00,Countdown,,0,0,0,,\u25CF \u25CF",
+          "Dialogue: 0,0:00:13.00,0:00:14.00,Countdown,,0,0,0,,\u25CF"}},
     };
     for (const auto& test : cases) {
-        EXPECT_EQ(dialogues(writeAss({test.lyrics, TempoMap{}, "x"}), {"Title", "Countdown"}),
+        EXPECT_EQ(dialogues(writeAss({test.lyrics, TempoMap{}, "x", test.leadIn}), around),
                   test.expected)
             << test.name;
+    }
+}
+
+// The lead-in makes room for 3 s of title and 2 s of the first lines.
+TEST(AssFile, TitleLeadInOnlyWhereTheIntroIsShort) {
+    const struct {
+        TimedLyrics lyrics;
+        std::int64_t expected;
+    } cases[] = {
+        {linesAt({"Song"}, {0}), 500},
+        {linesAt({"Song", "Artist"}, {240}), 260},
+        {linesAt({"", "Artist"}, {499}), 1},
+        {linesAt({"Song"}, {500}), 0},
+        {linesAt({" ", ""}, {0}), 0},
+        {TimedLyrics{{"Song"}, {}}, 0},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(titleLeadIn(test.lyrics, TempoMap{}), test.expected)
+            << test.lyrics.titles.size() << " titles";
+    }
+}
+
+// Lines too wide for the picture at 144: split where the halves are most
+// even, then smaller, then cut with an ellipsis, never wider than the safe
+// area as the face's widths say. A title the same way.
+TEST(AssFile, LongLinesWrapThenShrinkThenEndInAnEllipsis) {
+    const auto words = [](int count, const std::string& word) {
+        TimedLine line;
+        for (int i = 0; i < count; ++i) {
+            line.words.push_back({word, static_cast<std::uint64_t>(2400 + i * 24)});
+        }
+        return line;
+    };
+    const struct {
+        const char* name;
+        TimedLine line;
+        const char* expected;  // the text after the karaoke tags are taken out
+    } cases[] = {
+        {"fits", words(3, "mây"), "mây mây mây"},
+        {"two rows at the largest size, the split most even", words(7, "trông"),
+         "trông trông trông\\Ntrông trông trông trông"},
+        {"smaller on two rows", words(10, "trông"),
+         "{\\fs115}trông trông trông trông trông\\Ntrông trông trông trông trông"},
+        {"cut after two rows at the smallest size", words(40, "trông"),
+         "{\\fs96}trông trông trông trông trông\\Ntrông trông trông trông trông\u2026"},
+        {"one word too wide for a row", words(1, std::string(60, 'W')),
+         "{\\fs96}WWWWWWWWWWWWWWWWW\u2026"},
+    };
+    for (const auto& test : cases) {
+        const std::vector<std::string> lines =
+            dialogues(writeAss({TimedLyrics{{}, {test.line}}, TempoMap{}, "x"}));
+        ASSERT_EQ(lines.size(), 1U) << test.name;
+        std::string text = lines[0].substr(lines[0].find(",,0,0,0,,") + 9);
+        for (std::size_t at; (at = text.find("{\\k")) != std::string::npos;) {
+            text.erase(at, text.find('}', at) + 1 - at);
+        }
+        EXPECT_EQ(text, test.expected) << test.name;
     }
 }
 

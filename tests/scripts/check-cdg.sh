@@ -1,15 +1,19 @@
 #!/bin/sh
-# Converts one sample song with `kdb2mid convert --cdg --lrc` and reads the
-# .cdg with ffmpeg's cdgraphics decoder, a reader independent of kdb2mid: it
-# decodes without an error, lasts as long as the .mp3 beside it (ffprobe),
-# shows the first line in the unsung colour half a second before its first
-# word (the time from the .lrc) and, a second after that word, pixels in the
-# sung colour that were unsung letters before.
+# Converts one sample song with `kdb2mid convert --cdg --lrc --audio wav` and
+# reads the .cdg with ffmpeg's cdgraphics decoder, a reader independent of
+# kdb2mid: it decodes without an error, lasts as long as the .mp3 beside it
+# (ffprobe), shows the first line in the unsung colour half a second before
+# its first word and, a second after that word, pixels in the sung colour that
+# were unsung letters before. The word's time is the .lrc's, moved by the
+# lead-in the .mp3's sound has over the song's own (the .wav). Then what a
+# singer sees (check_karaoke_frames.py): the first word's wipe within 50 ms
+# of its note in the .mp3, the title read by tesseract at 1.5 s, two lines
+# while a mid-song line ends, rows 8 % of the screen tall inside its margin.
 #
 #   tests/scripts/check-cdg.sh BUILD_DIR [SONG] [SOUNDFONT]
 #
-# Exits 77 (skipped) when ffmpeg or the soundfont is missing, or when this
-# libsndfile cannot write MP3.
+# Exits 77 (skipped) when ffmpeg, python3, tesseract's Vietnamese or the
+# soundfont is missing, or when this libsndfile cannot write MP3.
 set -eu
 
 build=$1
@@ -18,11 +22,13 @@ soundfont=${3:-/usr/share/sounds/sf2/TimGM6mb.sf2}
 here=$(cd "$(dirname "$0")" && pwd)
 db=$here/../../examples/sample-db
 command -v ffmpeg >/dev/null 2>&1 || { echo "ffmpeg missing (apt-get install ffmpeg): skipped"; exit 77; }
+command -v python3 >/dev/null 2>&1 || { echo "python3 missing: skipped"; exit 77; }
+tesseract --list-langs 2>/dev/null | grep -qx vie || { echo "tesseract-ocr-vie missing: skipped"; exit 77; }
 [ -f "$soundfont" ] || { echo "$soundfont missing: skipped"; exit 77; }
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-if ! "$build/kdb2mid" convert "$song" -C "$db" -o "$out" -q --cdg --lrc \
+if ! "$build/kdb2mid" convert "$song" -C "$db" -o "$out" -q --cdg --lrc --audio wav \
         --soundfont "$soundfont" >"$out/log" 2>&1; then
     if grep -q "cannot write mp3" "$out/log"; then echo "mp3 unavailable: skipped"; exit 77; fi
     cat "$out/log"; exit 1
@@ -35,8 +41,9 @@ ffmpeg -v error -f cdg -i "$cdg" -f null - 2>"$out/errors"
 [ ! -s "$out/errors" ] || { echo "ffmpeg cannot decode $cdg:"; cat "$out/errors"; exit 1; }
 
 # The first word's time: "[mm:ss.xx]<mm:ss.xx>word" on the first timed line.
+lead=$(python3 "$here/check_karaoke_frames.py" offset "$stem.mp3" "$stem.wav")
 first=$(sed -n 's/^\[\([0-9]*\):\([0-9.]*\)\]<.*/\1 \2/p' "$stem.lrc" | head -1 |
-        awk '{ print $1 * 60 + $2 }')
+        awk -v lead="$lead" '{ print $1 * 60 + $2 + lead }')
 mp3=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$stem.mp3")
 size=$(wc -c <"$cdg")
 
@@ -76,3 +83,4 @@ print(f"cdg: {size // 24} packets ({mp3:.2f} s of music), first word at {first:.
       f"{unsung_before} unsung pixels before it, {len(sung_after)} sung after")
 sys.exit(1 if problems else 0)
 PY
+python3 "$here/check_karaoke_frames.py" cdg "$cdg" "$stem.mp3" "$stem.lrc" "$stem.wav"

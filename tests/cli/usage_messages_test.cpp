@@ -104,7 +104,7 @@ TEST_F(Usage, ArgumentsMeantForAnotherOptionSaySo) {
 
 TEST_F(Usage, EveryCommandNamesItselfAndTheOptionATypoMeant) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"convert", "21090", "--lyrcs", "utf8"},
+        {{"convert", "21090", "--lyrcs=utf8"},
          "kdb2mid convert: unknown option --lyrcs; did you mean --lyrics?"},
         {{"convert", "21090", "--resmue"},
          "kdb2mid convert: unknown option --resmue; did you mean --resume?"},

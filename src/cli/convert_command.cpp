@@ -262,7 +262,8 @@ Subcommand addConvertCommand(CLI::App& app) {
                         ->type_name("COLOUR|FILE");
 #endif
     convert->add_flag("--resume", a->request.options.resume,
-                      "Skip songs whose requested files all exist already");
+                      "Write only the outputs whose files are not all there yet (render "
+                      "audio only for those)");
     convert
         ->add_option("--shard", a->shardText,
                      "Convert only every N-th song, from the I-th on (I from 1 to N): "

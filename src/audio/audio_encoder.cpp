@@ -92,12 +92,16 @@ bool AudioEncoder::fail(AudioStep step, const char* reason) {
     return false;
 }
 
-bool AudioEncoder::open(AudioFormat format, AudioSink& sink) {
+bool AudioEncoder::open(AudioFormat format, AudioSink& sink, std::uint32_t streamSerial) {
     if (file_ != nullptr) {
         sf_close(file_);
         file_ = nullptr;
     }
+    ogg_.reset();
     sink_ = &sink;
+    if (format == AudioFormat::ogg || format == AudioFormat::opus) {
+        sink_ = &ogg_.emplace(sink, streamSerial);
+    }
     sinkFailed_ = false;
     status_ = {};
     if (!audioFormatSupported(format)) {
@@ -128,6 +132,7 @@ bool AudioEncoder::close() {
     if (file_ == nullptr) return false;
     const int status = sf_close(file_);
     file_ = nullptr;
+    if (ogg_ && !ogg_->finish()) sinkFailed_ = true;
     if (!status_) return false;
     if (status != 0 || sinkFailed_) return fail(AudioStep::finishFile, sf_error_number(status));
     return true;

@@ -3,11 +3,14 @@
 // any length costs the same memory.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "audio/audio_format.hpp"
 #include "audio/audio_sink.hpp"
+#include "audio/ogg_serial.hpp"
 #include "audio/audio_status.hpp"
 
 struct sf_private_tag;
@@ -23,8 +26,10 @@ public:
     ~AudioEncoder();
 
     // Starts a file of format in sink at the format's sample rate; false,
-    // with what failed in status(), if libsndfile refuses.
-    bool open(AudioFormat format, AudioSink& sink);
+    // with what failed in status(), if libsndfile refuses. An Ogg stream
+    // (ogg, opus) gets streamSerial as its serial, so that the same song
+    // always makes the same file.
+    bool open(AudioFormat format, AudioSink& sink, std::uint32_t streamSerial);
     // Appends frames: interleaved left/right, full scale at +-1.0, anything
     // beyond clipped. False once anything failed.
     bool write(std::span<const float> interleaved);
@@ -42,6 +47,7 @@ private:
 
     sf_private_tag* file_ = nullptr;
     AudioSink* sink_ = nullptr;
+    std::optional<OggSerialSink> ogg_;  // between libsndfile and the sink for Ogg formats
     bool sinkFailed_ = false;
     AudioStatus status_;
 };

@@ -17,6 +17,8 @@ struct RenderedAudio {
     // [-1, 1].
     std::vector<float> samples;
     LoudnessFacts loudness;
+    // The serial of its Ogg stream when encoded as ogg or opus, from the song.
+    std::uint32_t streamSerial = 0;
 
     std::uint64_t frames() const noexcept { return samples.size() / kAudioChannels; }
     double seconds() const noexcept {

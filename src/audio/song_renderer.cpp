@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "audio/audio_encoder.hpp"
+#include "audio/ogg_serial.hpp"
 #include "audio/true_peak_limiter.hpp"
 
 namespace kdb2mid {
@@ -525,13 +526,14 @@ RenderResult SongRenderer::renderSong(std::span<const std::uint8_t> midi, Render
                        return true;
                    });
     out.loudness = result.loudness;
+    out.streamSerial = streamSerialFor(midi);
     return result;
 }
 
 RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink& out) {
     RenderResult result;
     AudioEncoder encoder;
-    if (!encoder.open(settings_.format, out)) {
+    if (!encoder.open(settings_.format, out, streamSerialFor(midi))) {
         result.status = encoder.status();
         return result;
     }
@@ -643,7 +645,7 @@ AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSin
         return failure(AudioError::encoderFailed, "", AudioStep::sampleRate);
     }
     AudioEncoder encoder;
-    if (!encoder.open(format, out)) return encoder.status();
+    if (!encoder.open(format, out, audio.streamSerial)) return encoder.status();
     constexpr std::size_t kBlockSamples = std::size_t{1} << 16;
     const std::span<const float> samples(audio.samples);
     for (std::size_t at = 0; at < samples.size(); at += kBlockSamples) {

@@ -150,6 +150,30 @@ std::optional<int> printCompletionList(std::span<const char* const> args) {
     return kExitUsage;
 }
 
+// Every spelling of every option command takes, "--video" and "-C" alike.
+std::vector<std::string> optionNames(const CLI::App& command) {
+    std::vector<std::string> names;
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+        for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+    }
+    return names;
+}
+
+// CLI11's wording, except for an option the command does not take: that
+// one is named with the option nearest to it.
+std::string parseErrorLine(const CLI::App& command, const CLI::ParseError& error) {
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) == nullptr) return error.what();
+    for (const std::string& extra : command.remaining()) {
+        if (extra.size() < 2 || extra[0] != '-') continue;
+        const std::string typed = extra.substr(0, extra.find('='));
+        const std::vector<std::string> names = optionNames(command);
+        const std::vector<std::string_view> views(names.begin(), names.end());
+        return unknownOption(typed, nearestCommand(typed, views).value_or(std::string_view{}));
+    }
+    return error.what();
+}
+
 }  // namespace
 
 int runSingleSong(std::int32_t songNumber) {
@@ -172,9 +196,20 @@ int runCommandLine(std::span<const char* const> args) {
     CLI::App& app = parser.app;
     try {
         app.parse(static_cast<int>(args.size()), args.data());
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help) == 0 ? kExitSuccess : kExitUsage;
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help) == 0 ? kExitSuccess : kExitUsage;
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version) == 0 ? kExitSuccess : kExitUsage;
     } catch (const CLI::ParseError& error) {
-        const int status = app.exit(error);
-        return status == 0 ? kExitSuccess : kExitUsage;
+        // The command being parsed when the parser gave up: its name leads
+        // the line and its options are the ones a typo is matched against.
+        const CLI::App* command = &app;
+        if (const std::vector<CLI::App*> parsed = app.get_subcommands(); !parsed.empty()) {
+            command = parsed.back();
+        }
+        return usageError(*command, parseErrorLine(*command, error));
     }
     for (const Subcommand& subcommand : parser.subcommands) {
         if (subcommand.command->parsed()) return subcommand.run();

@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 #ifdef KDB2MID_HAVE_AUDIO
 #include "audio/song_renderer.hpp"
@@ -55,10 +60,7 @@ private:
 int runConvertCommand(const ConvertRequest& request) {
     PreparedRun run;
     if (const std::optional<RunRefusal> refused = prepareRun(request, run)) {
-        if (refused->usage) {
-            printError(refused->line);
-            return kExitUsage;
-        }
+        if (refused->usage) return usageError("convert", refused->line);
         printLine(refused->line);
         return kExitFailure;
     }
@@ -86,7 +88,18 @@ namespace {
 // that a mistyped number cannot ask for a thread and a song buffer per song.
 constexpr unsigned kMaxThreads = 1024;
 
-unsigned defaultThreads() { return std::max(1U, std::thread::hardware_concurrency()); }
+// The cores this process may run on: under Slurm, a container or taskset the
+// affinity mask holds those the engine gave, fewer than the machine has.
+unsigned defaultThreads() {
+#ifdef __linux__
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    if (sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&cores));
+    }
+#endif
+    return std::max(1U, std::thread::hardware_concurrency());
+}
 
 // The arguments as typed, until the parse is done.
 
@@ -146,7 +159,19 @@ int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
         !refused.empty()) {
         return usageError(*convert, refused);
     }
-    if (!a->shardText.empty()) a->request.shard = parseShard(a->shardText);
+    if (const std::optional<std::uint32_t> count = parseAutoShard(a->shardText)) {
+        const AutoShard shard = shardFromEnvironment(*count, [](const char* name) {
+            const char* value = std::getenv(name);
+            return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+        });
+        if (shard.problem != AutoShard::Problem::none) {
+            return usageError(*convert, autoShardRefused(shard));
+        }
+        a->request.shard = shard.shard;
+        if (!a->request.quiet) printLine(autoShardNotice(shard));
+    } else if (!a->shardText.empty()) {
+        a->request.shard = parseShard(a->shardText);
+    }
     a->request.namePattern = a->namePattern;
     return runConvertCommand(a->request);
 }
@@ -239,12 +264,14 @@ Subcommand addConvertCommand(CLI::App& app) {
                         ->type_name("COLOUR|FILE");
 #endif
     convert->add_flag("--resume", a->request.options.resume,
-                      "Skip songs whose requested files all exist already");
+                      "Write only the outputs whose files are not all there yet (render "
+                      "audio only for those)");
     convert
         ->add_option("--shard", a->shardText,
                      "Convert only every N-th song, from the I-th on (I from 1 to N): "
-                     "N machines share one database")
-        ->type_name("I/N")
+                     "N machines share one database; auto takes I and N from a Slurm job "
+                     "array, a Kubernetes Indexed Job or GNU parallel (auto/N: N shards)")
+        ->type_name("I/N|auto[/N]")
         ->check(kShard);
     convert
         ->add_option("--name", a->namePattern,

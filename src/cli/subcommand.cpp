@@ -68,8 +68,9 @@ const CLI::Validator kCount(
 
 const CLI::Validator kShard(
     [](const std::string& text) {
-        return parseShard(text) ? std::string{}
-                                : "not a shard I/N with I from 1 to N: " + text;
+        return parseShard(text) || parseAutoShard(text)
+                   ? std::string{}
+                   : "not a shard I/N with I from 1 to N, auto or auto/N: " + text;
     },
     "");
 
@@ -115,10 +116,18 @@ Subcommand addFolderExport(CLI::App& app, const char* name, const char* descript
             }};
 }
 
-int usageError(const CLI::App& command, const std::string& message) {
-    std::cerr << command.get_name() << ": " << message
+int usageError(std::string_view command, const std::string& message) {
+    std::cerr << "kdb2mid " << command << ": " << message
               << "\nRun with --help for more information.\n";
     return kExitUsage;
+}
+
+int usageError(const CLI::App& command, const std::string& message) {
+    if (command.get_parent() == nullptr) {
+        std::cerr << "kdb2mid: " << message << "\nRun with --help for more information.\n";
+        return kExitUsage;
+    }
+    return usageError(command.get_name(), message);
 }
 
 int printReport(const CommandReport& report) {

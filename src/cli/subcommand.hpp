@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "convert/command_report.hpp"
 
@@ -56,7 +57,9 @@ Subcommand addFolderExport(CLI::App& app, const char* name, const char* descript
 // Prints what a command reports; its exit status.
 int printReport(const CommandReport& report);
 
-// "<command>: <message>" and where to read more, on standard error; kExitUsage.
+// "kdb2mid <command>: <message>" and where to read more, on standard error
+// ("kdb2mid: <message>" for the program itself); kExitUsage.
 int usageError(const CLI::App& command, const std::string& message);
+int usageError(std::string_view command, const std::string& message);
 
 }  // namespace kdb2mid

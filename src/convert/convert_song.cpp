@@ -185,17 +185,23 @@ SongResult convertUnguarded(const SongDatabase& database, std::int32_t songNumbe
     }
     const std::optional<ChorusRequest> chorus = chorusRequest(record);
     planOutputs(song);
-    if (options.resume && song.decoded == RecordError::none &&
-        allFilesExist(song, database, chorus)) {
-        result.alreadyDone = true;
-        result.withoutLyrics = lyricsMissing(song);
-        return result;
+    // --resume: each output whose files all exist is left as it is; the
+    // song counts as done when every one is.
+    bool chorusDone = false;
+    if (options.resume && song.decoded == RecordError::none) {
+        const bool outputsDone = markFinishedOutputs(song);
+        chorusDone = chorus && chorusFilesExist(song, database, *chorus);
+        if (outputsDone && (!chorus || chorusDone)) {
+            result.alreadyDone = true;
+            result.withoutLyrics = lyricsMissing(song);
+            return result;
+        }
     }
     if (writeOutputs(song)) result.withoutLyrics = lyricsMissing(song);
 
     // As in the database's own tools, the chorus recordings are exported even
     // when the MIDI file could not be written: they do not depend on it.
-    if (chorus) {
+    if (chorus && !chorusDone) {
         exportChorusParts(database, *chorus, songNumber, song.stem, outFolder, work, result);
     }
     return result;

@@ -60,7 +60,7 @@ struct ConvertOptions {
     int transpose = 0;                     // semitones, every note but the drums'
     int tempoPercent = 100;                // of the song's own tempo
     bool muteMelody = false;               // audio without the guide melody
-    bool resume = false;                   // skip songs whose files all exist
+    bool resume = false;                   // skip each output whose files all exist
 #ifdef KDB2MID_HAVE_AUDIO
     AudioFormat audioFormat = kDefaultAudioFormat;  // of every rendered file
     std::filesystem::path soundFont;                // what audio is rendered with

@@ -107,6 +107,13 @@ std::span<const std::uint8_t> SongContext::midiToRender(std::vector<std::uint8_t
                                  false, work.trackBuffer);
         return muted;
     }
+    if (!midiMade) {
+        // --resume left the .mid as it was: the same bytes, made for the synthesizer alone.
+        work.midiBuffer.clear();
+        VectorSink memory(work.midiBuffer);
+        midiMade = writeMidiFile(work.song, options.lyrics, memory, work.trackBuffer) ==
+                   RecordError::none;
+    }
     return work.midiBuffer;
 }
 
@@ -123,7 +130,7 @@ SongParts SongContext::partsToRender(std::vector<std::uint8_t>& instrumental,
 static bool soundShared(const SongContext& song) {
     int takers = 0;
     for (const PlannedOutput& output : song.planned) {
-        if (output.row->needs.renderedAudio && !output.files.empty()) ++takers;
+        if (output.row->needs.renderedAudio && !output.files.empty() && !output.done) ++takers;
     }
     return takers > 1;
 }

@@ -21,6 +21,7 @@ bool writeMidi(SongContext& song, std::span<const std::filesystem::path> files) 
         work.midiBuffer.clear();
         VectorSink memory(work.midiBuffer);
         refused = writeMidiFile(work.song, song.options.lyrics, memory, work.trackBuffer);
+        song.midiMade = refused == RecordError::none;
     }
     const bool accepted = writeRecordOutput(song, files[0], refused, [&](ByteSink& out) {
         if (inMemory) {

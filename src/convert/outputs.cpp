@@ -1,9 +1,9 @@
 #include "convert/outputs.hpp"
 
-#include "export/title_lead_in.hpp"
-
+#include <algorithm>
 #include <system_error>
 
+#include "export/title_lead_in.hpp"
 #include "messages/messages.hpp"
 #include "midi/track_transform.hpp"
 
@@ -183,19 +183,24 @@ bool lyricsMissing(SongContext& song) {
     return false;
 }
 
-bool allFilesExist(const SongContext& song, const SongDatabase& database,
-                   const std::optional<ChorusRequest>& chorus) {
-    for (const PlannedOutput& output : song.planned) {
-        for (const std::filesystem::path& path : output.files) {
-            if (!fileExists(path)) return false;
-        }
+bool markFinishedOutputs(SongContext& song) {
+    bool all = true;
+    song.midiInMemory = false;
+    for (PlannedOutput& output : song.planned) {
+        output.done = std::all_of(output.files.begin(), output.files.end(), fileExists);
+        all = all && output.done;
+        if (output.row->needs.renderedAudio && !output.done) song.midiInMemory = true;
     }
-    if (!chorus) return true;
+    return all;
+}
+
+bool chorusFilesExist(const SongContext& song, const SongDatabase& database,
+                      const ChorusRequest& chorus) {
     const RandomAccessFile* index = database.chorusIndex();
     if (index == nullptr) return false;
-    for (unsigned i = 0; i < chorus->count; ++i) {
+    for (unsigned i = 0; i < chorus.count; ++i) {
         std::uint8_t bytes[kChorusEntrySize];
-        const std::uint64_t number = std::uint64_t{chorus->firstEntry} + i;
+        const std::uint64_t number = std::uint64_t{chorus.firstEntry} + i;
         if (!index->readAt(number * kChorusEntrySize, bytes)) return false;
         const ChorusIndexEntry entry = parseChorusIndexEntry(bytes);
         if (!fileExists(outputPath(song.outFolder, chorusFileName(song.stem, entry.partNumber)))) {
@@ -207,7 +212,7 @@ bool allFilesExist(const SongContext& song, const SongDatabase& database,
 
 bool writeOutputs(SongContext& song) {
     for (const PlannedOutput& output : song.planned) {
-        if (output.files.empty()) continue;
+        if (output.files.empty() || output.done) continue;
         if (!output.row->write(song, output.files)) return false;
     }
     return true;

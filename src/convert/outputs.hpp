@@ -88,6 +88,7 @@ std::optional<std::string> changedOutputMissing(const ConvertOptions& options);
 struct PlannedOutput {
     const OutputRow* row;
     std::vector<std::filesystem::path> files;  // may be empty: nothing to write for this song
+    bool done = false;  // --resume found every one of its files: not written again
 };
 
 // One song on its way to its files: what the writers read and where they
@@ -138,6 +139,9 @@ public:
     // The song as a Standard MIDI File in memory, made before the .mid is
     // written when audio is rendered from it.
     bool midiInMemory = false;
+    // work.midiBuffer holds this song's .mid (not so when --resume found
+    // the .mid and left it alone: the audio then makes it).
+    bool midiMade = false;
 
     // Whether the song's sound is rendered in two parts, its guide melody
     // apart from the rest (--stems, and a track plays the melody). The first
@@ -194,14 +198,19 @@ void planOutputs(SongContext& song);
 // Lyric files were asked for, and the song has no lyric line for them.
 bool lyricsMissing(SongContext& song);
 
-// Whether every planned file, and every chorus recording the record asks
-// for, exists already (--resume): outputs are complete or absent, so a file
-// that exists is finished.
-bool allFilesExist(const SongContext& song, const SongDatabase& database,
-                   const std::optional<ChorusRequest>& chorus);
+// --resume: marks done each planned output whose files all exist already
+// (outputs are complete or absent, so a file that exists is finished), so
+// that only the others are written and the song is rendered only for them.
+// Whether every output is done.
+bool markFinishedOutputs(SongContext& song);
+
+// Whether every chorus recording the record asks for exists already.
+bool chorusFilesExist(const SongContext& song, const SongDatabase& database,
+                      const ChorusRequest& chorus);
 
 // Calls each planned output's writer once, in table order, until one
-// refuses the record; returns false when one did.
+// refuses the record; returns false when one did. Outputs marked done are
+// passed over.
 bool writeOutputs(SongContext& song);
 
 // Helpers for writers.

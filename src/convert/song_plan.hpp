@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/batch.hpp"
+#include "io/shard_environment.hpp"
 #include "io/song_database.hpp"
 
 namespace kdb2mid {
@@ -35,11 +36,8 @@ std::optional<SongRange> songRangeEnds(std::string_view text) noexcept;
 std::optional<SongRange> parseSongRange(std::string_view text) noexcept;
 
 // "I/N": this run converts every N-th song of the plan from the I-th on.
-struct Shard {
-    std::uint32_t index;  // 1..count
-    std::uint32_t count;
-};
 std::optional<Shard> parseShard(std::string_view text) noexcept;
+
 
 // The songs of plan that shard takes, in order.
 std::vector<std::int32_t> shardSongs(std::span<const std::int32_t> songs, Shard shard);

@@ -180,14 +180,24 @@ std::string notRegularFile(std::string_view file) {
 }
 
 std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder) {
-    if (folder.empty()) return databaseOpenFailure(error);
     const bool index = error == SongDatabase::OpenError::songIndex ||
                        error == SongDatabase::OpenError::songIndexNotFile;
     const bool notFile = error == SongDatabase::OpenError::songIndexNotFile ||
                          error == SongDatabase::OpenError::songDataNotFile;
-    std::string line = "Cannot open " + displayName(folder / (index ? kSongIndexFile : kSongDataFile));
-    if (notFile) line += ": not a regular file";
-    return line;
+    const char* file = index ? kSongIndexFile : kSongDataFile;
+    if (!folder.empty()) {
+        std::string line = "Cannot open " + displayName(folder / file);
+        if (notFile) line += ": not a regular file";
+        return line;
+    }
+    if (notFile) return databaseOpenFailure(error);
+    // Without -C the database was looked for where the command was run,
+    // which is seldom where it is: say where, and how to name the right folder.
+    std::error_code failed;
+    const std::filesystem::path here = std::filesystem::current_path(failed);
+    std::string line = std::string("Cannot open ") + file;
+    if (!failed) line += " in " + displayName(here);
+    return line + " (use -C FOLDER to name the database folder)";
 }
 
 std::string cannotOpenInput(const std::filesystem::path& path, int error) {
@@ -351,6 +361,51 @@ std::string unknownNameField(std::string_view field) {
 std::string audioFormatUnsupported(std::string_view format, std::string_view choices) {
     return "this build's libsndfile cannot write " + std::string(format) + "; choose " +
            std::string(choices);
+}
+
+std::string unknownOption(std::string_view typed, std::string_view nearest) {
+    std::string line = "unknown option " + std::string(typed);
+    if (!nearest.empty()) line += "; did you mean " + std::string(nearest) + "?";
+    return line;
+}
+
+namespace {
+
+const char* engineName(ShardEngine engine) noexcept {
+    switch (engine) {
+        case ShardEngine::kubernetes: return "the Kubernetes Indexed Job";
+        case ShardEngine::parallel: return "GNU parallel";
+        case ShardEngine::slurm: break;
+    }
+    return "the Slurm job array";
+}
+
+}  // namespace
+
+std::string autoShardNotice(const AutoShard& shard) {
+    return "shard " + std::to_string(shard.shard.index) + "/" + std::to_string(shard.shard.count) +
+           " from " + engineName(shard.engine) + " (" + shard.variable + "=" + shard.value + ")";
+}
+
+std::string autoShardRefused(const AutoShard& shard) {
+    const std::string setting = shard.variable + "=" + shard.value;
+    std::string line = "--shard auto: ";
+    switch (shard.problem) {
+        case AutoShard::Problem::noEngine:
+            return line +
+                   "no Slurm job array, Kubernetes Indexed Job or GNU parallel started this run "
+                   "(SLURM_ARRAY_TASK_ID, JOB_COMPLETION_INDEX and PARALLEL_SEQ are unset); "
+                   "give --shard I/N";
+        case AutoShard::Problem::noCount:
+            return line + engineName(shard.engine) + " (" + setting +
+                   ") does not say how many shards there are; give --shard auto/N or set "
+                   "KDB2MID_SHARD_COUNT";
+        case AutoShard::Problem::notANumber: return line + setting + " is not a number";
+        case AutoShard::Problem::outOfRange:
+            return line + setting + " is no shard from 1 to " + std::to_string(shard.shard.count);
+        case AutoShard::Problem::none: break;
+    }
+    return line + autoShardNotice(shard);
 }
 
 }  // namespace kdb2mid

@@ -15,6 +15,7 @@
 #include "format/database_layout.hpp"
 #include "format/record_error.hpp"
 #include "io/file_io.hpp"
+#include "io/shard_environment.hpp"
 #include "io/song_database.hpp"
 
 #ifdef KDB2MID_HAVE_AUDIO
@@ -60,7 +61,9 @@ std::string systemReason(int error);
 // file" when a FIFO, a device or a folder has the name.
 const char* databaseOpenFailure(SongDatabase::OpenError error) noexcept;
 // The same naming the file with its folder when one is given:
-// "Cannot open /media/usb/SONG.IDX"; an empty folder gives the line above.
+// "Cannot open /media/usb/SONG.IDX"; without one (no -C), where it was
+// looked for and how to name another folder: "Cannot open SONG.IDX in
+// /home/an (use -C FOLDER to name the database folder)".
 std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder);
 // "Cannot open <path>: <reason>", the line beside kCannotOpenInput that says
 // which input and why.
@@ -147,6 +150,15 @@ std::string unknownNameField(std::string_view field);
 // `list` and `search` name songs from name.idx and name.tab when they open.
 std::string songNamesMissing(const std::filesystem::path& folder, bool nameIndexPresent,
                              bool nameTablePresent);
+// "unknown option --vidoe; did you mean --video?" (without the question
+// when nearest is empty).
+std::string unknownOption(std::string_view typed, std::string_view nearest);
+
+// --shard auto: "shard 3/16 from the Slurm job array (SLURM_ARRAY_TASK_ID=2)",
+// or why the environment names no shard.
+std::string autoShardNotice(const AutoShard& shard);
+std::string autoShardRefused(const AutoShard& shard);
+
 // Search could not hold the names and titles of every song.
 inline constexpr const char* kCatalogueTooLarge =
     "Not enough memory to hold the names and titles of every song";

@@ -37,8 +37,10 @@ std::string videoSetupFailure(const VideoStatus& status, const std::filesystem::
         case Code::missingEncoder: return "Cannot make videos: " + missingPhrase(status);
         case Code::backgroundMissing:
         case Code::backgroundNotImage:
-            return withDetail("Cannot use background " + displayName(background),
-                              backgroundReason(status));
+            // "red" is no colour name here but a file that is not there: the
+            // forms the option takes say what to give instead.
+            return backgroundRefused(displayName(background)) + " (" + displayName(background) +
+                   ": " + backgroundReason(status) + ")";
         default: return withDetail("Cannot make videos", status.detail);
     }
 }

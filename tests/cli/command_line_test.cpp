@@ -184,7 +184,9 @@ TEST_F(CommandLine, ConvertReportsMissingDatabaseAndUncreatableFolder) {
         {{"info", "21090", "-C", "nowhere"}, "", "kdb2mid: Cannot open nowhere/SONG.IDX\n"},
         {{"list", "-C", "nowhere"}, "", "kdb2mid: Cannot open nowhere/SONG.IDX\n"},
         {{"list", "-C", "half"}, "", "kdb2mid: Cannot open half/SONG.DAT\n"},
-        {{"list"}, "", "kdb2mid: Cannot open SONG.IDX\n"},
+        {{"list"}, "",
+         "kdb2mid: Cannot open SONG.IDX in " + work.path().string() +
+             " (use -C FOLDER to name the database folder)\n"},
         {{"convert", "--all", "-C", db().string(), "-o", "plain-file/out"},
          "Cannot create folder plain-file/out: Not a directory\n", ""},
         {{"chorus-index", "-C", db().string(), "-o", "plain-file/out"},

@@ -178,6 +178,34 @@ TEST_F(ConvertAudioCommand, UltraStarFoldersHoldTheGoldenTextAndItsAudio) {
     EXPECT_EQ(files.size(), 5U * 3 + 2);  // .mid, .txt, .ogg; 50004's chorus recordings
 }
 
+// --resume writes each output whose files are missing, and renders the
+// song only when an output that sounds is among them.
+TEST_F(ConvertAudioCommand, ResumeRendersOnlyForTheAudioMissing) {
+    const std::filesystem::path out = work_ / "out";
+    const std::vector<std::string> args = {"50004", "--audio", "wav", "--soundfont",
+                                           kSmallSoundFont, "--resume", "-j", "1"};
+    ASSERT_EQ(convert(args).exitCode, kExitSuccess);
+    const test::Bytes firstWave = test::treeContents(out).at("50004.wav");
+    const auto rendered = std::filesystem::last_write_time(out / "50004.wav");
+
+    std::vector<std::string> withLyrics = args;
+    withLyrics.push_back("--lrc");
+    RunResult run = convert(withLyrics);
+    EXPECT_EQ(run.out, "1 converted, 0 skipped, 0 failed\n");
+    EXPECT_TRUE(std::filesystem::exists(out / "50004.lrc"));
+    EXPECT_EQ(std::filesystem::last_write_time(out / "50004.wav"), rendered);
+
+    // The .mid alone written again; the audio, rendered from the same bytes
+    // when it is missing, comes out as before.
+    std::filesystem::remove(out / "50004.mid");
+    ASSERT_EQ(convert(args).exitCode, kExitSuccess);
+    EXPECT_TRUE(std::filesystem::exists(out / "50004.mid"));
+    EXPECT_EQ(std::filesystem::last_write_time(out / "50004.wav"), rendered);
+    std::filesystem::remove(out / "50004.wav");
+    ASSERT_EQ(convert(args).exitCode, kExitSuccess);
+    EXPECT_TRUE(test::treeContents(out).at("50004.wav") == firstWave);
+}
+
 }  // namespace
 }  // namespace kdb2mid
 

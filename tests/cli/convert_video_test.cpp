@@ -49,9 +49,11 @@ TEST_F(ConvertVideoCommand, RefusedBeforeAnySong) {
         {{"--video-size", "640x360"}, "--video-size needs --video"},
         {{"--background", "black"}, "--background needs --video"},
         {{"--video", "--background", "missing.png"},
-         "kdb2mid: Cannot use background missing.png: No such file or directory\n"},
+         "kdb2mid convert: --background missing.png: give black, #RRGGBB or a picture file "
+         "(missing.png: No such file or directory)\n"},
         {{"--video", "--background", "notes.txt"},
-         "kdb2mid: Cannot use background notes.txt: it is not a picture\n"},
+         "kdb2mid convert: --background notes.txt: give black, #RRGGBB or a picture file "
+         "(notes.txt: it is not a picture)\n"},
     };
     for (const auto& test : cases) {
         const test::RunResult run = convert(test.args);

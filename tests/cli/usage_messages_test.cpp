@@ -102,6 +102,34 @@ TEST_F(Usage, ArgumentsMeantForAnotherOptionSaySo) {
     expectNothingWritten();
 }
 
+TEST_F(Usage, EveryCommandNamesItselfAndTheOptionATypoMeant) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"convert", "21090", "--lyrcs=utf8"},
+         "kdb2mid convert: unknown option --lyrcs; did you mean --lyrics?"},
+        {{"convert", "21090", "--resmue"},
+         "kdb2mid convert: unknown option --resmue; did you mean --resume?"},
+        {{"convert", "21090", "--tempo=90", "--trnaspose=2"},
+         "kdb2mid convert: unknown option --trnaspose; did you mean --transpose?"},
+        {{"convert", "21090", "--zzzzzzzz"}, "kdb2mid convert: unknown option --zzzzzzzz\n"},
+        {{"info", "21090", "--jsno"}, "kdb2mid info: unknown option --jsno; did you mean --json?"},
+        {{"list", "--jsn"}, "kdb2mid list: unknown option --jsn; did you mean --json?"},
+        {{"search", "x", "--limt", "3"},
+         "kdb2mid search: unknown option --limt; did you mean --limit?"},
+        {{"names", "--outptu", "x"},
+         "kdb2mid names: unknown option --outptu; did you mean --output?"},
+        {{"convert", "21090", "-j", "0"}, "kdb2mid convert: --jobs: Value 0 not in range"},
+        {{"convert"}, "kdb2mid convert: give song numbers, --all or --range FROM-TO"},
+        {{"convert", "21090", "--shard", "auto"}, "kdb2mid convert: --shard auto: no Slurm"},
+    };
+    for (const auto& [args, expected] : cases) {
+        const RunResult run = runTool(dir_.path(), args);
+        EXPECT_EQ(run.exitCode, kExitUsage) << expected;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind(expected, 0), 0U) << run.err;
+    }
+    expectNothingWritten();
+}
+
 TEST_F(Usage, LyricsTakesEitherSpellingOfUtf8) {
     for (const char* spelling : {"utf8", "utf-8", "UTF-8", "VNI"}) {
         const RunResult run =

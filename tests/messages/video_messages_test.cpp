@@ -18,9 +18,11 @@ TEST(VideoMessages, OneLineNamingWhatIsWrong) {
         {videoSetupFailure({Code::missingEncoder, "mp4", {}}, background),
          "Cannot make videos: the installed FFmpeg has no MP4 muxer"},
         {videoSetupFailure({Code::backgroundMissing, "No such file or directory", {}}, background),
-         "Cannot use background stage.jpg: No such file or directory"},
+         "--background stage.jpg: give black, #RRGGBB or a picture file (stage.jpg: No such file "
+         "or directory)"},
         {videoSetupFailure({Code::backgroundNotImage, {}, {}}, background),
-         "Cannot use background stage.jpg: it is not a picture"},
+         "--background stage.jpg: give black, #RRGGBB or a picture file (stage.jpg: it is not "
+         "a picture)"},
         {videoFailure(50004, video, {Code::encoding, "Invalid argument", {}}),
          "Cannot convert song 50004: its video could not be encoded: Invalid argument"},
         {videoFailure(50004, video, {Code::interrupted, {}, {}}),

@@ -4,6 +4,7 @@
 #ifdef KDB2MID_HAVE_SERVE
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -73,7 +74,12 @@ int runServeCommand(const ServeRequest& request) {
     ServeApi api(database, std::move(load.entries), webAssets());
     const ListenAddress address{"127.0.0.1", request.port};
     const int error = runHttpServer(
-        api, soundFont, address, [&] { printText(serveReady(request.port) + "\n"); },
+        api, soundFont, address,
+        [&] {
+            printLine(serveReady(request.port));
+            // At once, also into a pipe: whoever started the server waits for it.
+            std::fflush(stdout);
+        },
         [] { return interrupted(); });
     if (error != 0) {
         printError(cannotListen(address.host, address.port, error < 0 ? 0 : error));

@@ -26,15 +26,25 @@ namespace {
 // Requests are answered by this many threads: a TV, a few phones, and the
 // soundfont's download beside them.
 constexpr std::size_t kWorkerThreads = 4;
-// A stop waits for idle kept-alive connections at most this long.
-constexpr time_t kKeepAliveSeconds = 1;
+// A stop waits for the requests in progress, never for a client: a kept-alive
+// connection is not kept waiting for its next request (on loopback a new
+// connection costs next to nothing), and a client that is slow to send its
+// request holds a thread at most this long.
+constexpr time_t kKeepAliveSeconds = 0;
+constexpr time_t kReadSeconds = 1;
 // The soundfont goes out in blocks of this size.
 constexpr std::size_t kStreamBlock = 64 * 1024;
 
-void send(const ServeReply& reply, const RandomAccessFile& soundFont, httplib::Response& res) {
+// stopping ends a soundfont still on its way, so that a slow reader does not
+// hold the stop up.
+void send(const ServeReply& reply, const RandomAccessFile& soundFont,
+          const std::atomic<bool>& stopping, httplib::Response& res) {
     res.status = reply.status;
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("Cache-Control", "no-cache");
+    // The connection closes after each answer (kKeepAliveSeconds): said
+    // so, a client never sends a request on a connection being closed.
+    res.set_header("Connection", "close");
     if (!reply.allow.empty()) res.set_header("Allow", std::string(reply.allow));
     const std::string type(reply.contentType);
     if (reply.asset != nullptr) {
@@ -48,7 +58,9 @@ void send(const ServeReply& reply, const RandomAccessFile& soundFont, httplib::R
     } else if (reply.soundFont) {
         res.set_content_provider(
             soundFont.size(), type,
-            [&soundFont](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            [&soundFont, &stopping](std::size_t offset, std::size_t length,
+                                    httplib::DataSink& sink) {
+                if (stopping) return false;
                 std::vector<std::uint8_t> block(std::min(length, kStreamBlock));
                 if (!soundFont.readAt(offset, block)) return false;
                 return sink.write(reinterpret_cast<const char*>(block.data()), block.size());
@@ -85,10 +97,12 @@ int bindError(const std::string& host, int port) {
 
 int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const ListenAddress& address,
                   const std::function<void()>& ready, const std::function<bool()>& stopRequested) {
+    std::atomic<bool> stopping = false;
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_payload_max_length(kMaxBodyBytes);
     server.set_keep_alive_timeout(kKeepAliveSeconds);
+    server.set_read_timeout(kReadSeconds, 0);
 #ifndef _WIN32
     // httplib's default, SO_REUSEPORT, lets a second server take the same
     // port and share its requests unseen; SO_REUSEADDR alone lets a server
@@ -102,7 +116,7 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     // end; a decoded path may hold one) and its method.
     const httplib::Server::Handler toApi = [&](const httplib::Request& req, httplib::Response& res) {
         send(api.answer(req.method, req.target, req.get_header_value("Host"), req.body), soundFont,
-             res);
+             stopping, res);
     };
     const std::string everything = "[\\s\\S]*";
     server.Get(everything, toApi);
@@ -131,6 +145,7 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     });
     ready();
     while (!ended && !stopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    stopping = true;
     server.stop();
     listener.join();
     return 0;

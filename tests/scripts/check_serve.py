@@ -1,0 +1,217 @@
+#!/usr/bin/python3
+"""Checks `kdb2mid serve` from outside, as a browser meets it, with readers
+kdb2mid did not write: Python's http.client, json and base64, and mido.
+
+    check_serve.py KDB2MID DBDIR SONG...
+
+- It starts, prints "Open http://localhost:PORT on this machine's screen",
+  and a second server on the same port fails with one line naming it.
+- For each SONG, /api/songs/SONG/karaoke holds the .mid `kdb2mid convert`
+  writes, byte for byte; its words spell the lyric letters mido reads from
+  the UTF-8 .mid, each at its first letter's time (+-2 ms); its length is
+  mido's; its melody channel is the one whose notes start where most words
+  do.
+- Paths that climb out (.., %2e%2e, NUL, absolute forms, overlong) sent as
+  raw request lines get 4xx JSON, never a file; a body over 16 KB gets 413.
+- /soundfont is the soundfont file, byte for byte; the server's resident
+  memory stays under 64 MB.
+- SIGTERM with a connection open stops it within a second, exit status 143.
+"""
+
+import base64
+import http.client
+import json
+import os
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+import mido
+
+TOLERANCE = 0.002
+SOUNDFONT = "/usr/share/sounds/sf2/TimGM6mb.sf2"
+MEMORY_LIMIT_KB = 64 * 1024
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def start(tool, db, port, env):
+    server = subprocess.Popen(
+        [tool, "serve", "-C", db, "--port", str(port), "--soundfont", SOUNDFONT],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    started = time.monotonic()
+    line = server.stdout.readline().strip()
+    expected = f"Open http://localhost:{port} on this machine's screen"
+    if line != expected:
+        server.kill()
+        raise AssertionError(f"serve printed {line!r}, not {expected!r}: {server.stderr.read()}")
+    return server, time.monotonic() - started
+
+
+def request(port, method, target, body=None, headers=None):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=10)
+    connection.request(method, target, body=body, headers=headers or {})
+    response = connection.getresponse()
+    data = response.read()
+    connection.close()
+    return response.status, response.getheader("Content-Type"), data
+
+
+def raw_request(port, line):
+    """Sends one request line as given, with nothing cleaned up on the way."""
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as connection:
+        connection.sendall(line + b"\r\nHost: localhost\r\nConnection: close\r\n\r\n")
+        answer = b""
+        while chunk := connection.recv(65536):
+            answer += chunk
+    head, _, body = answer.partition(b"\r\n\r\n")
+    return int(head.split(b" ")[1]), body
+
+
+def midi_words(path):
+    """(letters, seconds) of every word of the lyric events, and the note starts by channel."""
+    midi = mido.MidiFile(path)
+    words, starts = [], {}
+    now, after_space = 0.0, True
+    for message in midi:
+        now += message.time
+        if message.type == "note_on" and message.velocity > 0:
+            starts.setdefault(message.channel, []).append(now)
+        if message.type != "lyrics":
+            continue
+        for char in message.text.encode("latin-1").decode("utf-8"):
+            if ord(char) <= 0x20 or ord(char) == 0x7F:
+                after_space = True
+                continue
+            if after_space:
+                words.append(["", now])
+            words[-1][0] += char
+            after_space = False
+    return midi, words, starts
+
+
+def check_song(tool, db, port, song, out):
+    status, kind, data = request(port, "GET", f"/api/songs/{song}/karaoke")
+    if status != 200 or kind != "application/json":
+        raise AssertionError(f"song {song}: {status} {kind} {data[:200]!r}")
+    karaoke = json.loads(data.decode("utf-8"))
+    for folder, lyrics in (("stored", []), ("utf8", ["--lyrics", "utf8"])):
+        subprocess.run([tool, "convert", str(song), "-C", db, "-o", os.path.join(out, folder),
+                        "-q"] + lyrics, check=True)
+    stored = open(os.path.join(out, "stored", f"{song}.mid"), "rb").read()
+    if base64.b64decode(karaoke["midi"], validate=True) != stored:
+        raise AssertionError(f"song {song}: the MIDI is not the .mid convert writes")
+
+    midi, words, starts = midi_words(os.path.join(out, "utf8", f"{song}.mid"))
+    served = [word for line in karaoke["lines"] for word in line["words"]]
+    spelled, expected = "".join(w["text"] for w in served), "".join(w for w, _ in words)
+    if spelled != expected:
+        raise AssertionError(f"song {song}: words spell {spelled!r}, the .mid {expected!r}")
+    times = {}
+    at = 0
+    for text, start in words:
+        times[at] = start
+        at += len(text)
+    at = 0
+    for word in served:
+        if at in times and abs(word["time"] - times[at]) > TOLERANCE:
+            raise AssertionError(f"song {song}: {word['text']!r} at {word['time']}, "
+                                 f"mido {times[at]:.4f}")
+        if at not in times:
+            raise AssertionError(f"song {song}: {word['text']!r} starts inside a .mid word")
+        at += len(word["text"])
+    if abs(karaoke["seconds"] - midi.length) > 0.01:
+        raise AssertionError(f"song {song}: {karaoke['seconds']} s, mido {midi.length:.3f} s")
+
+    def covered(channel):
+        return sum(any(abs(w["time"] - t) <= TOLERANCE for t in starts[channel]) for w in served)
+    channels = sorted((c for c in starts if c != 9), key=lambda c: (-covered(c), c))
+    if karaoke["melodyChannel"] is not None and channels[0] != karaoke["melodyChannel"]:
+        raise AssertionError(f"song {song}: melody channel {karaoke['melodyChannel']}, "
+                             f"but channel {channels[0]} starts notes at more words")
+    print(f"song {song}: {len(served)} words at mido's times, MIDI as convert writes it, "
+          f"melody channel {karaoke['melodyChannel']}")
+
+
+def check_refusals(port):
+    climbing = [b"GET /../../../../etc/passwd HTTP/1.1",
+                b"GET /%2e%2e/%2e%2e/%2e%2e/etc/passwd HTTP/1.1",
+                b"GET /..%2f..%2f..%2fetc%2fpasswd HTTP/1.1",
+                b"GET /index.html%00.txt HTTP/1.1",
+                b"GET /etc/passwd HTTP/1.1",
+                b"GET //etc/passwd HTTP/1.1",
+                b"GET http://localhost/../../etc/passwd HTTP/1.1",
+                b"GET /" + b"a" * 9000 + b" HTTP/1.1"]
+    for line in climbing:
+        status, body = raw_request(port, line)
+        if status not in (400, 404, 414) or b"root:" in body or "error" not in json.loads(body):
+            raise AssertionError(f"{line[:60]!r}: {status} {body[:100]!r}")
+    status, _, body = request(port, "POST", "/api/queue", body=b" " * (16 * 1024 + 1),
+                              headers={"Content-Type": "application/json"})
+    if status != 413 or "error" not in json.loads(body):
+        raise AssertionError(f"a 16 KB + 1 body: {status} {body!r}")
+    print(f"{len(climbing)} climbing paths refused, an oversized body refused with 413")
+
+
+def resident_kb(pid):
+    for line in open(f"/proc/{pid}/status"):
+        if line.startswith("VmHWM:"):
+            return int(line.split()[1])
+    return 0
+
+
+def main(tool, db, songs):
+    out = tempfile.mkdtemp()
+    env = dict(os.environ, XDG_CACHE_HOME=os.path.join(out, "cache"))
+    port = free_port()
+    server, ready = start(tool, db, port, env)
+    try:
+        second = subprocess.run([tool, "serve", "-C", db, "--port", str(port)],
+                                capture_output=True, text=True, timeout=10, env=env)
+        if second.returncode != 1 or f"127.0.0.1:{port}" not in second.stderr \
+                or second.stderr.count("\n") != 1:
+            raise AssertionError(f"a second server on the port: {second.returncode} "
+                                 f"{second.stdout!r} {second.stderr!r}")
+        for song in songs:
+            check_song(tool, db, port, song, out)
+        check_refusals(port)
+        status, kind, data = request(port, "GET", "/soundfont")
+        if status != 200 or data != open(SOUNDFONT, "rb").read():
+            raise AssertionError(f"/soundfont: {status} {kind}, {len(data)} bytes")
+        peak = resident_kb(server.pid)
+        if peak > MEMORY_LIMIT_KB:
+            raise AssertionError(f"the server's peak resident memory is {peak} kB")
+        print(f"ready in {ready:.2f} s; soundfont sent whole; peak resident memory {peak} kB")
+
+        idle = socket.create_connection(("127.0.0.1", port))
+        idle.sendall(b"GET /api/queue HTTP/1.1\r\nHost: localhost\r\n\r\n")
+        idle.recv(4096)
+        stopping = time.monotonic()
+        server.send_signal(signal.SIGTERM)
+        code = server.wait(timeout=5)
+        took = time.monotonic() - stopping
+        idle.close()
+        if code != 128 + signal.SIGTERM or took > 1.0:
+            raise AssertionError(f"SIGTERM: exit {code} after {took:.2f} s")
+        print(f"SIGTERM with a connection open: stopped in {took:.2f} s, exit {code}")
+    finally:
+        if server.poll() is None:
+            server.kill()
+            server.wait()
+        subprocess.run(["rm", "-rf", out], check=False)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 4:
+        sys.exit(__doc__)
+    try:
+        main(sys.argv[1], sys.argv[2], [int(song) for song in sys.argv[3:]])
+    except AssertionError as failure:
+        sys.exit(f"check_serve.py: {failure}")

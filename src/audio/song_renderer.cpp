@@ -587,10 +587,27 @@ RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
     return result;
 }
 
+namespace {
+
+// The Ogg serials of a split song's three files, from its two parts' MIDI:
+// the same on every run, and different from each other.
+std::array<std::uint32_t, 3> partSerials(const SongParts& midi) {
+    const std::uint32_t instrumental = streamSerialFor(midi.instrumental);
+    const std::uint32_t guide = streamSerialFor(midi.guide);
+    return {instrumental ^ guide ^ 0x5A5A5A5AU, instrumental, guide};
+}
+
+}  // namespace
+
 RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out) {
     out = RenderedParts{};
     const int rate = audioSampleRate(settings_.format);
-    for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) audio->sampleRate = rate;
+    const std::array<std::uint32_t, 3> serials = partSerials(midi);
+    RenderedAudio* parts[3] = {&out.full, &out.instrumental, &out.guide};
+    for (int i = 0; i < 3; ++i) {
+        parts[i]->sampleRate = rate;
+        parts[i]->streamSerial = serials[static_cast<std::size_t>(i)];
+    }
     RenderResult result = renderPartsTo(
         midi, [&](std::span<const float> full, std::span<const float> instrumental,
                   std::span<const float> guide) {
@@ -611,8 +628,9 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
     RenderResult result;
     AudioEncoder encoders[3];
     AudioSink* sinks[3] = {&full, &instrumental, &guide};
+    const std::array<std::uint32_t, 3> serials = partSerials(midi);
     for (int i = 0; i < 3; ++i) {
-        if (!encoders[i].open(settings_.format, *sinks[i])) {
+        if (!encoders[i].open(settings_.format, *sinks[i], serials[static_cast<std::size_t>(i)])) {
             result.status = encoders[i].status();
             return result;
         }

@@ -288,11 +288,12 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
         sung: window.testCapture.words().map((word) => word.hasAttribute('data-sung')),
       }));
     }));
-    const queue = async () => {
+    const queue = async (entry = { song: SONG }) => {
       const response = await fetch(`${server.base}/api/queue`, {
-        method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ song: SONG }),
+        method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(entry),
       });
       check(response.status === 201, `queueing answered ${response.status}`);
+      return (await response.json()).entry;
     };
     const songShown = () => page.waitForFunction(() => document.querySelector('#lyrics .word'), { timeout: 10_000 });
     const songGone = () => page.waitForFunction(() => !document.querySelector('#lyrics .word'), { timeout: 40_000 });
@@ -356,8 +357,22 @@ async function playsLiveControls({ browser, buildDir, artifacts }) {
       await at(slowStart, SLOW_TEMPO, songTime);
       slowSnapshots.push(await snapshot());
     }
+    // A guest's name that looks like markup, announced between the songs.
+    const guest = await queue({ song: SONG, singer: '<b>Lan</b> & <img src=x>' });
     await songGone();
     const slowSung = await audio(() => window.testCapture.sung.splice(0));
+    const announced = await page.waitForFunction(() => {
+      const element = document.getElementById('up-next');
+      return !element.hidden && element.textContent !== '' && element;
+    }, { timeout: 5_000 });
+    const [upNext, markup] = await announced.evaluate((element) => [element.textContent, element.children.length]);
+    check(upNext === `Up next: ${guest.singer} \u2014 ${guest.title}` && markup === 0,
+      `between songs the page shows "${upNext}" with ${markup} elements in it`);
+    // A song number typed on the TV joins the queue.
+    await page.keyboard.type('50003');
+    await page.keyboard.press('Enter');
+    await until('the typed song in the queue', async () => (await (await fetch(`${server.base}/api/queue`)).json())
+      .entries.some((entry) => entry.song === 50003), 5_000);
     slowSnapshots.forEach((shot, i) => checkSnapshot(shot, wordTimes, slowStart, SLOW_TEMPO, `80 % snapshot ${i}`));
 
     // Key +2: the held note, measured on the melody's own output.

@@ -3,10 +3,10 @@
 import { GUIDE_LEVELS } from './player.js';
 
 export const KEY_RANGE = 12;
-export const TEMPO_MIN = 50;
-export const TEMPO_MAX = 150;
-export const TEMPO_STEP = 5;
-export const VOLUME_STEP = 10;
+const TEMPO_MIN = 50;
+const TEMPO_MAX = 150;
+const TEMPO_STEP = 5;
+const VOLUME_STEP = 10;
 const NORMAL_GUIDE = GUIDE_LEVELS.findIndex((level) => level.name === 'normal');
 // A song number is at most this many digits.
 const NUMBER_DIGITS = 6;

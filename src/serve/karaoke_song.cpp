@@ -63,7 +63,9 @@ RecordError makeKaraokeSong(std::int32_t number, std::span<const std::uint8_t> r
     }
     std::vector<std::vector<Note>> notes;
     const MelodyChoice melody = songMelody(work, lyrics, notes);
-    if (melody.track >= 0) made.melodyChannel = mainChannel(notes[static_cast<std::size_t>(melody.track)]);
+    if (melody.track >= 0) {
+        made.melodyChannel = mainChannel(notes[static_cast<std::size_t>(melody.track)]);
+    }
     song = std::move(made);
     return RecordError::none;
 }

@@ -22,7 +22,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "kdb2mid reads a karaoke song database (SONG.IDX, SONG.DAT, CRS&TCK.IDX, CHORUS.DAT,\n\
 name.idx, name.tab) and writes each song as a Standard MIDI File with its lyrics,\n\
 as .kar, LRC and ASS lyrics, rendered audio and UltraStar songs, its chorus\n\
-recordings as MP3 files and the song list as Unicode text.")
+recordings as MP3 files and the song list as Unicode text, and plays the\n\
+songs in a browser (kdb2mid serve).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -114,7 +114,8 @@ void fuzzServeRouter(Input input) {
             const std::optional<std::string> decoded = percentDecode(path, false);
             const std::string_view named =
                 decoded && decoded->starts_with('/') ? std::string_view(*decoded).substr(1) : "?";
-            require(named == reply.asset->name || (named.empty() && reply.asset->name == "index.html"),
+            require(named == reply.asset->name ||
+                        (named.empty() && reply.asset->name == "index.html"),
                     "a page the path does not name");
         }
         return;

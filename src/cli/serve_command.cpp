@@ -101,7 +101,8 @@ Subcommand addServeCommand(CLI::App& app) {
         "serve", "Play the database's songs in a browser: a karaoke player with a song queue");
     addDatabaseOption(*serve, a->database);
     serve->add_option("--port", a->port,
-                      "Port to listen on, on 127.0.0.1 (default: " + std::to_string(kDefaultPort) + ")")
+                      "Port to listen on, on 127.0.0.1 (default: " +
+                          std::to_string(kDefaultPort) + ")")
         ->type_name("N")
         ->check(kPort);
 #ifdef KDB2MID_HAVE_AUDIO

@@ -19,9 +19,9 @@ std::string singerFieldRefused(std::size_t maxCharacters) {
            " characters, without control characters";
 }
 
-std::string keyFieldRefused(int maxChange) {
-    return "\"key\" must be a whole number from -" + std::to_string(maxChange) + " to " +
-           std::to_string(maxChange);
+std::string keyFieldRefused(int lowest, int highest) {
+    return "\"key\" must be a whole number from " + std::to_string(lowest) + " to " +
+           std::to_string(highest);
 }
 
 std::string methodNotAllowed(std::string_view allowed) {

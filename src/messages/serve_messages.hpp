@@ -30,7 +30,7 @@ inline constexpr const char* kWrongHost =
 // "\"singer\" must be text of at most 40 characters, without control characters"
 std::string singerFieldRefused(std::size_t maxCharacters);
 // "\"key\" must be a whole number from -12 to 12"
-std::string keyFieldRefused(int maxChange);
+std::string keyFieldRefused(int lowest, int highest);
 // "This address takes GET or HEAD" (allowed: "GET, HEAD", as the Allow header lists them)
 std::string methodNotAllowed(std::string_view allowed);
 

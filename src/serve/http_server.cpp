@@ -50,7 +50,8 @@ void send(const ServeReply& reply, const RandomAccessFile& soundFont,
     if (reply.asset != nullptr) {
         const std::span<const std::uint8_t> bytes = reply.asset->bytes;
         res.set_content_provider(
-            bytes.size(), type, [bytes](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            bytes.size(), type,
+            [bytes](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
                 if (offset > bytes.size()) return false;
                 const std::size_t count = std::min(length, bytes.size() - offset);
                 return sink.write(reinterpret_cast<const char*>(bytes.data() + offset), count);
@@ -87,7 +88,9 @@ int bindError(const std::string& host, int port) {
     const int yes = 1;
     setsockopt(probe, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     int error = -1;
-    if (bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) error = errno;
+    if (bind(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = errno;
+    }
     close(probe);
     return error;
 #endif
@@ -114,7 +117,8 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
 #endif
     // Every request goes to the API, whatever its path ("." matches no line
     // end; a decoded path may hold one) and its method.
-    const httplib::Server::Handler toApi = [&](const httplib::Request& req, httplib::Response& res) {
+    const httplib::Server::Handler toApi = [&](const httplib::Request& req,
+                                               httplib::Response& res) {
         send(api.answer(req.method, req.target, req.get_header_value("Host"), req.body), soundFont,
              stopping, res);
     };
@@ -136,7 +140,9 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
             res.set_content(reply.body, std::string(reply.contentType));
             return httplib::Server::HandlerResponse::Handled;
         }));
-    if (!server.bind_to_port(address.host, address.port)) return bindError(address.host, address.port);
+    if (!server.bind_to_port(address.host, address.port)) {
+        return bindError(address.host, address.port);
+    }
 
     std::atomic<bool> ended = false;
     std::thread listener([&] {

@@ -63,7 +63,9 @@ RecordError makeKaraokeSong(std::int32_t number, std::span<const std::uint8_t> r
     }
     std::vector<std::vector<Note>> notes;
     const MelodyChoice melody = songMelody(work, lyrics, notes);
-    if (melody.track >= 0) made.melodyChannel = mainChannel(notes[static_cast<std::size_t>(melody.track)]);
+    if (melody.track >= 0) {
+        made.melodyChannel = mainChannel(notes[static_cast<std::size_t>(melody.track)]);
+    }
     song = std::move(made);
     return RecordError::none;
 }
@@ -101,14 +103,16 @@ std::string base64(std::span<const std::uint8_t> bytes) {
     text.reserve((bytes.size() + 2) / 3 * 4);
     std::size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+        const std::uint32_t group = std::uint32_t{bytes[i]} << 16 |
+                                    std::uint32_t{bytes[i + 1]} << 8 | bytes[i + 2];
         text += kAlphabet[group >> 18];
         text += kAlphabet[(group >> 12) & 63];
         text += kAlphabet[(group >> 6) & 63];
         text += kAlphabet[group & 63];
     }
     if (const std::size_t rest = bytes.size() - i; rest > 0) {
-        const std::uint32_t group = bytes[i] << 16 | (rest == 2 ? bytes[i + 1] << 8 : 0);
+        const std::uint32_t group =
+            std::uint32_t{bytes[i]} << 16 | (rest == 2 ? std::uint32_t{bytes[i + 1]} << 8 : 0U);
         text += kAlphabet[group >> 18];
         text += kAlphabet[(group >> 12) & 63];
         text += rest == 2 ? kAlphabet[(group >> 6) & 63] : '=';

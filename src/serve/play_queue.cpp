@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "messages/serve_messages.hpp"
+#include "midi/track_transform.hpp"
 
 namespace kdb2mid {
 
@@ -90,9 +91,9 @@ QueueRequest readQueueRequest(std::string_view body) {
         request.singer = singer->get<std::string>();
     }
     if (const auto key = object.find("key"); key != object.end() && !key->is_null()) {
-        const std::optional<std::int64_t> change = wholeNumber(*key, -kMaxKeyChange, kMaxKeyChange);
+        const std::optional<std::int64_t> change = wholeNumber(*key, kMinTranspose, kMaxTranspose);
         if (!change) {
-            request.error = keyFieldRefused(kMaxKeyChange);
+            request.error = keyFieldRefused(kMinTranspose, kMaxTranspose);
             return request;
         }
         request.key = static_cast<int>(*change);

@@ -11,8 +11,8 @@
 
 namespace kdb2mid {
 
-// What a guest may ask for with a song.
-inline constexpr int kMaxKeyChange = 12;               // semitones, either way
+// What a guest may ask for with a song: a key change within what convert's
+// --transpose takes (midi/track_transform.hpp), a name this long.
 inline constexpr std::size_t kMaxSingerCharacters = 40;
 // A party never gets near it; a client looping on POST stops here instead of
 // filling the server's memory.
@@ -23,7 +23,7 @@ struct QueueEntry {
     std::int32_t song = 0;
     std::string title;
     std::string singer;  // "" when not given
-    int key = 0;         // -kMaxKeyChange..kMaxKeyChange
+    int key = 0;         // semitones, kMinTranspose..kMaxTranspose
 };
 
 class PlayQueue {
@@ -55,8 +55,8 @@ struct QueueRequest {
 
 // Reads body: a JSON object with "song" (a whole number), "singer" (text
 // of at most kMaxSingerCharacters characters, no control characters;
-// optional) and "key" (a whole number -12..12; optional). Other fields are
-// ignored. Never throws; any bytes are safe.
+// optional) and "key" (a whole number kMinTranspose..kMaxTranspose;
+// optional). Other fields are ignored. Never throws; any bytes are safe.
 QueueRequest readQueueRequest(std::string_view body);
 
 }  // namespace kdb2mid

@@ -99,8 +99,9 @@ std::optional<RequestTarget> parseTarget(std::string_view target, TargetRefusal&
             if (field.empty()) continue;
             const std::size_t equals = field.find('=');
             std::optional<std::string> name = percentDecode(field.substr(0, equals), true);
-            std::optional<std::string> value =
-                percentDecode(equals == std::string_view::npos ? "" : field.substr(equals + 1), true);
+            const std::string_view rawValue =
+                equals == std::string_view::npos ? std::string_view{} : field.substr(equals + 1);
+            std::optional<std::string> value = percentDecode(rawValue, true);
             if (!name || !value) {
                 refusal = TargetRefusal::malformed;
                 return std::nullopt;

@@ -37,6 +37,17 @@ ServeReply json(int status, std::string body) {
     return {status, kJsonType, std::move(body), nullptr, false, {}};
 }
 
+// A 500 with its sentence, or without one when even that cannot be made.
+ServeReply lastResort(std::string_view sentence) noexcept {
+    try {
+        return failure(500, sentence);
+    } catch (...) {
+        ServeReply reply;
+        reply.status = 500;
+        return reply;
+    }
+}
+
 ServeReply wrongMethod(std::string_view allowed) {
     ServeReply reply = failure(405, methodNotAllowed(allowed));
     reply.allow = allowed;
@@ -112,11 +123,11 @@ ServeReply ServeApi::answer(std::string_view method, std::string_view target,
         if (body.size() > kMaxBodyBytes) return refusal(413);
         return route(method, target, body);
     } catch (const std::bad_alloc&) {
-        return failure(500, kServerOutOfMemory);
+        return lastResort(kServerOutOfMemory);
     } catch (const std::exception&) {
         // Nothing below is known to throw anything else; whatever it is, one
         // request is not worth the server.
-        return failure(500, kServerFault);
+        return lastResort(kServerFault);
     }
 }
 

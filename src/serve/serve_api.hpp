@@ -14,8 +14,9 @@
 // HEAD is answered wherever GET is. Every refusal is {"error":"one sentence"}
 // with its status: 400 a malformed body or field, 403 a request not
 // addressed to this machine, 404 no such address or song, 405 a method the
-// address does not take (with the methods it does), 413 a body over 16 KB,
-// 414 an address over 2 KB, 422 a song whose record cannot be converted.
+// address does not take (with the methods it does), 409 a full queue, 413 a
+// body over 16 KB, 414 an address over 2 KB, 422 a song whose record cannot
+// be converted, 500 SONG.DAT unreadable or memory short.
 // Safe from several threads at once.
 #pragma once
 

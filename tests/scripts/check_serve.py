@@ -5,7 +5,9 @@ kdb2mid did not write: Python's http.client, json and base64, and mido.
     check_serve.py KDB2MID DBDIR SONG...
 
 - It starts, prints "Open http://localhost:PORT on this machine's screen",
-  and a second server on the same port fails with one line naming it.
+  and a second server on the same port fails with one line naming it; a
+  --port outside 1-65535 is a usage error (2) and a missing database gets
+  the lines `convert` prints.
 - For each SONG, /api/songs/SONG/karaoke holds the .mid `kdb2mid convert`
   writes, byte for byte; its words spell the lyric letters mido reads from
   the UTF-8 .mid, each at its first letter's time (+-2 ms); its length is
@@ -167,8 +169,25 @@ def resident_kb(pid):
     return 0
 
 
+def check_refused_starts(tool, out):
+    """A bad --port is a usage error; a missing database is refused with convert's lines."""
+    for port in ("0", "65536", "80a", "-1"):
+        run = subprocess.run([tool, "serve", "--port", port], capture_output=True, text=True)
+        if run.returncode != 2 or run.stdout:
+            raise AssertionError(f"--port {port}: exit {run.returncode} {run.stderr!r}")
+    missing = os.path.join(out, "no-database")
+    served = subprocess.run([tool, "serve", "-C", missing], capture_output=True, text=True)
+    converted = subprocess.run([tool, "convert", "50001", "-C", missing, "-o", out],
+                               capture_output=True, text=True)
+    if (served.returncode, served.stdout, served.stderr) != \
+            (converted.returncode, converted.stdout, converted.stderr) or served.returncode != 1:
+        raise AssertionError(f"missing database: serve {served}, convert {converted}")
+    print("bad ports refused as usage errors; a missing database refused as convert refuses it")
+
+
 def main(tool, db, songs):
     out = tempfile.mkdtemp()
+    check_refused_starts(tool, out)
     env = dict(os.environ, XDG_CACHE_HOME=os.path.join(out, "cache"))
     port = free_port()
     server, ready = start(tool, db, port, env)

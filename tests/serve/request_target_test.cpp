@@ -19,7 +19,9 @@ TEST(RequestTarget, DecodesSegmentsAndQuery) {
         {"/api/songs/50004", {"api", "songs", "50004"}, {}},
         {"/a%20b/%C3%B4", {"a b", "\xC3\xB4"}, {}},
         {"/a+b", {"a+b"}, {}},
-        {"/s?q=tr%E1%BB%91ng+c%C6%A1m&limit=5", {"s"}, {{"q", "tr\xE1\xBB\x91ng c\xC6\xA1m"}, {"limit", "5"}}},
+        {"/s?q=tr%E1%BB%91ng+c%C6%A1m&limit=5",
+         {"s"},
+         {{"q", "tr\xE1\xBB\x91ng c\xC6\xA1m"}, {"limit", "5"}}},
         {"/s?flag&&a=&=b&c=d=e", {"s"}, {{"flag", ""}, {"a", ""}, {"", "b"}, {"c", "d=e"}}},
         {"/s?p=%2e%2e%2F", {"s"}, {{"p", "../"}}},
     };

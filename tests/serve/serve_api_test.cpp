@@ -129,7 +129,8 @@ TEST_F(ServeApiTest, AnswersOnlyLoopbackHosts) {
 TEST_F(ServeApiTest, SongAnswersAsInfoJson) {
     const test::TempDir folder;
     const std::string db = test::sampleDatabaseDir().string();
-    const test::RunResult info = test::runTool(folder.path(), {"info", "50004", "-C", db, "--json"});
+    const test::RunResult info =
+        test::runTool(folder.path(), {"info", "50004", "-C", db, "--json"});
     ASSERT_EQ(info.exitCode, 0);
     const ServeReply song = get("/api/songs/50004");
     EXPECT_EQ(song.status, 200);

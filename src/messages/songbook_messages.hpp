@@ -22,8 +22,6 @@ std::string bookSongCount(std::size_t songs);
 // The songbook command's failures.
 inline constexpr const char* kBookNoCollation =
     "Cannot sort the titles: ICU has no Vietnamese collation (its data is missing)";
-inline constexpr const char* kBookNoFont =
-    "Cannot lay out the book: no font (install the Debian package fonts-dejavu-core)";
 inline constexpr const char* kBookTooLarge = "Not enough memory to make the book";
 // Builds configured without ICU, Pango and Cairo (-DKDB2MID_SONGBOOK=OFF).
 inline constexpr const char* kBookNotBuilt =

@@ -128,21 +128,27 @@ static bool soundShared(const SongContext& song) {
     return takers > 1;
 }
 
+// Counts a render kept in memory, or reports why there is none.
+bool SongContext::keepRender(const RenderResult& rendered) {
+    if (!rendered.status) {
+        audioFailed_ = true;
+        result.fail(cannotRender(number, describe(rendered.status)));
+        return false;
+    }
+    result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    return true;
+}
+
 const RenderedParts* SongContext::renderedParts() {
     if (parts_) return &*parts_;
     if (audioFailed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> instrumental;
     std::vector<std::uint8_t> guide;
     RenderedParts parts;
-    const RenderResult rendered =
-        work.renderer->renderParts(partsToRender(instrumental, guide), parts);
-    if (!rendered.status) {
-        audioFailed_ = true;
-        result.fail(cannotRender(number, describe(rendered.status)));
+    if (!keepRender(work.renderer->renderParts(partsToRender(instrumental, guide), parts))) {
         return nullptr;
     }
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
     parts_ = std::move(parts);
     return &*parts_;
 }
@@ -156,14 +162,7 @@ const RenderedAudio* SongContext::renderedAudio() {
     if (audioFailed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> muted;
     RenderedAudio audio;
-    const RenderResult rendered = work.renderer->renderSong(midiToRender(muted), audio);
-    if (!rendered.status) {
-        audioFailed_ = true;
-        result.fail(cannotRender(number, describe(rendered.status)));
-        return nullptr;
-    }
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    if (!keepRender(work.renderer->renderSong(midiToRender(muted), audio))) return nullptr;
     audio_ = std::move(audio);
     return &*audio_;
 }

@@ -585,7 +585,8 @@ RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
     return result;
 }
 
-RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out) {
+RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out,
+                                       bool withGuide) {
     out = RenderedParts{};
     const int rate = audioSampleRate(settings_.format);
     for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) audio->sampleRate = rate;
@@ -595,7 +596,7 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out
             out.full.samples.insert(out.full.samples.end(), full.begin(), full.end());
             out.instrumental.samples.insert(out.instrumental.samples.end(), instrumental.begin(),
                                             instrumental.end());
-            out.guide.samples.insert(out.guide.samples.end(), guide.begin(), guide.end());
+            if (withGuide) out.guide.samples.insert(out.guide.samples.end(), guide.begin(), guide.end());
             return true;
         });
     for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) {

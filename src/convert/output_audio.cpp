@@ -146,7 +146,10 @@ const RenderedParts* SongContext::renderedParts() {
     std::vector<std::uint8_t> instrumental;
     std::vector<std::uint8_t> guide;
     RenderedParts parts;
-    if (!keepRender(work.renderer->renderParts(partsToRender(instrumental, guide), parts))) {
+    // The guide melody alone goes only into audio files.
+    const bool withGuide = writes(Output::audio) || writes(Output::ultrastar);
+    if (!keepRender(
+            work.renderer->renderParts(partsToRender(instrumental, guide), parts, withGuide))) {
         return nullptr;
     }
     parts_ = std::move(parts);

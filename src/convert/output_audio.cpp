@@ -179,7 +179,9 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
                                             partFile(path, kGuidePart)};
     AtomicOutputFile files[3];
     for (int i = 0; i < 3; ++i) {
-        if (!files[i].open(paths[i])) return reportOutputFailure(*this, paths[i], files[i].failure());
+        if (!files[i].open(paths[i])) {
+            return reportOutputFailure(*this, paths[i], files[i].failure());
+        }
     }
     OutputAudioSink sinks[3] = {OutputAudioSink(files[0]), OutputAudioSink(files[1]),
                                 OutputAudioSink(files[2])};
@@ -207,7 +209,9 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
     }
     bool committed = true;
     for (int i = 0; i < 3; ++i) {
-        if (!files[i].commit()) committed = reportOutputFailure(*this, paths[i], files[i].failure());
+        if (!files[i].commit()) {
+            committed = reportOutputFailure(*this, paths[i], files[i].failure());
+        }
     }
     if (!shared) {
         result.audioSeconds += rendered.seconds;

@@ -215,7 +215,8 @@ public:
         if (group_ < groups_) {
             Chunk& chunk = chunks_[group_ / kChunkGroups];
             const std::size_t first = group_ % kChunkGroups;
-            const std::size_t count = std::min({kPieceGroups, kChunkGroups - first, groups_ - group_});
+            const std::size_t count =
+                std::min({kPieceGroups, kChunkGroups - first, groups_ - group_});
             piece_.resize(count * kGroup);
             for (std::size_t g = 0; g < count; ++g) {
                 const float scale = chunk.scales[first + g];
@@ -599,7 +600,8 @@ std::array<std::uint32_t, 3> partSerials(const SongParts& midi) {
 
 }  // namespace
 
-RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out) {
+RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out,
+                                       bool withGuide) {
     out = RenderedParts{};
     const int rate = audioSampleRate(settings_.format);
     const std::array<std::uint32_t, 3> serials = partSerials(midi);
@@ -614,7 +616,9 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out
             out.full.samples.insert(out.full.samples.end(), full.begin(), full.end());
             out.instrumental.samples.insert(out.instrumental.samples.end(), instrumental.begin(),
                                             instrumental.end());
-            out.guide.samples.insert(out.guide.samples.end(), guide.begin(), guide.end());
+            if (withGuide) {
+                out.guide.samples.insert(out.guide.samples.end(), guide.begin(), guide.end());
+            }
             return true;
         });
     for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) {

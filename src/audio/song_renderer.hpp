@@ -118,7 +118,9 @@ public:
     // gain and its true peaks one limiter gain curve, and both apply to each
     // part alike, so the parts still add up to the full song. Memory: twice
     // renderSong's store while rendering, then out (three times renderSong's).
-    RenderResult renderParts(const SongParts& midi, RenderedParts& out);
+    // Without withGuide, out.guide stays empty (a video needs only the full
+    // song and the instrumental): a third less memory.
+    RenderResult renderParts(const SongParts& midi, RenderedParts& out, bool withGuide = true);
     // renderParts encoded into three sinks as it is finished, holding only
     // the two parts' renders in memory at 16 bits (twice render's).
     RenderResult renderParts(const SongParts& midi, AudioSink& full, AudioSink& instrumental,

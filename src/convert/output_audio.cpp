@@ -135,21 +135,30 @@ static bool soundShared(const SongContext& song) {
     return takers > 1;
 }
 
+// Counts a render kept in memory, or reports why there is none.
+bool SongContext::keepRender(const RenderResult& rendered) {
+    if (!rendered.status) {
+        audioFailed_ = true;
+        result.fail(cannotRender(number, describe(rendered.status)));
+        return false;
+    }
+    result.audioSeconds += rendered.seconds;
+    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    return true;
+}
+
 const RenderedParts* SongContext::renderedParts() {
     if (parts_) return &*parts_;
     if (audioFailed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> instrumental;
     std::vector<std::uint8_t> guide;
     RenderedParts parts;
-    const RenderResult rendered =
-        work.renderer->renderParts(partsToRender(instrumental, guide), parts);
-    if (!rendered.status) {
-        audioFailed_ = true;
-        result.fail(cannotRender(number, describe(rendered.status)));
+    // The guide melody alone goes only into audio files.
+    const bool withGuide = writes(Output::audio) || writes(Output::ultrastar);
+    if (!keepRender(
+            work.renderer->renderParts(partsToRender(instrumental, guide), parts, withGuide))) {
         return nullptr;
     }
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
     parts_ = std::move(parts);
     return &*parts_;
 }
@@ -163,14 +172,7 @@ const RenderedAudio* SongContext::renderedAudio() {
     if (audioFailed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> muted;
     RenderedAudio audio;
-    const RenderResult rendered = work.renderer->renderSong(midiToRender(muted), audio);
-    if (!rendered.status) {
-        audioFailed_ = true;
-        result.fail(cannotRender(number, describe(rendered.status)));
-        return nullptr;
-    }
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    if (!keepRender(work.renderer->renderSong(midiToRender(muted), audio))) return nullptr;
     audio_ = std::move(audio);
     return &*audio_;
 }
@@ -184,7 +186,9 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
                                             partFile(path, kGuidePart)};
     AtomicOutputFile files[3];
     for (int i = 0; i < 3; ++i) {
-        if (!files[i].open(paths[i])) return reportOutputFailure(*this, paths[i], files[i].failure());
+        if (!files[i].open(paths[i])) {
+            return reportOutputFailure(*this, paths[i], files[i].failure());
+        }
     }
     OutputAudioSink sinks[3] = {OutputAudioSink(files[0]), OutputAudioSink(files[1]),
                                 OutputAudioSink(files[2])};
@@ -212,7 +216,9 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
     }
     bool committed = true;
     for (int i = 0; i < 3; ++i) {
-        if (!files[i].commit()) committed = reportOutputFailure(*this, paths[i], files[i].failure());
+        if (!files[i].commit()) {
+            committed = reportOutputFailure(*this, paths[i], files[i].failure());
+        }
     }
     if (!shared) {
         result.audioSeconds += rendered.seconds;

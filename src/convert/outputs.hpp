@@ -177,8 +177,10 @@ private:
 #ifdef KDB2MID_HAVE_AUDIO
     bool openRenderer();
     std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
-    SongParts partsToRender(std::vector<std::uint8_t>& instrumental, std::vector<std::uint8_t>& guide);
+    SongParts partsToRender(std::vector<std::uint8_t>& instrumental,
+                            std::vector<std::uint8_t>& guide);
     bool writeRenderedParts(const std::filesystem::path& path, bool shared);
+    bool keepRender(const RenderResult& rendered);
     std::optional<RenderedAudio> audio_;
     std::optional<RenderedParts> parts_;
     std::optional<RenderedAudio> pictureAudio_;

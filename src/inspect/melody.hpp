@@ -38,8 +38,9 @@ MelodyChoice songMelody(const DecodedSong& song, const TimedLyrics& lyrics,
                         std::vector<std::vector<Note>>& notes);
 
 // Whether the melody track also plays accompaniment: two of its notes (not
-// the drums') sound together longer than a legato's overlap, or another track plays notes on a channel it
-// plays on. Its sound cannot then be told from the accompaniment's.
+// the drums') sound together longer than a legato's overlap, or another
+// track plays notes on a channel it plays on. Its sound cannot then be told
+// from the accompaniment's.
 bool melodyShared(std::span<const std::vector<Note>> tracks, std::size_t melody);
 
 // The number of words of lyrics.

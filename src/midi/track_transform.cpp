@@ -135,7 +135,8 @@ std::vector<std::uint8_t> withoutNotes(std::span<const std::uint8_t> track) {
     };
     while (reader.next(event)) {
         const auto kind = static_cast<std::uint8_t>(event.status & 0xF0);
-        if (event.status < kSysEx && (kind == kNoteOff || kind == kNoteOn || kind == kPolyAftertouch)) {
+        const bool note = kind == kNoteOff || kind == kNoteOn || kind == kPolyAftertouch;
+        if (event.status < kSysEx && note) {
             continue;
         }
         putDelta(event.tick);

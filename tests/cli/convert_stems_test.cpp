@@ -34,7 +34,8 @@ Decoded decode(const std::filesystem::path& path) {
     }
     out.rate = info.samplerate;
     out.samples.resize(static_cast<std::size_t>(info.frames) * 2);
-    out.samples.resize(static_cast<std::size_t>(sf_readf_float(file, out.samples.data(), info.frames)) * 2);
+    const sf_count_t read = sf_readf_float(file, out.samples.data(), info.frames);
+    out.samples.resize(static_cast<std::size_t>(read) * 2);
     sf_close(file);
     return out;
 }

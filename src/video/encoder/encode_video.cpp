@@ -305,9 +305,9 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
         result < 0)
         return failed(result);
     if (two) {
-        if (int result = openAudioEncoder(format, input.sampleRate, input.secondTitle, false, second);
-            result < 0)
-            return failed(result);
+        const int result =
+            openAudioEncoder(format, input.sampleRate, input.secondTitle, false, second);
+        if (result < 0) return failed(result);
     }
 
     LyricCanvas canvas;

@@ -42,6 +42,11 @@ void blend(const ASS_Image& image, AVFrame& frame) {
                              image.dst_x;
         for (int column = 0; column < image.w; ++column) {
             if (mask[column] == 0) continue;
+            // Inside a letter, most of a large one, the colour covers the pixel.
+            if (mask[column] == 255 && opacity == 255) {
+                luma[column] = colour.y;
+                continue;
+            }
             const int alpha = mask[column] * opacity / 255;
             luma[column] =
                 static_cast<std::uint8_t>(luma[column] + scaled(colour.y - luma[column], alpha));
@@ -52,20 +57,29 @@ void blend(const ASS_Image& image, AVFrame& frame) {
     const int lastColumn = (image.dst_x + image.w - 1) / 2;
     const int firstRow = image.dst_y / 2;
     const int lastRow = (image.dst_y + image.h - 1) / 2;
-    const auto coverage = [&image](int x, int y) -> int {
-        x -= image.dst_x;
+    const auto bitmapRow = [&image](int y) -> const unsigned char* {
         y -= image.dst_y;
-        if (x < 0 || y < 0 || x >= image.w || y >= image.h) return 0;
-        return image.bitmap[static_cast<std::ptrdiff_t>(y) * image.stride + x];
+        return y >= 0 && y < image.h ? image.bitmap + static_cast<std::ptrdiff_t>(y) * image.stride
+                                     : nullptr;
     };
     for (int row = firstRow; row <= lastRow; ++row) {
+        const unsigned char* top = bitmapRow(2 * row);
+        const unsigned char* bottom = bitmapRow(2 * row + 1);
         std::uint8_t* u = frame.data[1] + static_cast<std::ptrdiff_t>(row) * frame.linesize[1];
         std::uint8_t* v = frame.data[2] + static_cast<std::ptrdiff_t>(row) * frame.linesize[2];
         for (int column = firstColumn; column <= lastColumn; ++column) {
-            const int sum = coverage(2 * column, 2 * row) + coverage(2 * column + 1, 2 * row) +
-                            coverage(2 * column, 2 * row + 1) +
-                            coverage(2 * column + 1, 2 * row + 1);
+            int sum = 0;
+            for (int x = 2 * column - image.dst_x; x < 2 * column + 2 - image.dst_x; ++x) {
+                if (x < 0 || x >= image.w) continue;
+                if (top != nullptr) sum += top[x];
+                if (bottom != nullptr) sum += bottom[x];
+            }
             if (sum == 0) continue;
+            if (sum == 4 * 255 && opacity == 255) {
+                u[column] = colour.u;
+                v[column] = colour.v;
+                continue;
+            }
             const int alpha = (sum + 2) / 4 * opacity / 255;
             u[column] = static_cast<std::uint8_t>(u[column] + scaled(colour.u - u[column], alpha));
             v[column] = static_cast<std::uint8_t>(v[column] + scaled(colour.v - v[column], alpha));

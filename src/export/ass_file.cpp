@@ -43,6 +43,9 @@ constexpr TextSizes kBreakTitleSizes{64, 48, 1};
 // break's bar below (from 900), the break's small title at the top (from 60).
 //
 // Colours are &HAABBGGRR: sung gold, unsung white, black outline and shadow.
+// The lyric rows have a wide outline and no shadow: a shadow is one more
+// picture of every glyph to draw in every frame, and the outline alone keeps
+// the letters clear over a picture.
 constexpr std::string_view kHeader =
     "[V4+ Styles]\n"
     "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
@@ -50,10 +53,10 @@ constexpr std::string_view kHeader =
     "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
     // Bottom-centre anchor: the text's bottom 570 pixels above the frame's.
     "Style: Upper,DejaVu Sans,144,&H0000D7FF,&H00FFFFFF,&H00000000,&H80000000,"
-    "-1,0,0,0,100,100,0,0,1,6,3,2,96,96,570,1\n"
+    "-1,0,0,0,100,100,0,0,1,6,0,2,96,96,570,1\n"
     // Top-centre anchor: the text's top 570 pixels below the frame's.
     "Style: Lower,DejaVu Sans,144,&H0000D7FF,&H00FFFFFF,&H00000000,&H80000000,"
-    "-1,0,0,0,100,100,0,0,1,6,3,8,96,96,570,1\n"
+    "-1,0,0,0,100,100,0,0,1,6,0,8,96,96,570,1\n"
     // The title screen: centred on the picture.
     "Style: Title,DejaVu Sans,120,&H00FFFFFF,&H00FFFFFF,&H00000000,&H80000000,"
     "-1,0,0,0,100,100,0,0,1,5,3,5,96,96,0,1\n"

@@ -1,9 +1,10 @@
 // The lyrics drawn onto video frames: libass renders the ASS document at a
 // frame's time and its images are blended straight into the 4:2:0 frame.
 //
-// A frame is drawn only when libass says its images changed; then the areas
-// the previous images covered get the background back and the new images
-// are blended on, so the rest of the frame is never touched.
+// A frame is drawn only when libass says its images changed; then only the
+// areas where an image came, went or changed (while a line is sung, the
+// letters changing colour) get the background back and every image over
+// them blended on again, so a line that stays as it was is not redrawn.
 #pragma once
 
 #include <cstdint>
@@ -36,9 +37,17 @@ public:
     // lyrics at the time. Returns whether the picture changed.
     bool draw(long long milliseconds, AVFrame& frame);
 
-private:
     struct Area {
         int left, top, right, bottom;  // in luma pixels, even, right and bottom exclusive
+    };
+
+private:
+    // An image as drawn: where, its colour and its coverage, to tell whether
+    // the next frame's image is the same.
+    struct Drawn {
+        int x, y, w, h;
+        std::uint32_t color;
+        std::vector<std::uint8_t> mask;  // w * h, rows packed
     };
     void restore(const Area& area, AVFrame& frame) const;
 
@@ -48,7 +57,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     std::span<const std::uint8_t> background_;
-    std::vector<Area> covered_;  // what the current images cover
+    std::vector<Drawn> shown_;  // the images the frame shows, in drawing order
     bool drawn_ = false;         // whether the frame holds a drawn picture
 };
 

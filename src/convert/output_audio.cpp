@@ -63,9 +63,10 @@ std::vector<std::uint8_t> midiWithoutNotes(DecodedSong& song, LyricText text, st
     return midi;
 }
 
+// SONG.<format> whenever --audio asks for it, --ultrastar or not: the option
+// writes what its help says, and the game folder's copy (the same bytes,
+// from the same render) stays with the game when the folder is moved.
 void planAudio(SongContext& song, std::vector<std::filesystem::path>& files) {
-    // The UltraStar folder holds the song's audio when it is written.
-    if (song.options.outputs.has(Output::ultrastar) && !song.lyrics().lines.empty()) return;
     files.push_back(song.file(std::string(".") + audioFormatName(song.options.audioFormat)));
 }
 

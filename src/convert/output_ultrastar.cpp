@@ -84,7 +84,8 @@ OutputRow ultrastarOutput() {
     row.option = "--ultrastar";
     row.help = std::string("Write SONG/SONG.txt and its audio (") +
                audioFormatName(kDefaultAudioFormat) +
-               " unless --audio says) for sing-and-score games";
+               ", or the format --audio names, which also writes SONG.<format>) for "
+               "sing-and-score games";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
     row.plan = planUltraStar;

@@ -1,7 +1,6 @@
 #include "io/shard_environment.hpp"
 
 #include <algorithm>
-#include <array>
 #include <utility>
 
 namespace kdb2mid {

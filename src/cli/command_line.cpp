@@ -161,9 +161,9 @@ std::vector<std::string> optionNames(const CLI::App& command) {
 }
 
 // CLI11's wording, except for an option the command does not take: that
-// one is named with the option nearest to it.
+// one is named with the option nearest to it, whatever else the parser
+// found missing because of it.
 std::string parseErrorLine(const CLI::App& command, const CLI::ParseError& error) {
-    if (dynamic_cast<const CLI::ExtrasError*>(&error) == nullptr) return error.what();
     for (const std::string& extra : command.remaining()) {
         if (extra.size() < 2 || extra[0] != '-') continue;
         const std::string typed = extra.substr(0, extra.find('='));

@@ -117,6 +117,9 @@ TEST_F(Usage, EveryCommandNamesItselfAndTheOptionATypoMeant) {
          "kdb2mid search: unknown option --limt; did you mean --limit?"},
         {{"names", "--outptu", "x"},
          "kdb2mid names: unknown option --outptu; did you mean --output?"},
+        // Named before what the parser found missing because of it.
+        {{"search", "-x"}, "kdb2mid search: unknown option -x\n"},
+        {{"--vers"}, "kdb2mid: unknown option --vers; did you mean --version?"},
         {{"convert", "21090", "-j", "0"}, "kdb2mid convert: --jobs: Value 0 not in range"},
         {{"convert"}, "kdb2mid convert: give song numbers, --all or --range FROM-TO"},
         {{"convert", "21090", "--shard", "auto"}, "kdb2mid convert: --shard auto: no Slurm"},

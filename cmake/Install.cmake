@@ -17,13 +17,14 @@ set(CPACK_PACKAGE_NAME kdb2mid)
 set(CPACK_PACKAGE_VENDOR "kdb2mid developers")
 set(CPACK_PACKAGE_CONTACT "kdb2mid developers <kdb2mid@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "convert a karaoke song database to MIDI, karaoke, lyrics and audio files")
+    "convert a karaoke song database to MIDI, karaoke, lyrics, audio, video and MP3+G files")
 set(CPACK_PACKAGE_DESCRIPTION
     "kdb2mid reads a karaoke song database (SONG.IDX, SONG.DAT, CRS&TCK.IDX, CHORUS.DAT,\n\
 name.idx, name.tab) and writes each song as a Standard MIDI File with its lyrics,\n\
-as .kar, LRC and ASS lyrics, rendered audio and UltraStar songs, its chorus\n\
-recordings as MP3 files and the song list as Unicode text, and plays the\n\
-songs in a browser (kdb2mid serve).")
+as .kar, LRC and ASS lyrics, rendered audio (WAV, FLAC, Ogg Vorbis, Opus, MP3),\n\
+karaoke videos (MP4), MP3+G for karaoke hosts and UltraStar songs, its chorus\n\
+recordings as MP3 files, the song list as Unicode text and JSON and a printable\n\
+song book, and plays the songs in a browser (kdb2mid serve).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -31,6 +32,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # Library dependencies are read off the binary by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The font the videos' and MP3+G's lyrics are drawn in: without it neither
+# can be made, so the package depends on it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
 # The soundfont audio rendering uses when --soundfont is not given, and what
 # loads the bash completion on demand.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fluid-soundfont-gm, bash-completion")

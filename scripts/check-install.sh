@@ -53,6 +53,16 @@ done
 (cd "$build" && cpack -G DEB >/dev/null)
 package=$(ls "$build"/kdb2mid_*.deb)
 dpkg-deb --info "$package" >/dev/null
+# Videos and MP3+G draw their lyrics in DejaVu Sans; the package and the
+# manual page say what the tool writes, video and MP3+G included.
+dpkg-deb -f "$package" Depends | grep -q "fonts-dejavu-core" ||
+    { echo "the package does not depend on fonts-dejavu-core" >&2; exit 1; }
+for what in video MP3+G UltraStar; do
+    dpkg-deb -f "$package" Description | grep -q "$what" ||
+        { echo "the package description does not name $what" >&2; exit 1; }
+    grep -A1 '^\.SH NAME' docs/kdb2mid.1 | grep -q "$what" ||
+        { echo "the manual page's NAME line does not name $what" >&2; exit 1; }
+done
 if [ "$(id -u)" -eq 0 ]; then
     if dpkg-query -W -f='${Status}' kdb2mid 2>/dev/null | grep -q "ok installed"; then
         echo "kdb2mid is already installed as a package; not replacing it" >&2

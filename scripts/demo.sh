@@ -6,9 +6,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# One line a step, and the build's own progress, so that a slow machine does
+# not look hung.
 scripts/ensure-deps.sh
+echo "== configuring (build/default)"
 cmake --preset default >/dev/null
-cmake --build --preset default --target kdb2mid >/dev/null
+echo "== building kdb2mid (a few minutes the first time)"
+cmake --build --preset default --target kdb2mid
 
 tool=build/default/kdb2mid
 db=examples/sample-db
@@ -17,6 +21,7 @@ song=50004
 # Every run writes the .mid too: the same lyric options keep it the same file.
 lyrics=(--kar --lrc --ass)
 rm -rf "$out"
+echo "== every sample song: MIDI, .kar, LRC and ASS"
 "$tool" convert --all -C "$db" -o "$out" "${lyrics[@]}"
 
 # Sound needs a build with audio and a soundfont: Debian's default one, else
@@ -30,6 +35,7 @@ for candidate in /usr/share/sounds/sf2/default-GM.sf2 /usr/share/sounds/sf2/TimG
 done
 audio=no
 if [ -n "$soundfont" ] && "$tool" convert --help | grep -q -- --audio; then
+    echo "== song $song: audio and an UltraStar song"
     "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --audio ogg --soundfont "$soundfont"
     "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --ultrastar --soundfont "$soundfont"
     audio=yes
@@ -39,11 +45,13 @@ fi
 # where this build makes them.
 video=no
 if [ "$audio" = yes ] && "$tool" convert --help | grep -q -- --video; then
+    echo "== song $song: a karaoke video"
     "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --video --soundfont "$soundfont"
     video=yes
 fi
 mp3g=no
 if [ "$audio" = yes ] && "$tool" convert --help | grep -q -- --cdg; then
+    echo "== song $song: MP3+G"
     "$tool" convert "$song" -C "$db" -o "$out" -q "${lyrics[@]}" --cdg --soundfont "$soundfont"
     mp3g=yes
 fi

@@ -57,8 +57,11 @@ dpkg-deb --info "$package" >/dev/null
 # manual page say what the tool writes, video and MP3+G included.
 dpkg-deb -f "$package" Depends | grep -q "fonts-dejavu-core" ||
     { echo "the package does not depend on fonts-dejavu-core" >&2; exit 1; }
+# Read whole first: grep -q stops reading at its match, and dpkg-deb's
+# broken pipe would then fail the pipeline under pipefail.
+description=$(dpkg-deb -f "$package" Description)
 for what in video MP3+G UltraStar; do
-    dpkg-deb -f "$package" Description | grep -q "$what" ||
+    grep -q "$what" <<<"$description" ||
         { echo "the package description does not name $what" >&2; exit 1; }
     grep -A1 '^\.SH NAME' docs/kdb2mid.1 | grep -q "$what" ||
         { echo "the manual page's NAME line does not name $what" >&2; exit 1; }

@@ -45,7 +45,9 @@ function freePort() {
 async function startServer(buildDir) {
   const port = await freePort();
   const child = spawn(path.join(buildDir, 'kdb2mid'),
-    ['serve', '-C', path.join(root, 'examples/sample-db'), '--port', String(port)],
+    // The small soundfont by name: default-GM.sf2 may point at a 140 MB one.
+    ['serve', '-C', path.join(root, 'examples/sample-db'), '--port', String(port),
+      '--soundfont', '/usr/share/sounds/sf2/TimGM6mb.sf2'],
     { stdio: ['ignore', 'ignore', 'pipe'] });
   let errors = '';
   child.stderr.on('data', (data) => { errors += data; });

@@ -52,8 +52,10 @@ bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files)
     // and both start after the same lead-in.
     RenderedAudio instrumental;
     if (const RenderedParts* parts = song.splitsMelody() ? song.renderedParts() : nullptr) {
-        instrumental = withLeadIn(parts->instrumental, song.pictureLeadIn());
-        input.interleavedStereo = instrumental.samples;
+        // Copied only when there is a lead-in to put before it.
+        const std::int64_t leadIn = song.pictureLeadIn();
+        if (leadIn > 0) instrumental = withLeadIn(parts->instrumental, leadIn);
+        input.interleavedStereo = leadIn > 0 ? instrumental.samples : parts->instrumental.samples;
         input.secondStereo = audio->samples;
         input.firstTitle = kKaraokeTrackTitle;
         input.secondTitle = kGuideTrackTitle;

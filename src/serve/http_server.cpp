@@ -26,11 +26,13 @@ namespace {
 // Requests are answered by this many threads: a TV, a few phones, and the
 // soundfont's download beside them.
 constexpr std::size_t kWorkerThreads = 4;
-// A stop waits for the requests in progress, never for a client: a kept-alive
-// connection is not kept waiting for its next request (on loopback a new
-// connection costs next to nothing), and a client that is slow to send its
-// request holds a thread at most this long.
-constexpr time_t kKeepAliveSeconds = 0;
+// Each connection carries one request and is closed after its answer (on
+// loopback a new connection costs next to nothing), so a stop never waits for
+// a kept-alive client. A client gets this long to send its request: one that
+// connects and stays silent (a browser's speculative connection) holds a
+// thread, and a stop, at most this long. The wait must not be shorter: on a
+// busy machine a request's bytes can arrive well after its connection, and
+// httplib closes a connection unanswered when none came in time.
 constexpr time_t kReadSeconds = 1;
 // The soundfont goes out in blocks of this size.
 constexpr std::size_t kStreamBlock = 64 * 1024;
@@ -42,9 +44,6 @@ void send(const ServeReply& reply, const RandomAccessFile& soundFont,
     res.status = reply.status;
     res.set_header("X-Content-Type-Options", "nosniff");
     res.set_header("Cache-Control", "no-cache");
-    // The connection closes after each answer (kKeepAliveSeconds): said
-    // so, a client never sends a request on a connection being closed.
-    res.set_header("Connection", "close");
     if (!reply.allow.empty()) res.set_header("Allow", std::string(reply.allow));
     const std::string type(reply.contentType);
     if (reply.asset != nullptr) {
@@ -104,7 +103,9 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     httplib::Server server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server.set_payload_max_length(kMaxBodyBytes);
-    server.set_keep_alive_timeout(kKeepAliveSeconds);
+    // One request a connection: httplib then says "Connection: close" itself.
+    server.set_keep_alive_max_count(1);
+    server.set_keep_alive_timeout(kReadSeconds);
     server.set_read_timeout(kReadSeconds, 0);
 #ifndef _WIN32
     // httplib's default, SO_REUSEPORT, lets a second server take the same

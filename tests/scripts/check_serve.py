@@ -17,6 +17,7 @@ kdb2mid did not write: Python's http.client, json and base64, and mido.
   raw request lines get 4xx JSON, never a file; a body over 16 KB gets 413.
 - /soundfont is the soundfont file, byte for byte; the server's resident
   memory stays under 64 MB.
+- a request sent a while after its connection is answered.
 - SIGTERM with a connection open stops it within a second, exit status 143.
 """
 
@@ -208,6 +209,16 @@ def main(tool, db, songs):
         if peak > MEMORY_LIMIT_KB:
             raise AssertionError(f"the server's peak resident memory is {peak} kB")
         print(f"ready in {ready:.2f} s; soundfont sent whole; peak resident memory {peak} kB")
+
+        # A request whose bytes come a while after its connection (a busy
+        # machine, a slow phone) is answered, not dropped.
+        with socket.create_connection(("127.0.0.1", port), timeout=5) as late:
+            time.sleep(0.3)
+            late.sendall(b"GET /api/queue HTTP/1.1\r\nHost: localhost\r\n\r\n")
+            answer = late.recv(4096)
+        if not answer.startswith(b"HTTP/1.1 200") or b"Connection: close" not in answer:
+            raise AssertionError(f"a request sent 0.3 s after connecting: {answer[:80]!r}")
+        print("a request sent 0.3 s after connecting is answered, and its connection closed")
 
         idle = socket.create_connection(("127.0.0.1", port))
         idle.sendall(b"GET /api/queue HTTP/1.1\r\nHost: localhost\r\n\r\n")

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -202,16 +203,18 @@ public:
         return 0;
     }
 
-    // Writes the packets that are ready; with all, waits for the rest of
-    // the sound. 0 or FFmpeg's error, the encoder's or the file's.
-    int write(AVFormatContext* file, bool all) {
+    // Writes the sound's packets that start before until (in samples),
+    // waiting for them: the file gets its packets in the same order on every
+    // run, however far ahead this thread was, so the same song makes the
+    // same bytes. 0 or FFmpeg's error, the encoder's or the file's.
+    int write(AVFormatContext* file, std::int64_t until) {
         for (;;) {
             Packet packet;
             {
                 std::unique_lock lock(mutex_);
-                if (all) changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
+                changed_.wait(lock, [this] { return !ready_.empty() || finished_; });
                 if (error_ < 0) return error_;
-                if (ready_.empty()) return 0;
+                if (ready_.empty() || ready_.front()->pts >= until) return 0;
                 packet = std::move(ready_.front());
                 ready_.pop_front();
             }
@@ -333,9 +336,11 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     // The second track is encoded on a thread of its own the same way.
     std::optional<SoundWorker> secondFeed;
     if (two) secondFeed.emplace(input.secondStereo, second);
-    const auto writeSound = [&](bool all) {
-        int written = feed.write(format, all);
-        if (written >= 0 && secondFeed) written = secondFeed->write(format, all);
+    // Each track's packets up to the time given, in samples; the two tracks
+    // share their clock.
+    const auto writeSound = [&](std::int64_t until) {
+        int written = feed.write(format, until);
+        if (written >= 0 && secondFeed) written = secondFeed->write(format, until);
         return written;
     };
 
@@ -352,7 +357,7 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     const std::int64_t frames = (feed.frames() * settings.fps + rate - 1) / rate;
     for (std::int64_t index = 0; index < frames; ++index) {
         if (interrupted()) return {VideoStatus::Code::interrupted, {}, {}};
-        result = writeSound(false);
+        result = writeSound(index * rate / settings.fps);
         if (result < 0) return failed(result);
         // The encoder may still hold the last frame; then it gets a copy.
         result = av_frame_make_writable(frame.get());
@@ -367,7 +372,7 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
         }
     }
     result = picture.encode(format, nullptr, *packet);
-    if (result >= 0) result = writeSound(true);
+    if (result >= 0) result = writeSound(std::numeric_limits<std::int64_t>::max());
     // Writes the index and moves it to the front, reading the file back.
     if (result >= 0) result = av_write_trailer(format);
     if (result < 0) return failed(result);

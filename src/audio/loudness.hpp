@@ -33,6 +33,11 @@ struct LoudnessFacts {
     std::optional<double> measured;
     double gainDb = 0.0;    // applied to the synthesizer's render
     bool limited = false;   // the true-peak limiter turned some transient down
+    // The render's loudest sample before any gain (full scale 1.0).
+    float peak = 0.0f;
+    // The loudness as written, in LUFS, measured again when the limiter
+    // turned the song down: below the target when the ceiling held it there.
+    std::optional<double> reached;
     bool silent = false;    // nothing sounded: the audio is silence
 };
 

@@ -283,6 +283,14 @@ private:
     std::vector<float> piece_;
 };
 
+// Whether a render scaled by gain may reach the true-peak ceiling anywhere:
+// only then can the limiter hold it below the target, and only then is it
+// measured a second time, as written.
+bool mayReachCeiling(const LoudnessFacts& facts, float gain) {
+    return facts.peak * gain >
+           amplitudeOf(kLimiterCeiling) / TruePeakDetector().overshootBound();
+}
+
 // Scales and limits the stored render to the loudness wanted, or without a
 // target clamps it to full scale, handing it on in blocks to emit.
 template <typename Emit>
@@ -302,16 +310,24 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
     // What little a silent song's synthesizer makes is dropped.
     const float gain = facts.silent ? 0.0f : amplitudeOf(facts.gainDb);
     TruePeakLimiter limiter(rate, amplitudeOf(kLimiterCeiling), gain);
-    const bool written = store.drain([&](std::span<const float> chunk) {
+    std::optional<LoudnessMeter> written;
+    if (mayReachCeiling(facts, gain)) written.emplace(rate);
+    const auto hand = [&] {
+        if (written) written->add(block);
+        return emit(std::span<const float>(block));
+    };
+    const bool drained = store.drain([&](std::span<const float> chunk) {
         block.clear();
         limiter.process(chunk, block);
-        return emit(std::span<const float>(block));
+        return hand();
     });
-    if (!written) return false;
+    if (!drained) return false;
     block.clear();
     limiter.finish(block);
     facts.limited = limiter.engaged();
-    return emit(std::span<const float>(block));
+    if (!hand()) return false;
+    if (written && facts.limited) facts.reached = written->loudness();
+    return true;
 }
 
 // The two parts brought to the loudness their sum (the full song) was
@@ -348,6 +364,8 @@ bool finishParts(RenderStore& instrumental, RenderStore& guide, const LoudnessMe
     facts.gainDb = normalisingGain(facts.measured, *target);
     const float gain = facts.silent ? 0.0f : amplitudeOf(facts.gainDb);
     TruePeakLimiter limiter(rate, amplitudeOf(kLimiterCeiling), gain);
+    std::optional<LoudnessMeter> written;
+    if (mayReachCeiling(facts, gain)) written.emplace(rate);
     std::vector<float> gains;
     limiter.keepGains(&gains);
     // The parts' frames the limiter holds back, waiting for their gains.
@@ -370,6 +388,7 @@ bool finishParts(RenderStore& instrumental, RenderStore& guide, const LoudnessMe
         waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(4 * frames));
         gains.clear();
         limited.clear();
+        if (written) written->add(full);
         return emit(std::span<const float>(full), std::span<const float>(first),
                     std::span<const float>(second));
     };
@@ -389,7 +408,9 @@ bool finishParts(RenderStore& instrumental, RenderStore& guide, const LoudnessMe
     }
     limiter.finish(limited);
     facts.limited = limiter.engaged();
-    return give();
+    if (!give()) return false;
+    if (written && facts.limited) facts.reached = written->loudness();
+    return true;
 }
 
 }  // namespace
@@ -503,6 +524,7 @@ RenderResult SongRenderer::play(std::span<const std::span<const std::uint8_t>> m
     result.frames = frames;
     result.seconds = static_cast<double>(frames) / static_cast<double>(rate);
     result.loudness.silent = songPeak < kSilence;
+    result.loudness.peak = songPeak;
     return result;
 }
 

@@ -118,6 +118,7 @@ private:
             case SongResult::Outcome::interrupted: ++totals_.interrupted; break;
         }
         if (result.withoutLyrics) ++totals_.withoutLyrics;
+        if (result.belowLoudness) ++totals_.belowLoudness;
         if (result.alreadyDone && weight.counted) {
             // Nothing to convert after all: the total shrinks, the count stays.
             --progress_.songsTotal;

@@ -46,6 +46,7 @@ struct BatchTotals {
     std::size_t interrupted = 0;     // stopped by a signal part way
     std::size_t alreadyDone = 0;     // --resume found all their files
     std::size_t withoutLyrics = 0;   // lyric files asked for, no lyric line to write
+    std::size_t belowLoudness = 0;   // held below --loudness by the true-peak ceiling
 };
 
 struct BatchProgress {

@@ -62,6 +62,9 @@ std::string summaryLine(const BatchTotals& totals) {
     if (totals.withoutLyrics > 0) {
         line += ", " + std::to_string(totals.withoutLyrics) + " without lyrics";
     }
+    if (totals.belowLoudness > 0) {
+        line += ", " + std::to_string(totals.belowLoudness) + " below the loudness asked for";
+    }
     return line;
 }
 

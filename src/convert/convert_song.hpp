@@ -43,6 +43,8 @@ struct SongResult {
     bool withoutLyrics = false;
     // Every file asked for was there already (--resume): nothing was written.
     bool alreadyDone = false;
+    // The true-peak ceiling held its audio below the loudness asked for.
+    bool belowLoudness = false;
     double audioSeconds = 0;  // length of the audio rendered
     double videoSeconds = 0;  // length of the videos made
 

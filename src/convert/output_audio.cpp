@@ -136,6 +136,22 @@ static bool soundShared(const SongContext& song) {
     return takers > 1;
 }
 
+// Counts a song's render and says what the user should know of it: a song
+// with nothing to hear, or one whose peaks left no room for the loudness
+// asked for (half a loudness unit short is within what meters agree on).
+static void noteRender(SongContext& song, const RenderResult& rendered) {
+    constexpr double kLoudnessTolerance = 0.5;
+    song.result.audioSeconds += rendered.seconds;
+    const LoudnessFacts& facts = rendered.loudness;
+    if (facts.silent) song.result.messages.push_back(silentSongNotice(song.number));
+    if (facts.reached && song.options.loudness &&
+        *facts.reached < *song.options.loudness - kLoudnessTolerance) {
+        song.result.belowLoudness = true;
+        song.result.messages.push_back(
+            loudnessHeldNotice(song.number, *facts.reached, *song.options.loudness));
+    }
+}
+
 // Counts a render kept in memory, or reports why there is none.
 bool SongContext::keepRender(const RenderResult& rendered) {
     if (!rendered.status) {
@@ -143,8 +159,7 @@ bool SongContext::keepRender(const RenderResult& rendered) {
         result.fail(cannotRender(number, describe(rendered.status)));
         return false;
     }
-    result.audioSeconds += rendered.seconds;
-    if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
+    noteRender(*this, rendered);
     return true;
 }
 
@@ -221,10 +236,7 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
             committed = reportOutputFailure(*this, paths[i], files[i].failure());
         }
     }
-    if (!shared) {
-        result.audioSeconds += rendered.seconds;
-        if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
-    }
+    if (!shared) noteRender(*this, rendered);
     return committed;
 }
 
@@ -275,10 +287,7 @@ bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {
         return false;
     }
     if (!out.commit()) return reportOutputFailure(*this, path, out.failure());
-    if (!shared) {
-        result.audioSeconds += rendered.seconds;
-        if (rendered.loudness.silent) result.messages.push_back(silentSongNotice(number));
-    }
+    if (!shared) noteRender(*this, rendered);
     return true;
 }
 

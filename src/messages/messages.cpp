@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <system_error>
 
 #include "format/export_layout.hpp"
@@ -316,6 +317,14 @@ std::string zipTooLarge(const std::filesystem::path& path) {
 
 std::string silentSongNotice(std::int32_t songNumber) {
     return "Song " + std::to_string(songNumber) + ": no note sounds; its audio is silence";
+}
+
+std::string loudnessHeldNotice(std::int32_t songNumber, double reached, double target) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Song %d: the -1 dBTP true-peak ceiling holds it at %.1f LUFS, not the %g asked for",
+                  static_cast<int>(songNumber), reached, target);
+    return text;
 }
 
 std::string loudnessRefused(std::string_view given, double lowest, double highest) {

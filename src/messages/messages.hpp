@@ -107,6 +107,9 @@ std::string mp3gUnavailable(std::string_view option, bool opus);
 std::string zipTooLarge(const std::filesystem::path& path);
 // "Song N: no note sounds; its audio is silence": written all the same.
 std::string silentSongNotice(std::int32_t songNumber);
+// "Song 50004: the -1 dBTP true-peak ceiling holds it at -10.7 LUFS, not the
+// -9 asked for": a loud target the song's peaks leave no room for.
+std::string loudnessHeldNotice(std::int32_t songNumber, double reached, double target);
 // The usage error for a --loudness that is neither off nor a level between
 // lowest and highest LUFS.
 std::string loudnessRefused(std::string_view given, double lowest, double highest);

@@ -5,9 +5,11 @@
 // process, under valgrind too, in tests/audio/).
 #ifdef KDB2MID_HAVE_AUDIO
 
+#include <ebur128.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <regex>
 
 #include "cli/exit_status.hpp"
@@ -52,6 +54,7 @@ struct Wave {
     unsigned rate = 0;
     double seconds = 0;
     double rmsDbfs = -200;
+    double lufs = -200;  // integrated loudness, libebur128's measure
 };
 
 // A 16-bit PCM WAV file's format, length and loudness.
@@ -76,6 +79,14 @@ Wave readWave(std::span<const std::uint8_t> file) {
             }
             wave.seconds = static_cast<double>(samples) / wave.channels / wave.rate;
             if (samples > 0 && sum > 0) wave.rmsDbfs = 10 * std::log10(sum / static_cast<double>(samples));
+            std::vector<short> pcm(samples);
+            for (std::size_t i = 0; i < samples; ++i) {
+                pcm[i] = static_cast<std::int16_t>(le16(file, body + 2 * i));
+            }
+            ebur128_state* meter = ebur128_init(wave.channels, wave.rate, EBUR128_MODE_I);
+            ebur128_add_frames_short(meter, pcm.data(), samples / wave.channels);
+            ebur128_loudness_global(meter, &wave.lufs);
+            ebur128_destroy(&meter);
         }
         at = body + size + (size & 1);
     }
@@ -212,6 +223,36 @@ TEST_F(ConvertAudioCommand, ResumeRendersOnlyForTheAudioMissing) {
     ASSERT_EQ(convert(withGame).exitCode, kExitSuccess);
     EXPECT_EQ(std::filesystem::last_write_time(out / "50004.wav"), again);
     EXPECT_TRUE(test::treeContents(out / "50004").at("50004.wav") == firstWave);
+}
+
+// A loud target some songs' peaks leave no room for: each such song is
+// named with the loudness it has, as a meter reads the file, and the
+// summary counts them; the others reach the target.
+TEST_F(ConvertAudioCommand, SongsTheCeilingHoldsBelowTheTargetAreNamed) {
+    const RunResult run = convert({"--all", "--audio", "wav", "--loudness", "-9", "--soundfont",
+                                   kSmallSoundFont.string()});
+    ASSERT_EQ(run.exitCode, kExitSuccess) << run.err;
+    const std::regex held(
+        R"(Song (\d+): the -1 dBTP true-peak ceiling holds it at (-[\d.]+) LUFS, not the -9 asked for)");
+    std::map<std::string, double> named;
+    for (std::sregex_iterator it(run.out.begin(), run.out.end(), held), end; it != end; ++it) {
+        named[(*it)[1]] = std::stod((*it)[2]);
+    }
+    ASSERT_FALSE(named.empty()) << run.out;
+    EXPECT_NE(run.out.find(", " + std::to_string(named.size()) + " below the loudness asked for\n"),
+              std::string::npos)
+        << run.out;
+    for (const auto& [name, bytes] : test::treeContents(work_ / "out")) {
+        if (!name.ends_with(".wav")) continue;
+        const std::string song = name.substr(0, name.size() - 4);
+        const double lufs = readWave(bytes).lufs;
+        if (named.contains(song)) {
+            EXPECT_NEAR(lufs, named[song], 0.1) << song;
+            EXPECT_LT(lufs, -9.5) << song;
+        } else {
+            EXPECT_GE(lufs, -9.5) << song;
+        }
+    }
 }
 
 }  // namespace

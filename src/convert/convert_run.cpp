@@ -1,8 +1,6 @@
 #include "convert/convert_run.hpp"
 
-#include <algorithm>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "convert/file_names.hpp"
@@ -94,15 +92,17 @@ std::string takeVideoSettings(ConvertOptions& options, const SettingTexts& texts
     return {};
 }
 
+// Each video's encoder threads, whatever -j and the machine's cores: the
+// encoder writes its thread count into every file, so a count that followed
+// either would make the same song's video differ between runs and machines.
+// Two keep a batch's last song, alone, from leaving a core idle; drawing the
+// frames and encoding the sound take threads of their own.
+constexpr int kVideoEncoderThreads = 2;
+
 // Checks the encoders and reads the background once, for every thread.
-std::optional<RunRefusal> prepareVideoOnce(const ConvertRequest& request, PreparedRun& run) {
+std::optional<RunRefusal> prepareVideoOnce(PreparedRun& run) {
     VideoSettings& settings = run.options.videoSettings;
-    // -j1 lets the encoder use every core; more songs at once share them,
-    // each encoder still with two threads so that the last song of a batch,
-    // alone, does not leave a core idle.
-    const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
-    settings.encoderThreads =
-        request.threads > 1 ? static_cast<int>(std::max(2U, cores / request.threads)) : 0;
+    settings.encoderThreads = kVideoEncoderThreads;
     auto video = std::make_shared<PreparedVideo>();
     const VideoStatus status = prepareVideo(settings, *video);
     if (!status.ok()) return RunRefusal{videoSetupFailure(status, settings.background.image), true};
@@ -145,7 +145,7 @@ std::optional<RunRefusal> prepareRun(const ConvertRequest& request, PreparedRun&
 #endif
 #ifdef KDB2MID_HAVE_VIDEO
     if (run.options.outputs.has(Output::video)) {
-        if (auto refused = prepareVideoOnce(request, run)) return refused;
+        if (auto refused = prepareVideoOnce(run)) return refused;
     }
 #endif
     if (const auto error = run.database.open(request.databaseFolder);

@@ -313,6 +313,10 @@ BookPdf renderBookPdf(const Book& book, Paper paper) noexcept {
         Surface surface(
             cairo_pdf_surface_create_for_stream(collect, &out, page.width, page.height));
         cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, book.title.c_str());
+        // No creation date: cairo would write the clock's, in the local time
+        // zone, and the same database would make a different file every
+        // second. A date cairo cannot read (empty) leaves the entry out.
+        cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "");
         Cairo cr(cairo_create(surface.get()));
         Object fontMap(pango_cairo_font_map_new());
         Object context(pango_font_map_create_context(static_cast<PangoFontMap*>(fontMap.get())));

@@ -32,9 +32,12 @@ bool committed(AtomicOutputFile& out, const std::filesystem::path& path, Command
     return false;
 }
 
-// Opens an input; when it does not open, adds the line users know and, for
-// standard error, which file and why.
-bool openInput(RandomAccessFile& file, const std::filesystem::path& path, CommandReport& report) {
+// Opens the database file name in folder (the current folder when empty);
+// when it does not open, adds the line users know and, for standard error,
+// which file and why.
+bool openInput(RandomAccessFile& file, const std::filesystem::path& folder,
+               const std::filesystem::path& name, CommandReport& report) {
+    const std::filesystem::path path = folder.empty() ? name : folder / name;
     errno = 0;
     if (file.open(path)) return true;
     int error = errno;
@@ -49,8 +52,13 @@ bool openInput(RandomAccessFile& file, const std::filesystem::path& path, Comman
     report.lines.emplace_back(kCannotOpenInput);
     // A FIFO or device there is refused before it could block the run.
     const bool special = file.notRegularFile() && error != EISDIR;
-    report.errors.push_back(special ? notRegularFile(displayName(path))
-                                    : cannotOpenInput(path, error));
+    if (special) {
+        report.errors.push_back(notRegularFile(displayName(path)));
+    } else if (folder.empty() && error == ENOENT) {
+        report.errors.push_back(databaseFileMissing(path));
+    } else {
+        report.errors.push_back(cannotOpenInput(path, error));
+    }
     report.failed = true;
     return false;
 }
@@ -76,8 +84,8 @@ CommandReport writeSongNameList(const std::filesystem::path& folder,
     CommandReport report;
     RandomAccessFile table;
     RandomAccessFile index;
-    if (!openInput(table, outputPath(folder, kNameTableFile), report) ||
-        !openInput(index, outputPath(folder, kNameIndexFile), report) ||
+    if (!openInput(table, folder, kNameTableFile, report) ||
+        !openInput(index, folder, kNameIndexFile, report) ||
         !outputFolderReady(outFolder, report)) {
         return report;
     }
@@ -121,7 +129,7 @@ CommandReport writeChorusIndexText(const std::filesystem::path& folder,
                                   const std::filesystem::path& outFolder) {
     CommandReport report;
     RandomAccessFile index;
-    if (!openInput(index, outputPath(folder, kChorusIndexFile), report) ||
+    if (!openInput(index, folder, kChorusIndexFile, report) ||
         !outputFolderReady(outFolder, report)) {
         return report;
     }
@@ -146,11 +154,11 @@ CommandReport writeChorusIndexText(const std::filesystem::path& folder,
 CommandReport writeLegacyRecord(std::int32_t songNumber, const std::filesystem::path& root,
                                const std::filesystem::path& outFolder) {
     CommandReport report;
-    const std::filesystem::path database = outputPath(root, kLegacyFolder);
+    const std::filesystem::path database = kLegacyFolder;
     RandomAccessFile data;
     RandomAccessFile index;
-    if (!openInput(data, database / kLegacyDataFile, report) ||
-        !openInput(index, database / kLegacyIndexFile, report) ||
+    if (!openInput(data, root, database / kLegacyDataFile, report) ||
+        !openInput(index, root, database / kLegacyIndexFile, report) ||
         !outputFolderReady(outFolder, report)) {
         return report;
     }

@@ -1,6 +1,7 @@
 #include "messages/messages.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <system_error>
@@ -180,6 +181,19 @@ std::string notRegularFile(std::string_view file) {
     return "Cannot open " + std::string(file) + ": not a regular file";
 }
 
+namespace {
+
+// Without -C the database was looked for where the command was run, which
+// is seldom where it is: " in /home/an", and how to name the right folder.
+std::string inCurrentFolder() {
+    std::error_code failed;
+    const std::filesystem::path here = std::filesystem::current_path(failed);
+    return failed ? std::string() : " in " + displayName(here);
+}
+constexpr const char* kNameTheFolder = " (use -C FOLDER to name the database folder)";
+
+}  // namespace
+
 std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesystem::path& folder) {
     const bool index = error == SongDatabase::OpenError::songIndex ||
                        error == SongDatabase::OpenError::songIndexNotFile;
@@ -192,13 +206,12 @@ std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesy
         return line;
     }
     if (notFile) return databaseOpenFailure(error);
-    // Without -C the database was looked for where the command was run,
-    // which is seldom where it is: say where, and how to name the right folder.
-    std::error_code failed;
-    const std::filesystem::path here = std::filesystem::current_path(failed);
-    std::string line = std::string("Cannot open ") + file;
-    if (!failed) line += " in " + displayName(here);
-    return line + " (use -C FOLDER to name the database folder)";
+    return std::string("Cannot open ") + file + inCurrentFolder() + kNameTheFolder;
+}
+
+std::string databaseFileMissing(const std::filesystem::path& file) {
+    return "Cannot open " + displayName(file) + inCurrentFolder() + ": " + systemReason(ENOENT) +
+           kNameTheFolder;
 }
 
 std::string cannotOpenInput(const std::filesystem::path& path, int error) {

@@ -68,6 +68,10 @@ std::string databaseOpenFailure(SongDatabase::OpenError error, const std::filesy
 // "Cannot open <path>: <reason>", the line beside kCannotOpenInput that says
 // which input and why.
 std::string cannotOpenInput(const std::filesystem::path& path, int error);
+// The same for a database file missing where it was looked for without -C:
+// "Cannot open name.tab in /home/an: No such file or directory (use -C
+// FOLDER to name the database folder)".
+std::string databaseFileMissing(const std::filesystem::path& file);
 // Why an input did not open, as a phrase: "cannot open CHORUS.DAT" or
 // "CHORUS.DAT is not a regular file".
 std::string cannotOpenPhrase(std::string_view file, bool notRegularFile);

@@ -285,7 +285,12 @@ TEST(ExportCommands, MissingInputIsNamedWithTheReason) {
         {{"names", "-C", "nowhere"},
          "kdb2mid: Cannot open nowhere/name.tab: No such file or directory\n"},
         {{"names", "-C", "folder"}, "kdb2mid: Cannot open folder/name.tab: Is a directory\n"},
-        {{"chorus-index"}, "kdb2mid: Cannot open CRS&TCK.IDX: No such file or directory\n"},
+        {{"chorus-index"},
+         "kdb2mid: Cannot open CRS&TCK.IDX in " + dir.path().string() +
+             ": No such file or directory (use -C FOLDER to name the database folder)\n"},
+        {{"legacy", "50001"},
+         "kdb2mid: Cannot open 9703/song.dat in " + dir.path().string() +
+             ": No such file or directory (use -C FOLDER to name the database folder)\n"},
         {{"legacy", "50001", "-C", "nowhere"},
          "kdb2mid: Cannot open nowhere/9703/song.dat: No such file or directory\n"},
     };

@@ -103,5 +103,5 @@ while read -r file; do
     fi
 done <"$work/first.txt"
 [ $status = 0 ] || exit 1
-kinds=$(sed -n 's/.*\.\([a-z0-9]*\)$/\1/p' "$work/first.txt" | LC_ALL=C sort -u | tr '\n' ' ')
+kinds=$(sed -n 's/.*\.\([a-z0-9]*\)$/\1/p' "$work/first.txt" | LC_ALL=C sort -u | paste -sd ' ')
 echo "reproducible: $(wc -l <"$work/first.txt") files the same in two runs ($kinds), $((SECONDS - start)) s"

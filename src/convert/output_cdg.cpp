@@ -55,7 +55,7 @@ struct Pair {
 bool makePair(SongContext& song, Pair& pair) {
     const RenderedAudio* audio = song.pictureAudio();
     if (audio == nullptr) return false;
-    if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3); !status) {
+    if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3, true); !status) {
         song.result.fail(cannotRender(song.number, describe(status)));
         return false;
     }

@@ -2,16 +2,17 @@
 # What --stems costs over the same outputs without it: instructions and
 # peak memory per minute of song.
 #
-#   bench/stems.sh [BUILD_DIR] [SONG] [SOUNDFONT]
-#       (defaults: build/bench, made here; sample song 50004; TimGM6mb.sf2)
+#   bench/stems.sh [BUILD_DIR] [SONG] [RUNS] [SOUNDFONT]
+#       (defaults: build/bench, made here; sample song 50004; 5 runs; TimGM6mb.sf2)
 #
-# Instructions are counted by callgrind, one run each of
-#   --audio flac, --audio flac --stems, --video, --video --stems
-# on one sample song: a count, unlike a time, does not change with whatever
-# else shares the cores. Prints each count, the --stems ratios (goals: at
-# most 1.35x for --audio flac, 1.1x for --video) and, for --audio flac, the
-# share the FLAC encoder takes (three files are encoded instead of one) and
-# the ratio of the rest, the render.
+# --audio flac with and without --stems: instructions counted by callgrind,
+# which, unlike a time, do not change with whatever else shares the cores.
+# Prints both counts, their ratio (goal: at most 1.35x), the share the FLAC
+# encoder takes (three files are encoded instead of one) and the ratio of the
+# rest, the render.
+# --video with and without --stems: FFmpeg's libraries stop valgrind (an
+# instruction it does not know), so CPU seconds (user + system, all threads),
+# the median of RUNS runs taking turns; ratio goal: at most 1.1x.
 #
 # Memory: peak resident memory (/usr/bin/time) of the same conversions and
 # --cdg, with the song at its tempo and at a quarter of it (four times as
@@ -22,7 +23,8 @@ cd "$(dirname "$0")/.."
 
 build=${1:-}
 song=${2:-50004}
-font=${3:-/usr/share/sounds/sf2/TimGM6mb.sf2}
+runs=${3:-5}
+font=${4:-/usr/share/sounds/sf2/TimGM6mb.sf2}
 work=${KDB2MID_BENCH_DIR:-${TMPDIR:-/tmp}/kdb2mid-stems}
 
 scripts/ensure-deps.sh valgrind ffmpeg timgm6mb-soundfont time bc
@@ -58,23 +60,38 @@ inside() {
 }
 ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
 
-echo "instructions (callgrind), song $song:"
+echo "--audio flac, song $song: instructions (callgrind)"
 declare -A ir
-for what in audio audio-stems video video-stems; do
-    case $what in
-        audio) ir[$what]=$(count "$what" --audio flac) ;;
-        audio-stems) ir[$what]=$(count "$what" --audio flac --stems) ;;
-        video) ir[$what]=$(count "$what" --video) ;;
-        video-stems) ir[$what]=$(count "$what" --video --stems) ;;
-    esac
-    printf '  %-12s %15s\n' "$what" "${ir[$what]}"
-done
+ir[audio]=$(count audio --audio flac)
+ir[stems]=$(count stems --audio flac --stems)
 flac=$(inside audio 'AudioEncoder::(write|close)')
-flacStems=$(inside audio-stems 'AudioEncoder::(write|close)')
-echo "  --audio flac --stems / --audio flac: $(ratio "${ir[audio-stems]}" "${ir[audio]}")x (goal: at most 1.35x)"
-echo "    FLAC encoding: $flac alone, $flacStems with --stems (three files)"
-echo "    the rest (render, loudness, limiter): $(ratio "$((ir[audio-stems] - flacStems))" "$((ir[audio] - flac))")x"
-echo "  --video --stems / --video: $(ratio "${ir[video-stems]}" "${ir[video]}")x (goal: at most 1.1x)"
+flacStems=$(inside stems 'AudioEncoder::(write|close)')
+printf '  %-22s %15s  (FLAC encoder %s)\n' "--audio flac" "${ir[audio]}" "$flac"
+printf '  %-22s %15s  (FLAC encoder %s)\n' "--audio flac --stems" "${ir[stems]}" "$flacStems"
+echo "  ratio $(ratio "${ir[stems]}" "${ir[audio]}")x (goal: at most 1.35x);" \
+    "without the encoder $(ratio "$((ir[stems] - flacStems))" "$((ir[audio] - flac))")x"
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+cpu() {
+    rm -rf "$work/video"
+    /usr/bin/time -f '%U %S' -o "$work/time" "$tool" convert "$song" -C "$db" --soundfont "$font" \
+        -q -o "$work/video" "$@" >/dev/null
+    awk '{ print $1 + $2 }' "$work/time"
+}
+echo
+echo "--video, song $song: CPU seconds, median of $runs runs"
+plain=() split=()
+for run in $(seq "$runs"); do
+    if ((run % 2)); then
+        plain+=("$(cpu --video)") split+=("$(cpu --video --stems)")
+    else
+        split+=("$(cpu --video --stems)") plain+=("$(cpu --video)")
+    fi
+done
+a=$(printf '%s\n' "${plain[@]}" | median)
+b=$(printf '%s\n' "${split[@]}" | median)
+printf '  %-22s %8.2f\n  %-22s %8.2f\n' "--video" "$a" "--video --stems" "$b"
+echo "  ratio $(ratio "$b" "$a")x (goal: at most 1.1x); load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # Seconds of the song's sound at a tempo, as its FLAC holds it.
 seconds() {

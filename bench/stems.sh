@@ -17,7 +17,9 @@
 # Memory: peak resident memory (/usr/bin/time) of the same conversions and
 # --cdg, with the song at its tempo and at a quarter of it (four times as
 # long); the difference over the added length is the memory a minute of song
-# takes.
+# takes. At a quarter of the tempo a sample song's intro is long enough for
+# the title screen: no lead-in, so the lead-in's cost shows in the first
+# column only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

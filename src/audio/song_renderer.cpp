@@ -353,11 +353,11 @@ bool finishParts(RenderStore& full, const LoudnessMeter& meter, int rate, double
         limited.clear();
         return given;
     };
-    const bool written = full.drain([&](std::span<const float> chunk) {
+    const bool drained = full.drain([&](std::span<const float> chunk) {
         limiter.process(chunk, limited);
         return give();
     });
-    if (!written) return false;
+    if (!drained) return false;
     limiter.finish(limited);
     facts.limited = limiter.engaged();
     return give();

@@ -3,7 +3,10 @@
 // made from.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "audio/audio_format.hpp"
@@ -19,7 +22,18 @@ struct RenderedAudio {
     LoudnessFacts loudness;
     // The serial of its Ogg stream when encoded as ogg or opus, from the song.
     std::uint32_t streamSerial = 0;
+    // Frames of silence samples start with before the song: the karaoke
+    // pictures' lead-in, in the buffer they share with the audio files,
+    // which leave it out (song()).
+    std::uint64_t leadInFrames = 0;
 
+    // The song without the lead-in.
+    std::span<const float> song() const noexcept {
+        const auto skip = static_cast<std::size_t>(leadInFrames) * kAudioChannels;
+        return std::span<const float>(samples).subspan(std::min(skip, samples.size()));
+    }
+
+    // With the lead-in, as the pictures play it.
     std::uint64_t frames() const noexcept { return samples.size() / kAudioChannels; }
     double seconds() const noexcept {
         return sampleRate > 0 ? static_cast<double>(frames()) / sampleRate : 0.0;

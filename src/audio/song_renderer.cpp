@@ -330,82 +330,53 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
     return true;
 }
 
-// The two parts brought to the loudness their sum (the full song) was
-// measured at, every frame of each scaled by the same gain and the same
-// limiter gain as the full song's frame, handed on as full, instrumental and
-// guide blocks of equal length to emit. The full song is the parts' sum, so
-// the three add up exactly. Without a target each is clamped to full scale.
-template <typename Emit>
-bool finishParts(RenderStore& instrumental, RenderStore& guide, const LoudnessMeter* meter,
-                 int rate, std::optional<double> target, LoudnessFacts& facts, Emit&& emit) {
-    std::vector<float> full;
-    std::vector<float> first;
-    std::vector<float> second;
-    if (!target || meter == nullptr) {
-        for (;;) {
-            const std::span<const float> a = instrumental.next();
-            const std::span<const float> b = guide.next();
-            if (a.empty() || a.size() != b.size()) return a.size() == b.size();
-            full.resize(a.size());
-            first.resize(a.size());
-            second.resize(a.size());
-            for (std::size_t k = 0; k < a.size(); ++k) {
-                full[k] = std::clamp(a[k] + b[k], -1.0f, 1.0f);
-                first[k] = std::clamp(a[k], -1.0f, 1.0f);
-                second[k] = std::clamp(b[k], -1.0f, 1.0f);
-            }
-            if (!emit(std::span<const float>(full), std::span<const float>(first),
-                      std::span<const float>(second))) {
-                return false;
-            }
-        }
-    }
-    facts.measured = meter->loudness();
-    facts.gainDb = normalisingGain(facts.measured, *target);
+// The full song stored while it was rendered, brought to its loudness
+// exactly as finishLoudness does, and its guide melody (take(frames): its
+// next frames, played as they are asked for) given the same gain and, frame
+// for frame, the limiter's gain; the instrumental is the full song less the
+// guide, so the three add up. Handed on as full, instrumental and guide
+// blocks of equal length to emit.
+template <typename Take, typename Emit>
+bool finishParts(RenderStore& full, const LoudnessMeter& meter, int rate, double target,
+                 LoudnessFacts& facts, Take&& take, Emit&& emit) {
+    facts.measured = meter.loudness();
+    facts.gainDb = normalisingGain(facts.measured, target);
     const float gain = facts.silent ? 0.0f : amplitudeOf(facts.gainDb);
     TruePeakLimiter limiter(rate, amplitudeOf(kLimiterCeiling), gain);
     std::optional<LoudnessMeter> written;
     if (mayReachCeiling(facts, gain)) written.emplace(rate);
     std::vector<float> gains;
     limiter.keepGains(&gains);
-    // The parts' frames the limiter holds back, waiting for their gains.
-    std::vector<float> waiting;
-    std::vector<float> sum;
     std::vector<float> limited;
+    std::vector<float> melody;
+    std::vector<float> rest;
+    // The limiter hands frames on a look-ahead late: the guide follows the
+    // frames it has let out, each with that frame's gain.
     const auto give = [&] {
         const std::size_t frames = gains.size();
-        full.resize(2 * frames);
-        first.resize(2 * frames);
-        second.resize(2 * frames);
+        const std::span<const float> guide = take(frames);
+        if (guide.size() != 2 * frames) return false;
+        melody.resize(2 * frames);
+        rest.resize(2 * frames);
         for (std::size_t f = 0; f < frames; ++f) {
             for (std::size_t c = 0; c < kAudioChannels; ++c) {
                 const std::size_t k = 2 * f + c;
-                first[k] = waiting[2 * k] * gain * gains[f];
-                second[k] = waiting[2 * k + 1] * gain * gains[f];
-                full[k] = first[k] + second[k];
+                melody[k] = guide[k] * gain * gains[f];
+                rest[k] = limited[k] - melody[k];
             }
         }
-        waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(4 * frames));
         gains.clear();
+        if (written) written->add(limited);
+        const bool given = emit(std::span<const float>(limited), std::span<const float>(rest),
+                                std::span<const float>(melody));
         limited.clear();
-        if (written) written->add(full);
-        return emit(std::span<const float>(full), std::span<const float>(first),
-                    std::span<const float>(second));
+        return given;
     };
-    for (;;) {
-        const std::span<const float> a = instrumental.next();
-        const std::span<const float> b = guide.next();
-        if (a.size() != b.size()) return false;
-        if (a.empty()) break;
-        sum.resize(a.size());
-        for (std::size_t k = 0; k < a.size(); ++k) {
-            sum[k] = a[k] + b[k];
-            waiting.push_back(a[k]);
-            waiting.push_back(b[k]);
-        }
-        limiter.process(sum, limited);
-        if (!give()) return false;
-    }
+    const bool drained = full.drain([&](std::span<const float> chunk) {
+        limiter.process(chunk, limited);
+        return give();
+    });
+    if (!drained) return false;
     limiter.finish(limited);
     facts.limited = limiter.engaged();
     if (!give()) return false;
@@ -421,38 +392,71 @@ struct SongRenderer::Voice {
     PlayerHandle player;
     std::vector<float> block;
     bool ended = false;  // its last event has been played
+
+    // Renders the next block; whether the player is still playing.
+    bool sound() {
+        fluid_synth_write_float(synth.get(), kBlockFrames, block.data(), 0, 2, block.data(), 1, 2);
+        return fluid_player_get_status(player.get()) == FLUID_PLAYER_PLAYING;
+    }
 };
 
-RenderResult SongRenderer::play(std::span<const std::span<const std::uint8_t>> midis,
-                                const Consume& consume) {
-    RenderResult result;
-    std::vector<Voice> voices(midis.size());
-    for (std::size_t i = 0; i < midis.size(); ++i) {
-        if (const AudioStep fault = midiFault(midis[i]); fault != AudioStep::none) {
-            result.status = failure(AudioError::midiRefused, "", fault);
-            return result;
+// The guide melody played block by block as its frames are asked for, so
+// that it is never stored whole: the full song decides the length.
+class SongRenderer::Guide {
+public:
+    explicit Guide(Voice& voice) : voice_(voice) {}
+
+    // The block ending at frame `end` (the song's last, cut short) is faded
+    // out as the full song's was.
+    void fadeBlockEndingAt(std::uint64_t end) { fadeAt_ = end; }
+
+    // The next frames; valid until the next call.
+    std::span<const float> take(std::size_t frames) {
+        samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(taken_));
+        while (samples_.size() < frames * kAudioChannels) {
+            voice_.sound();
+            rendered_ += kBlockFrames;
+            if (rendered_ == fadeAt_) fadeOut(voice_.block);
+            samples_.insert(samples_.end(), voice_.block.begin(), voice_.block.end());
         }
-        lastLibraryError.clear();
-        Voice& voice = voices[i];
-        voice.synth.reset(new_fluid_synth(library_->settings));
-        if (!voice.synth) {
-            result.status = failure(AudioError::synthFailed);
-            return result;
-        }
-        if (fluid_synth_add_sfont(voice.synth.get(), library_->font) == FLUID_FAILED) {
-            result.status = failure(AudioError::soundFontRefused);
-            return result;
-        }
-        voice.synth.get_deleter().borrowed = library_->font;
-        voice.player.reset(new_fluid_player(voice.synth.get()));
-        if (!voice.player ||
-            fluid_player_add_mem(voice.player.get(), midis[i].data(), midis[i].size()) != FLUID_OK ||
-            fluid_player_play(voice.player.get()) != FLUID_OK) {
-            result.status = failure(AudioError::midiRefused);
-            return result;
-        }
-        voice.block.resize(static_cast<std::size_t>(kBlockFrames) * kAudioChannels);
+        taken_ = frames * kAudioChannels;
+        return std::span<const float>(samples_.data(), taken_);
     }
+
+private:
+    Voice& voice_;
+    std::vector<float> samples_;  // rendered, not yet taken, from taken_ on
+    std::size_t taken_ = 0;
+    std::uint64_t rendered_ = 0;
+    std::uint64_t fadeAt_ = 0;
+};
+
+AudioStatus SongRenderer::start(std::span<const std::uint8_t> midi, Voice& voice) {
+    if (const AudioStep fault = midiFault(midi); fault != AudioStep::none) {
+        return failure(AudioError::midiRefused, "", fault);
+    }
+    lastLibraryError.clear();
+    voice.synth.reset(new_fluid_synth(library_->settings));
+    if (!voice.synth) return failure(AudioError::synthFailed);
+    if (fluid_synth_add_sfont(voice.synth.get(), library_->font) == FLUID_FAILED) {
+        return failure(AudioError::soundFontRefused);
+    }
+    voice.synth.get_deleter().borrowed = library_->font;
+    voice.player.reset(new_fluid_player(voice.synth.get()));
+    if (!voice.player ||
+        fluid_player_add_mem(voice.player.get(), midi.data(), midi.size()) != FLUID_OK ||
+        fluid_player_play(voice.player.get()) != FLUID_OK) {
+        return failure(AudioError::midiRefused);
+    }
+    voice.block.resize(static_cast<std::size_t>(kBlockFrames) * kAudioChannels);
+    return {};
+}
+
+RenderResult SongRenderer::play(std::span<const std::uint8_t> midi, const Consume& consume) {
+    RenderResult result;
+    Voice voice;
+    result.status = start(midi, voice);
+    if (!result.status) return result;
 
     const auto rate = static_cast<std::uint64_t>(audioSampleRate(settings_.format));
     const auto maxSongFrames = static_cast<std::uint64_t>(kMaxSongSeconds * static_cast<double>(rate));
@@ -461,65 +465,41 @@ RenderResult SongRenderer::play(std::span<const std::span<const std::uint8_t>> m
     std::uint64_t endFrame = kNotYet;  // when the last event was played
     std::uint64_t frames = 0;
     float songPeak = 0.0f;
-
-    const bool parts = voices.size() > 1;
-    std::vector<float> mix(parts ? static_cast<std::size_t>(kBlockFrames) * kAudioChannels : 0);
-    std::vector<std::vector<float>> partBlocks(parts ? voices.size() : 0);
     for (bool last = false; !last;) {
         frames += kBlockFrames;
-        bool playing = false;
-        bool ended = true;
-        for (Voice& voice : voices) {
-            fluid_synth_t* synth = voice.synth.get();
+        const bool playing = voice.sound();
+        if (!voice.ended) {
             fluid_player_t* player = voice.player.get();
-            fluid_synth_write_float(synth, kBlockFrames, voice.block.data(), 0, 2,
-                                    voice.block.data(), 1, 2);
-            const bool sounding = fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
-            playing = playing || sounding;
-            if (!voice.ended) {
-                const int total = fluid_player_get_total_ticks(player);
-                if (!sounding && total == 0 && !lastLibraryError.empty()) {
-                    result.status = failure(AudioError::midiRefused);
-                    return result;
-                }
-                voice.ended = !sounding || fluid_player_get_current_tick(player) >= total;
+            const int total = fluid_player_get_total_ticks(player);
+            if (!playing && total == 0 && !lastLibraryError.empty()) {
+                result.status = failure(AudioError::midiRefused);
+                return result;
             }
-            ended = ended && voice.ended;
+            voice.ended = !playing || fluid_player_get_current_tick(player) >= total;
         }
-        if (parts) {
-            std::copy(voices[0].block.begin(), voices[0].block.end(), mix.begin());
-            for (std::size_t v = 1; v < voices.size(); ++v) {
-                for (std::size_t k = 0; k < mix.size(); ++k) mix[k] += voices[v].block[k];
-            }
-        }
-        std::vector<float>& block = parts ? mix : voices[0].block;
-        const float peak = peakOf(block);
+        const float peak = peakOf(voice.block);
         songPeak = std::max(songPeak, peak);
         if (endFrame == kNotYet) {
-            if (ended) {
+            if (voice.ended) {
                 endFrame = frames;
             } else if (frames > maxSongFrames) {
                 result.status = failure(AudioError::songTooLong, "");
                 return result;
             }
         }
+        bool fadedOut = false;
         if (endFrame != kNotYet) {
             // Past the last event only fading notes and reverb sound; the
-            // song ends when they have died away or the players say so.
+            // song ends when they have died away or the player says so.
             if (frames >= endFrame + maxFadeFrames) {
-                fadeOut(block);
-                for (Voice& voice : voices) {
-                    if (parts) fadeOut(voice.block);
-                }
+                fadeOut(voice.block);
+                fadedOut = true;
                 last = true;
             } else if (!playing || peak < kSilence) {
                 last = true;
             }
         }
-        for (std::size_t v = 0; v < partBlocks.size(); ++v) partBlocks[v].swap(voices[v].block);
-        const bool consumed = consume(block, partBlocks);
-        for (std::size_t v = 0; v < partBlocks.size(); ++v) partBlocks[v].swap(voices[v].block);
-        if (!consumed) break;
+        if (!consume(voice.block, fadedOut)) break;
     }
     result.frames = frames;
     result.seconds = static_cast<double>(frames) / static_cast<double>(rate);
@@ -528,21 +508,24 @@ RenderResult SongRenderer::play(std::span<const std::span<const std::uint8_t>> m
     return result;
 }
 
-RenderResult SongRenderer::renderSong(std::span<const std::uint8_t> midi, RenderedAudio& out) {
+RenderResult SongRenderer::renderSong(std::span<const std::uint8_t> midi, RenderedAudio& out,
+                                      std::uint64_t leadInFrames) {
     out = RenderedAudio{};
     const int rate = audioSampleRate(settings_.format);
     out.sampleRate = rate;
     RenderStore store;
     std::optional<LoudnessMeter> meter;
     if (settings_.loudnessTarget) meter.emplace(rate);
-    const std::span<const std::uint8_t> one[] = {midi};
-    RenderResult result = play(one, [&](std::span<const float> block, auto) {
+    RenderResult result = play(midi, [&](std::span<const float> block, bool) {
         if (meter) meter->add(block);
         store.append(block);
         return true;
     });
     if (!result.status) return result;
-    out.samples.reserve(store.size());
+    const std::size_t silence = static_cast<std::size_t>(leadInFrames) * kAudioChannels;
+    out.samples.reserve(silence + store.size());
+    out.samples.assign(silence, 0.0f);
+    out.leadInFrames = leadInFrames;
     finishLoudness(store, meter ? &*meter : nullptr, rate, settings_.loudnessTarget,
                    result.loudness, [&](std::span<const float> block) {
                        out.samples.insert(out.samples.end(), block.begin(), block.end());
@@ -563,15 +546,14 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
     auto encode = [&](std::span<const float> samples) {
         return samples.empty() || encoder.write(samples);
     };
-    const std::span<const std::uint8_t> one[] = {midi};
     if (!settings_.loudnessTarget) {
         // FluidSynth's level: nothing to wait for, encoded as it is rendered.
-        result = play(one, [&](std::span<const float> block, auto) { return encode(block); });
+        result = play(midi, [&](std::span<const float> block, bool) { return encode(block); });
     } else {
         const int rate = audioSampleRate(settings_.format);
         RenderStore store;
         LoudnessMeter meter(rate);
-        result = play(one, [&](std::span<const float> block, auto) {
+        result = play(midi, [&](std::span<const float> block, bool) {
             meter.add(block);
             store.append(block);
             return true;
@@ -585,26 +567,46 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
     return result;
 }
 
-// Both parts are kept apart while the song renders, and their sum measured;
-// then they are brought to the full song's loudness together.
-template <typename Emit>
-RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
-    const int rate = audioSampleRate(settings_.format);
-    RenderStore instrumental;
-    RenderStore guide;
-    std::optional<LoudnessMeter> meter;
-    if (settings_.loudnessTarget) meter.emplace(rate);
-    const std::span<const std::uint8_t> both[] = {midi.instrumental, midi.guide};
-    RenderResult result =
-        play(both, [&](std::span<const float> full, std::span<const std::vector<float>> parts) {
-            if (meter) meter->add(full);
-            instrumental.append(parts[0]);
-            guide.append(parts[1]);
-            return true;
-        });
+// The full song is rendered and finished as render does it; the guide is
+// played beside it (at FluidSynth's level) or while the full song is
+// finished (at a loudness, which waits for the whole song). prepare(samples)
+// is told the song's length, in samples, before the first block is emitted,
+// when it is known.
+template <typename Prepare, typename Emit>
+RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Prepare&& prepare, Emit&& emit) {
+    RenderResult result;
+    Voice guideVoice;
+    result.status = start(midi.guide, guideVoice);
     if (!result.status) return result;
-    if (!finishParts(instrumental, guide, meter ? &*meter : nullptr, rate,
-                     settings_.loudnessTarget, result.loudness, emit)) {
+    Guide guide(guideVoice);
+    if (!settings_.loudnessTarget) {
+        std::vector<float> rest;
+        std::uint64_t frames = 0;
+        result = play(midi.full, [&](std::span<const float> block, bool fadedOut) {
+            frames += block.size() / kAudioChannels;
+            if (fadedOut) guide.fadeBlockEndingAt(frames);
+            const std::span<const float> melody = guide.take(block.size() / kAudioChannels);
+            rest.resize(block.size());
+            for (std::size_t k = 0; k < block.size(); ++k) rest[k] = block[k] - melody[k];
+            return emit(block, std::span<const float>(rest), melody);
+        });
+        return result;
+    }
+    const int rate = audioSampleRate(settings_.format);
+    RenderStore store;
+    LoudnessMeter meter(rate);
+    bool fadedOut = false;
+    result = play(midi.full, [&](std::span<const float> block, bool faded) {
+        meter.add(block);
+        store.append(block);
+        fadedOut = faded;
+        return true;
+    });
+    if (!result.status) return result;
+    if (fadedOut) guide.fadeBlockEndingAt(result.frames);
+    prepare(store.size());
+    if (!finishParts(store, meter, rate, *settings_.loudnessTarget, result.loudness,
+                     [&](std::size_t frames) { return guide.take(frames); }, emit)) {
         result.status = failure(AudioError::encoderFailed, "");
     }
     return result;
@@ -612,40 +614,45 @@ RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
 
 namespace {
 
-// The Ogg serials of a split song's three files, from its two parts' MIDI:
-// the same on every run, and different from each other.
+// The Ogg serials of a split song's three files: the full song's is the one
+// it has rendered alone; all are the same on every run, and differ.
 std::array<std::uint32_t, 3> partSerials(const SongParts& midi) {
-    const std::uint32_t instrumental = streamSerialFor(midi.instrumental);
+    const std::uint32_t full = streamSerialFor(midi.full);
     const std::uint32_t guide = streamSerialFor(midi.guide);
-    return {instrumental ^ guide ^ 0x5A5A5A5AU, instrumental, guide};
+    return {full, full ^ guide ^ 0x5A5A5A5AU, guide};
 }
 
 }  // namespace
 
 RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out,
-                                       bool withGuide) {
+                                       std::uint64_t leadInFrames) {
     out = RenderedParts{};
     const int rate = audioSampleRate(settings_.format);
     const std::array<std::uint32_t, 3> serials = partSerials(midi);
-    RenderedAudio* parts[3] = {&out.full, &out.instrumental, &out.guide};
-    for (int i = 0; i < 3; ++i) {
+    RenderedAudio* parts[2] = {&out.full, &out.instrumental};
+    const std::size_t silence = static_cast<std::size_t>(leadInFrames) * kAudioChannels;
+    for (int i = 0; i < 2; ++i) {
         parts[i]->sampleRate = rate;
         parts[i]->streamSerial = serials[static_cast<std::size_t>(i)];
+        parts[i]->leadInFrames = leadInFrames;
+        parts[i]->samples.assign(silence, 0.0f);
     }
+    out.guideSerial = serials[2];
+    const auto keep = [](std::vector<float>& to, std::span<const float> block) {
+        for (const float sample : block) to.push_back(std::clamp(sample, -1.0f, 1.0f));
+    };
     RenderResult result = renderPartsTo(
-        midi, [&](std::span<const float> full, std::span<const float> instrumental,
-                  std::span<const float> guide) {
-            out.full.samples.insert(out.full.samples.end(), full.begin(), full.end());
-            out.instrumental.samples.insert(out.instrumental.samples.end(), instrumental.begin(),
-                                            instrumental.end());
-            if (withGuide) {
-                out.guide.samples.insert(out.guide.samples.end(), guide.begin(), guide.end());
-            }
+        midi,
+        [&](std::size_t samples) {
+            for (RenderedAudio* part : parts) part->samples.reserve(silence + samples);
+        },
+        [&](std::span<const float> full, std::span<const float> instrumental,
+            std::span<const float>) {
+            keep(out.full.samples, full);
+            keep(out.instrumental.samples, instrumental);
             return true;
         });
-    for (RenderedAudio* audio : {&out.full, &out.instrumental, &out.guide}) {
-        audio->loudness = result.loudness;
-    }
+    for (RenderedAudio* part : parts) part->loudness = result.loudness;
     return result;
 }
 
@@ -662,17 +669,18 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
         }
     }
     std::optional<AudioStatus> failed;
-    result = renderPartsTo(midi, [&](std::span<const float> a, std::span<const float> b,
-                                     std::span<const float> c) {
-        const std::span<const float> blocks[3] = {a, b, c};
-        for (int i = 0; i < 3; ++i) {
-            if (!blocks[i].empty() && !encoders[i].write(blocks[i])) {
-                failed = encoders[i].status();
-                return false;
+    result = renderPartsTo(
+        midi, [](std::size_t) {},
+        [&](std::span<const float> a, std::span<const float> b, std::span<const float> c) {
+            const std::span<const float> blocks[3] = {a, b, c};
+            for (int i = 0; i < 3; ++i) {
+                if (!blocks[i].empty() && !encoders[i].write(blocks[i])) {
+                    failed = encoders[i].status();
+                    return false;
+                }
             }
-        }
-        return true;
-    });
+            return true;
+        });
     if (failed) result.status = *failed;
     if (!result.status) return result;
     for (AudioEncoder& encoder : encoders) {
@@ -684,19 +692,49 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
     return result;
 }
 
-AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out) {
-    if (audio.sampleRate != audioSampleRate(format)) {
+namespace {
+
+constexpr std::size_t kEncodeBlockSamples = std::size_t{1} << 16;
+
+// Encodes samples at rate, in blocks of kEncodeBlockSamples made by fill(at, count, block).
+template <typename Fill>
+AudioStatus encodeBlocks(std::size_t samples, int rate, std::uint32_t serial, AudioFormat format,
+                         AudioSink& out, Fill&& fill) {
+    if (rate != audioSampleRate(format)) {
         return failure(AudioError::encoderFailed, "", AudioStep::sampleRate);
     }
     AudioEncoder encoder;
-    if (!encoder.open(format, out, audio.streamSerial)) return encoder.status();
-    constexpr std::size_t kBlockSamples = std::size_t{1} << 16;
-    const std::span<const float> samples(audio.samples);
-    for (std::size_t at = 0; at < samples.size(); at += kBlockSamples) {
-        if (!encoder.write(samples.subspan(at, std::min(kBlockSamples, samples.size() - at)))) break;
+    if (!encoder.open(format, out, serial)) return encoder.status();
+    for (std::size_t at = 0; at < samples; at += kEncodeBlockSamples) {
+        if (!encoder.write(fill(at, std::min(kEncodeBlockSamples, samples - at)))) break;
     }
     if (!encoder.close()) return encoder.status();
     return {};
+}
+
+}  // namespace
+
+AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out,
+                        bool withLeadIn) {
+    const std::span<const float> samples =
+        withLeadIn ? std::span<const float>(audio.samples) : audio.song();
+    return encodeBlocks(samples.size(), audio.sampleRate, audio.streamSerial, format, out,
+                        [&](std::size_t at, std::size_t count) { return samples.subspan(at, count); });
+}
+
+AudioStatus encodeGuide(const RenderedParts& parts, AudioFormat format, AudioSink& out) {
+    const std::span<const float> full = parts.full.song();
+    const std::span<const float> rest = parts.instrumental.song();
+    if (full.size() != rest.size()) return failure(AudioError::encoderFailed, "");
+    std::vector<float> block;
+    return encodeBlocks(full.size(), parts.full.sampleRate, parts.guideSerial, format, out,
+                        [&](std::size_t at, std::size_t count) {
+                            block.resize(count);
+                            for (std::size_t k = 0; k < count; ++k) {
+                                block[k] = full[at + k] - rest[at + k];
+                            }
+                            return std::span<const float>(block);
+                        });
 }
 
 }  // namespace kdb2mid

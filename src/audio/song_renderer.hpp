@@ -63,20 +63,22 @@ struct RenderSettings {
     std::optional<double> loudnessTarget = kDefaultLoudness;
 };
 
-// A song in two parts, each a whole Standard MIDI File: the guide melody's
-// notes alone, and everything else (the instrumental). Both keep every
-// controller, program and tempo event, so each note sounds as in the song.
+// A song and its guide melody, each a whole Standard MIDI File: the song as
+// it is rendered alone, and its melody track's notes alone. The guide keeps
+// every controller, program and tempo event, so each note sounds as in the
+// song.
 struct SongParts {
-    std::span<const std::uint8_t> instrumental;
+    std::span<const std::uint8_t> full;
     std::span<const std::uint8_t> guide;
 };
 
-// A song and its parts at one loudness: sample for sample, instrumental +
-// guide = full.
+// A song and its instrumental at one loudness. The guide melody is the
+// difference (full - instrumental, sample for sample; encodeGuide): what a
+// video needs is held, and the third part costs no memory.
 struct RenderedParts {
     RenderedAudio full;
     RenderedAudio instrumental;
-    RenderedAudio guide;
+    std::uint32_t guideSerial = 0;  // the guide's Ogg stream serial
 };
 
 struct RenderResult {
@@ -102,9 +104,12 @@ public:
     // out, at the loudness the settings ask for. The audio ends once the
     // sound after the last event has died away, at most kMaxFadeSeconds
     // after it. A song with nothing to hear is silence, loudness.silent set,
-    // and no error. out takes 10.6 MB a minute at 44.1 kHz (11.5 MB at
-    // 48 kHz): 1.27 GB for a song at the one-hour cap, 1.38 GB at 48 kHz.
-    RenderResult renderSong(std::span<const std::uint8_t> midi, RenderedAudio& out);
+    // and no error. out takes 21 MB a minute at 44.1 kHz (23 MB at 48 kHz):
+    // 1.27 GB for a song at the one-hour cap, 1.38 GB at 48 kHz. out starts
+    // with leadInFrames of silence (out.leadInFrames), for the karaoke
+    // pictures that share the sound with the audio files.
+    RenderResult renderSong(std::span<const std::uint8_t> midi, RenderedAudio& out,
+                            std::uint64_t leadInFrames = 0);
 
     // renderSong, then encodeAudio into out in the settings' format, the
     // same bytes, holding only the synthesizer's render in memory at 16 bits
@@ -113,16 +118,18 @@ public:
     // drops.
     RenderResult render(std::span<const std::uint8_t> midi, AudioSink& out);
 
-    // The song's two parts played side by side, each on a synthesizer of its
-    // own, block for block: the full song is their sum. Its loudness sets one
-    // gain and its true peaks one limiter gain curve, and both apply to each
-    // part alike, so the parts still add up to the full song. Memory: twice
-    // renderSong's store while rendering, then out (three times renderSong's).
-    // Without withGuide, out.guide stays empty (a video needs only the full
-    // song and the instrumental): a third less memory.
-    RenderResult renderParts(const SongParts& midi, RenderedParts& out, bool withGuide = true);
-    // renderParts encoded into three sinks as it is finished, holding only
-    // the two parts' renders in memory at 16 bits (twice render's).
+    // The song and its guide melody, each on a synthesizer of its own: the
+    // full song exactly as renderSong and render make it (the same bytes),
+    // then the guide melody brought to the full song's loudness gain and its
+    // limiter's gain curve, and the instrumental the full song less the
+    // guide, so that the parts add up to the full song. The guide is played
+    // while the full song is finished, so memory is renderSong's: out, and
+    // for a while the render at 16 bits. Both parts of out start with
+    // leadInFrames of silence.
+    RenderResult renderParts(const SongParts& midi, RenderedParts& out,
+                             std::uint64_t leadInFrames = 0);
+    // renderParts encoded into three sinks as it is finished, holding what
+    // render holds.
     RenderResult renderParts(const SongParts& midi, AudioSink& full, AudioSink& instrumental,
                              AudioSink& guide);
 
@@ -131,17 +138,18 @@ public:
 private:
     struct Library;
     struct Voice;
-    // What play hands on for each block: the full song and, for a song in
-    // parts, each part (their sum is the full song); empty for one part.
-    using Consume =
-        std::function<bool(std::span<const float> full, std::span<const std::vector<float>> parts)>;
-    // Renders the MIDI files side by side, one synthesizer each, handing each
-    // block to consume (false: stop, the sink failed); fills in frames,
-    // seconds and loudness.silent. The song lasts until every file's events
-    // are played and their sound has died away.
-    RenderResult play(std::span<const std::span<const std::uint8_t>> midis, const Consume& consume);
-    template <typename Emit>
-    RenderResult renderPartsTo(const SongParts& midi, Emit&& emit);
+    class Guide;
+    // What play hands on for each block, and whether it was faded out (the
+    // last block of a song cut kMaxFadeSeconds after its last event).
+    using Consume = std::function<bool(std::span<const float> block, bool fadedOut)>;
+    // Starts midi on a synthesizer of its own.
+    AudioStatus start(std::span<const std::uint8_t> midi, Voice& voice);
+    // Renders midi, handing each block to consume (false: stop, the sink
+    // failed); fills in frames, seconds and loudness.silent. The song lasts
+    // until its events are played and their sound has died away.
+    RenderResult play(std::span<const std::uint8_t> midi, const Consume& consume);
+    template <typename Prepare, typename Emit>
+    RenderResult renderPartsTo(const SongParts& midi, Prepare&& prepare, Emit&& emit);
     SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings);
     AudioStatus load();
 
@@ -150,8 +158,13 @@ private:
     std::unique_ptr<Library> library_;
 };
 
-// Encodes rendered audio into out as format; the audio's sample rate must be
-// the format's.
-AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out);
+// Encodes rendered audio into out as format, the song alone or, withLeadIn,
+// after its lead-in (the karaoke pictures' sound); the audio's sample rate
+// must be the format's.
+AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out,
+                        bool withLeadIn = false);
+// Encodes the guide melody of rendered parts (full - instrumental, the song
+// alone) into out as format.
+AudioStatus encodeGuide(const RenderedParts& parts, AudioFormat format, AudioSink& out);
 
 }  // namespace kdb2mid

@@ -118,12 +118,14 @@ std::span<const std::uint8_t> SongContext::midiToRender(std::vector<std::uint8_t
     return work.midiBuffer;
 }
 
-SongParts SongContext::partsToRender(std::vector<std::uint8_t>& instrumental,
+SongParts SongContext::partsToRender(std::vector<std::uint8_t>& full,
                                      std::vector<std::uint8_t>& guide) {
     const auto track = static_cast<std::size_t>(melody().track);
-    instrumental = midiWithoutNotes(work.song, options.lyrics, track, false, work.trackBuffer);
     guide = midiWithoutNotes(work.song, options.lyrics, track, true, work.trackBuffer);
-    return {instrumental, guide};
+    // The song as it renders alone (--mute-melody never comes with parts), so
+    // that its file is the same with --stems or without.
+    const std::span<const std::uint8_t> song = midiToRender(full);
+    return {song, guide};
 }
 
 // Whether more than one planned output takes the song's sound: then it is
@@ -163,16 +165,25 @@ bool SongContext::keepRender(const RenderResult& rendered) {
     return true;
 }
 
+// Frames of silence the song's sound is rendered with first: the karaoke
+// pictures' lead-in when the song gets one (the video, the MP3+G), which the
+// audio files leave out; none otherwise.
+static std::uint64_t renderLeadIn(SongContext& song) {
+    if (!song.writes(Output::video) && !song.writes(Output::cdg) && !song.writes(Output::cdgZip)) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(song.pictureLeadIn()) *
+           static_cast<std::uint64_t>(audioSampleRate(song.options.audioFormat)) / 100;
+}
+
 const RenderedParts* SongContext::renderedParts() {
     if (parts_) return &*parts_;
     if (audioFailed_ || !openRenderer()) return nullptr;
-    std::vector<std::uint8_t> instrumental;
+    std::vector<std::uint8_t> full;
     std::vector<std::uint8_t> guide;
     RenderedParts parts;
-    // The guide melody alone goes only into audio files.
-    const bool withGuide = writes(Output::audio) || writes(Output::ultrastar);
-    if (!keepRender(
-            work.renderer->renderParts(partsToRender(instrumental, guide), parts, withGuide))) {
+    if (!keepRender(work.renderer->renderParts(partsToRender(full, guide), parts,
+                                               renderLeadIn(*this)))) {
         return nullptr;
     }
     parts_ = std::move(parts);
@@ -188,7 +199,9 @@ const RenderedAudio* SongContext::renderedAudio() {
     if (audioFailed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> muted;
     RenderedAudio audio;
-    if (!keepRender(work.renderer->renderSong(midiToRender(muted), audio))) return nullptr;
+    if (!keepRender(work.renderer->renderSong(midiToRender(muted), audio, renderLeadIn(*this)))) {
+        return nullptr;
+    }
     audio_ = std::move(audio);
     return &*audio_;
 }
@@ -210,15 +223,16 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
                                 OutputAudioSink(files[2])};
     RenderResult rendered;
     if (shared) {
-        const RenderedAudio* audio[3] = {&parts->full, &parts->instrumental, &parts->guide};
-        for (int i = 0; i < 3 && rendered.status; ++i) {
-            rendered.status = encodeAudio(*audio[i], options.audioFormat, sinks[i]);
+        rendered.status = encodeAudio(parts->full, options.audioFormat, sinks[0]);
+        if (rendered.status) {
+            rendered.status = encodeAudio(parts->instrumental, options.audioFormat, sinks[1]);
         }
+        if (rendered.status) rendered.status = encodeGuide(*parts, options.audioFormat, sinks[2]);
     } else {
-        std::vector<std::uint8_t> instrumental;
+        std::vector<std::uint8_t> full;
         std::vector<std::uint8_t> guide;
-        rendered = work.renderer->renderParts(partsToRender(instrumental, guide), sinks[0],
-                                              sinks[1], sinks[2]);
+        rendered = work.renderer->renderParts(partsToRender(full, guide), sinks[0], sinks[1],
+                                              sinks[2]);
     }
     if (!rendered.status) {
         for (AtomicOutputFile& file : files) file.abandon();
@@ -240,25 +254,9 @@ bool SongContext::writeRenderedParts(const std::filesystem::path& path, bool sha
     return committed;
 }
 
-RenderedAudio withLeadIn(const RenderedAudio& audio, std::int64_t leadIn) {
-    RenderedAudio padded;
-    padded.sampleRate = audio.sampleRate;
-    padded.loudness = audio.loudness;
-    const auto silent = static_cast<std::size_t>(leadIn) * static_cast<std::size_t>(audio.sampleRate) /
-                        100 * kAudioChannels;
-    padded.samples.reserve(silent + audio.samples.size());
-    padded.samples.assign(silent, 0.0F);
-    padded.samples.insert(padded.samples.end(), audio.samples.begin(), audio.samples.end());
-    return padded;
-}
-
 const RenderedAudio* SongContext::pictureAudio() {
-    if (pictureAudio_) return &*pictureAudio_;
-    const std::int64_t leadIn = pictureLeadIn();
-    const RenderedAudio* audio = renderedAudio();
-    if (audio == nullptr || leadIn == 0) return audio;
-    pictureAudio_ = withLeadIn(*audio, leadIn);
-    return &*pictureAudio_;
+    // Rendered with the lead-in in front (renderLeadIn) when a picture is planned.
+    return renderedAudio();
 }
 
 bool SongContext::writeRenderedAudio(const std::filesystem::path& path) {

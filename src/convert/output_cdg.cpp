@@ -3,7 +3,9 @@
 // lyric lines with each word turning colour at its time (cdg/); the MP3 is
 // the song's rendered audio as --audio mp3 writes it, after the pictures'
 // lead-in of silence (as the video's sound), and the graphics last exactly as
-// long. A song without lyric lines gets neither.
+// long; when --audio mp3 writes SONG.mp3 itself, without the lead-in, the
+// graphics have none either, so the pair stays in time. A song without lyric
+// lines gets neither.
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
 
 #include <system_error>
@@ -55,7 +57,11 @@ struct Pair {
 bool makePair(SongContext& song, Pair& pair) {
     const RenderedAudio* audio = song.pictureAudio();
     if (audio == nullptr) return false;
-    if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3); !status) {
+    // When --audio writes SONG.mp3 (the song's own timing, no lead-in), that
+    // file is the pair's sound: the graphics start with it, without a lead-in.
+    const bool leadIn = !audioWritesPairMp3(song);
+    if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3, leadIn);
+        !status) {
         song.result.fail(cannotRender(song.number, describe(status)));
         return false;
     }
@@ -72,8 +78,11 @@ bool makePair(SongContext& song, Pair& pair) {
         }
     }
     const SongTiming& timing = song.timing();
-    const double leadIn = static_cast<double>(song.pictureLeadIn()) / 100;
-    pair.cdg = cdg::writeCdg(cdg::cdgInput(song.lyrics(), timing.tempo, audio->seconds(), leadIn),
+    const double leadInSeconds = leadIn ? static_cast<double>(song.pictureLeadIn()) / 100 : 0.0;
+    const double seconds =
+        leadIn ? audio->seconds()
+               : static_cast<double>(audio->song().size() / kAudioChannels) / audio->sampleRate;
+    pair.cdg = cdg::writeCdg(cdg::cdgInput(song.lyrics(), timing.tempo, seconds, leadInSeconds),
                              *song.work.cdgFont);
     return true;
 }

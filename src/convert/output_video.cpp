@@ -50,12 +50,8 @@ bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files)
     // Split: the instrumental first, played unless the viewer picks the
     // full song with its guide melody; both went through the same render
     // and both start after the same lead-in.
-    RenderedAudio instrumental;
     if (const RenderedParts* parts = song.splitsMelody() ? song.renderedParts() : nullptr) {
-        // Copied only when there is a lead-in to put before it.
-        const std::int64_t leadIn = song.pictureLeadIn();
-        if (leadIn > 0) instrumental = withLeadIn(parts->instrumental, leadIn);
-        input.interleavedStereo = leadIn > 0 ? instrumental.samples : parts->instrumental.samples;
+        input.interleavedStereo = parts->instrumental.samples;
         input.secondStereo = audio->samples;
         input.firstTitle = kKaraokeTrackTitle;
         input.secondTitle = kGuideTrackTitle;

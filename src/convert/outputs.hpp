@@ -93,11 +93,6 @@ struct PlannedOutput {
 
 // One song on its way to its files: what the writers read and where they
 // report. Everything beyond the decoded song is made on first use.
-#ifdef KDB2MID_HAVE_AUDIO
-// audio after leadIn hundredths of a second of silence.
-RenderedAudio withLeadIn(const RenderedAudio& audio, std::int64_t leadIn);
-#endif
-
 class SongContext {
 public:
     SongContext(std::int32_t songNumber, std::string fileStem, const std::filesystem::path& folder,
@@ -158,13 +153,14 @@ public:
     // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
     // place a song is rendered: a song is never rendered twice.
     const RenderedAudio* renderedAudio();
-    // The same, for a song split in parts (splitsMelody): the full song, its
-    // instrumental and its guide melody.
+    // The same, for a song split in parts (splitsMelody): the full song and
+    // its instrumental (the guide melody is their difference).
     const RenderedParts* renderedParts();
-    // The sound of the karaoke pictures: the rendered audio after
-    // pictureLeadIn() of silence. Made here (and a second track by
-    // withLeadIn with the same lead-in), so every picture output and every
-    // track of it moves with the same lead-in.
+    // The sound of the karaoke pictures: the rendered audio, which starts
+    // with pictureLeadIn() of silence (leadInFrames) whenever a picture
+    // output is planned, in one buffer with the audio files' sound (they
+    // leave the lead-in out). Every track of a picture (renderedParts' too)
+    // starts with the same lead-in.
     const RenderedAudio* pictureAudio();
 #endif
 
@@ -177,13 +173,11 @@ private:
 #ifdef KDB2MID_HAVE_AUDIO
     bool openRenderer();
     std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
-    SongParts partsToRender(std::vector<std::uint8_t>& instrumental,
-                            std::vector<std::uint8_t>& guide);
+    SongParts partsToRender(std::vector<std::uint8_t>& full, std::vector<std::uint8_t>& guide);
     bool writeRenderedParts(const std::filesystem::path& path, bool shared);
     bool keepRender(const RenderResult& rendered);
     std::optional<RenderedAudio> audio_;
     std::optional<RenderedParts> parts_;
-    std::optional<RenderedAudio> pictureAudio_;
     bool audioFailed_ = false;
 #endif
 };

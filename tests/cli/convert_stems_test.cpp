@@ -1,5 +1,6 @@
 // `kdb2mid convert --stems`: the full song, its instrumental and its guide
-// melody decoded by libsndfile, not by our model of them. In the suite
+// melody decoded by libsndfile, not by our model of them; the full song the
+// same bytes as without --stems. In the suite
 // StemsAudioCommand, which the valgrind run leaves out (it renders).
 #ifdef KDB2MID_HAVE_AUDIO
 
@@ -7,6 +8,8 @@
 #include <sndfile.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
 #include "cli/exit_status.hpp"
 #include "cli/options_fixture.hpp"
@@ -87,14 +90,36 @@ protected:
     test::TempDir work_;
 };
 
+std::vector<std::uint8_t> bytesOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Encoded as the song is finished (--audio alone), and from memory beside a
+// picture whose sound starts with a lead-in (which the audio files leave out).
 TEST_F(StemsAudioCommand, InstrumentalPlusGuideIsTheFullSongAndTheGuideSoundsWithTheMelody) {
-    for (const std::int32_t number : {50001, 50004}) {
-        SCOPED_TRACE(number);
+    struct Case {
+        std::int32_t number;
+        bool cdg;  // with --cdg: a picture with a lead-in shares the render
+    };
+    for (const Case& run : {Case{50001, false}, Case{50004, false}, Case{50004, true}}) {
+#ifndef KDB2MID_HAVE_CDG
+        if (run.cdg) continue;
+#endif
+        const std::int32_t number = run.number;
+        SCOPED_TRACE(testing::Message() << number << (run.cdg ? " --cdg" : ""));
         const std::string song = std::to_string(number);
-        ASSERT_EQ(convert({song, "--audio", "flac", "--stems", "-q"}).exitCode, kExitSuccess);
+        std::vector<std::string> args = {song, "--audio", "flac", "--stems", "-q"};
+        if (run.cdg) args.emplace_back("--cdg");
+        ASSERT_EQ(convert(args).exitCode, kExitSuccess);
         const Decoded full = decode(out() / (song + ".flac"));
         const Decoded instrumental = decode(out() / (song + ".instrumental.flac"));
         const Decoded guide = decode(out() / (song + ".guide.flac"));
+        // The full song is the file --audio writes without --stems.
+        const std::filesystem::path split = work_ / (song + ".split.flac");
+        std::filesystem::rename(out() / (song + ".flac"), split);
+        ASSERT_EQ(convert({song, "--audio", "flac", "-q"}).exitCode, kExitSuccess);
+        EXPECT_TRUE(bytesOf(split) == bytesOf(out() / (song + ".flac")));
         ASSERT_GT(full.samples.size(), 0U);
         ASSERT_EQ(instrumental.samples.size(), full.samples.size());
         ASSERT_EQ(guide.samples.size(), full.samples.size());

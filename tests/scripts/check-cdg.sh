@@ -8,7 +8,8 @@
 # lead-in the .mp3's sound has over the song's own (the .wav). Then what a
 # singer sees (check_karaoke_frames.py): the first word's wipe within 50 ms
 # of its note in the .mp3, the title read by tesseract at 1.5 s, two lines
-# while a mid-song line ends, rows 8 % of the screen tall inside its margin.
+# while a mid-song line ends, rows 8 % of the screen tall inside its margin. With
+# --audio mp3 (whose SONG.mp3 keeps the song's timing) the .cdg lasts as long as it.
 #
 #   tests/scripts/check-cdg.sh BUILD_DIR [SONG] [SOUNDFONT]
 #
@@ -84,3 +85,12 @@ print(f"cdg: {size // 24} packets ({mp3:.2f} s of music), first word at {first:.
 sys.exit(1 if problems else 0)
 PY
 python3 "$here/check_karaoke_frames.py" cdg "$cdg" "$stem.mp3" "$stem.lrc" "$stem.wav"
+
+# With --audio mp3, SONG.mp3 is the audio file (the song's own timing, no
+# lead-in) and the pair's sound: the graphics must last as long, not a
+# lead-in longer.
+"$build/kdb2mid" convert "$song" -C "$db" -o "$out/mp3" -q --cdg --audio mp3 --soundfont "$soundfont"
+mp3=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out/mp3/$(basename "$stem").mp3")
+size=$(wc -c <"$out/mp3/$(basename "$cdg")")
+awk -v size="$size" -v mp3="$mp3" 'BEGIN { d = size / 7200 - mp3; exit (d > 0.1 || d < -0.1) }' || {
+    echo "with --audio mp3: .cdg of $size bytes is not the .mp3's $mp3 s"; exit 1; }

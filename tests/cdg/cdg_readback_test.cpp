@@ -47,6 +47,37 @@ TEST(CdgFont, VietnameseLettersWholeAndMissingLettersTakeRoom) {
     }
 }
 
+// The runs of rows with ink in a picture, from the top: a letter with a
+// tilde over its circumflex shows three (tilde, circumflex, letter), each
+// apart from the next by an empty row, so the outline drawn round each
+// leaves them apart too.
+int inkRuns(const InkBitmap& picture) {
+    int runs = 0;
+    bool inRun = false;
+    for (int y = 0; y < picture.height; ++y) {
+        bool any = false;
+        for (int x = 0; x < picture.width; ++x) any = any || picture.at(x, y);
+        if (any && !inRun) ++runs;
+        inRun = any;
+    }
+    return runs;
+}
+
+TEST(CdgFont, StackedMarksStandApartAtEverySize) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    for (const int size : kFontSizes) {
+        const std::pair<const char*, const char*> letters[] = {
+            {"ẫ", "a"}, {"Ẫ", "A"}, {"ễ", "e"}, {"Ễ", "E"}, {"ỗ", "o"}, {"Ỗ", "O"}, {"ẵ", "a"}, {"Ẵ", "A"}};
+        for (const auto& [letter, plain] : letters) {
+            const InkBitmap picture = font->render(letter, size);
+            EXPECT_EQ(inkRuns(picture), 3) << letter << " at " << size;
+            // As wide as the plain letter, so a line keeps its length.
+            EXPECT_EQ(picture.advance, font->render(plain, size).advance) << letter << " at " << size;
+        }
+    }
+}
+
 // Every sample song's lines drawn whole at least half a second before their
 // first word, every word's wipe sent within 0.1 s of its time.
 TEST(CdgWriter, SampleSongsKeepTime) {

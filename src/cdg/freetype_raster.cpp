@@ -71,6 +71,16 @@ InkBox boxOf(const InkPixels& pixels) {
     return box;
 }
 
+// Adds mark to pixels centred over letter, gap empty rows above the height
+// floor; returns the mark's top.
+int stack(InkPixels& pixels, const InkBox& letter, const InkPixels& mark, int floor, int gap) {
+    const InkBox box = boxOf(mark);
+    const int shift = (letter.left + letter.right + 1) / 2 - (box.left + box.right + 1) / 2;
+    const int lift = floor + gap + 1 - box.bottom;
+    for (const auto& [x, level] : mark) pixels.emplace_back(x + shift, level + lift);
+    return box.top + lift;
+}
+
 // The glyph holding exactly these pixels (none: an empty glyph), advancing as advance.
 Glyph glyphOf(const InkPixels& pixels, int advance) {
     Glyph made;
@@ -161,6 +171,27 @@ struct FreeTypeRasteriser::State {
         return glyphs.emplace(key, std::move(made)).first->second;
     }
 
+    // A lower-case letter with a circumflex alone: the plain letter, and one
+    // row over it the circumflex as the font draws it over the letter a
+    // sixth larger (one-bit hinting keeps a mark's strokes whole; at the
+    // letter's own size they are two rows that read as a diaeresis).
+    Glyph loneCircumflex(char32_t letter, char32_t plainLetter, int pixelSize) {
+        const Glyph& plain = glyph(indexOf(plainLetter), pixelSize);
+        InkPixels pixels = inkPixels(plain);
+        const int larger = pixelSize + pixelSize / 6;
+        const InkPixels largerPlain = inkPixels(glyph(indexOf(plainLetter), larger));
+        if (pixels.empty() || largerPlain.empty()) return glyph(indexOf(letter), pixelSize);
+        const InkBox letterBox = boxOf(pixels);
+        const int plainTop = boxOf(largerPlain).top;
+        InkPixels mark;
+        for (const auto& pixel : inkPixels(glyph(indexOf(letter), larger))) {
+            if (pixel.second > plainTop) mark.push_back(pixel);
+        }
+        if (mark.empty()) return glyph(indexOf(letter), pixelSize);
+        stack(pixels, letterBox, mark, letterBox.top, 1);
+        return glyphOf(pixels, plain.advance);
+    }
+
     // The letter's picture: the font's glyph, or for a letter with a tilde
     // over its circumflex or breve, the plain letter with the two marks over
     // it, each drawn a quarter larger than the letter (a capital's at its
@@ -172,6 +203,7 @@ struct FreeTypeRasteriser::State {
         if (parts == nullptr) return glyph(indexOf(codePoint), pixelSize);
         const std::uint64_t key = letterKey(pixelSize, codePoint);
         if (const auto found = glyphs.find(key); found != glyphs.end()) return found->second;
+        if (parts->toneMark == 0) return glyphs.emplace(key, loneCircumflex(codePoint, parts->plain, pixelSize)).first->second;
         const FT_UInt plainIndex = FT_Get_Char_Index(face, parts->plain);
         const FT_UInt lowerIndex = FT_Get_Char_Index(face, parts->lowerMark);
         const FT_UInt toneIndex = FT_Get_Char_Index(face, parts->toneMark);
@@ -189,11 +221,7 @@ struct FreeTypeRasteriser::State {
         for (const FT_UInt markIndex : {lowerIndex, toneIndex}) {
             const InkPixels mark = inkPixels(glyph(markIndex, markSize, true));
             if (mark.empty()) continue;
-            const InkBox markBox = boxOf(mark);
-            const int shift = (letterBox.left + letterBox.right + 1) / 2 - (markBox.left + markBox.right + 1) / 2;
-            const int lift = floor + gap + 1 - markBox.bottom;
-            for (const auto& [x, level] : mark) pixels.emplace_back(x + shift, level + lift);
-            floor = markBox.top + lift;
+            floor = stack(pixels, letterBox, mark, floor, gap);
         }
         return glyphs.emplace(key, glyphOf(pixels, plain.advance)).first->second;
     }

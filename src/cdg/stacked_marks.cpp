@@ -7,8 +7,12 @@ namespace kdb2mid::cdg {
 
 namespace {
 
-// By code point: A, E and O with a tilde over a circumflex or breve.
+// By code point: lower-case a, e and o with a circumflex alone, and A, E
+// and O with a tilde over a circumflex or breve.
 constexpr StackedMarks kLetters[] = {
+    {0x00E2, 0x0061, 0x0302, 0},  // â
+    {0x00EA, 0x0065, 0x0302, 0},  // ê
+    {0x00F4, 0x006F, 0x0302, 0},  // ô
     {0x1EAA, 0x0041, 0x0302, 0x0303},  // Ẫ
     {0x1EAB, 0x0061, 0x0302, 0x0303},  // ẫ
     {0x1EB4, 0x0041, 0x0306, 0x0303},  // Ẵ

@@ -1,7 +1,8 @@
-// Vietnamese letters with a tilde stacked over a circumflex or breve (ẫ, ễ,
-// ỗ, ẵ). At a screen's few pixels the font's own ẫ squeezes its two marks
-// into one blob that readers (and OCR) take for an acute; the CD+G font
-// draws these letters from the plain letter and the two marks instead.
+// Vietnamese letters whose marks the CD+G font draws itself. At a screen's
+// few pixels the font's own ẫ (ễ, ỗ, ẵ) squeezes its tilde and circumflex
+// into one blob that readers (and OCR) take for an acute, and the one-bit
+// circumflex of â, ê and ô is two rows that read as a diaeresis. These are
+// drawn as the plain letter with larger marks over it, apart from it.
 #pragma once
 
 namespace kdb2mid::cdg {
@@ -10,7 +11,7 @@ struct StackedMarks {
     char32_t letter;     // the precomposed letter
     char32_t plain;      // the letter without marks
     char32_t lowerMark;  // the combining circumflex (U+0302) or breve (U+0306)
-    char32_t toneMark;   // the combining tilde (U+0303)
+    char32_t toneMark;   // the combining tilde (U+0303); 0 for a circumflex alone
 };
 
 // The parts of letter, or nullptr for a letter drawn as the font has it.

@@ -140,4 +140,5 @@ def onset(path):
     return 0.0
 
 
-main()
+if __name__ == "__main__":
+    main()

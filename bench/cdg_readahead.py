@@ -27,6 +27,8 @@ import subprocess
 import sys
 import tempfile
 
+from cdg_ocr import onset
+
 RATE = 10
 WIDTH, HEIGHT, TILE = 300, 216, 12
 YELLOW = b"\xff\xdd\x00"
@@ -108,16 +110,6 @@ def measure(frames, lines, lead):
             two += sum(b - a for a, b in covered)
     ahead = [first - shown for shown, first, _, _ in spans]
     return sung, two, ahead
-
-
-def onset(path):
-    """Seconds to the first sample above -40 dBFS, as ffmpeg decodes the file."""
-    raw = subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-i", path, "-ac", "1", "-ar",
-                          "8000", "-f", "s16le", "-"], check=True, capture_output=True).stdout
-    for i in range(0, len(raw) - 1, 2):
-        if abs(int.from_bytes(raw[i:i + 2], "little", signed=True)) > 328:
-            return i / 2 / 8000
-    return 0.0
 
 
 def main():

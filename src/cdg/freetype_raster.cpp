@@ -145,9 +145,9 @@ struct FreeTypeRasteriser::State {
         setSize(pixelSize);
         // The face's own hinting for one-bit pixels: it keeps stems whole
         // and a letter's mark apart from it, where a threshold on grey
-        // coverage merges them. A stacked mark (grey) is rendered smooth
-        // and cut at kMarkThreshold instead: one-bit hinting shrinks a lone
-        // mark to a sliver.
+        // coverage merges them. A combining mark drawn on its own (grey) is
+        // rendered smooth and cut at kMarkThreshold instead: one-bit hinting
+        // breaks a mark that has no letter under it into slivers.
         if (FT_Load_Glyph(face, index, grey ? FT_LOAD_TARGET_LIGHT : FT_LOAD_TARGET_MONO) == 0 &&
             FT_Render_Glyph(face->glyph, grey ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) == 0) {
             const FT_GlyphSlot slot = face->glyph;
@@ -194,16 +194,17 @@ struct FreeTypeRasteriser::State {
 
     // The letter's picture: the font's glyph, or for a letter with a tilde
     // over its circumflex or breve, the plain letter with the two marks over
-    // it, each drawn a quarter larger than the letter (a capital's at its
-    // size), smoothly rendered and cut at a little under half coverage (the
-    // one-bit hinting shrinks a lone mark to two rows), apart by empty rows
-    // and centred on the letter.
+    // it: the font's combining marks a quarter larger than the letter (a
+    // capital's an eighth smaller), rendered smooth, apart by empty rows and
+    // centred on the letter.
     const Glyph& letter(char32_t codePoint, int pixelSize) {
         const StackedMarks* parts = stackedMarks(codePoint);
         if (parts == nullptr) return glyph(indexOf(codePoint), pixelSize);
         const std::uint64_t key = letterKey(pixelSize, codePoint);
         if (const auto found = glyphs.find(key); found != glyphs.end()) return found->second;
-        if (parts->toneMark == 0) return glyphs.emplace(key, loneCircumflex(codePoint, parts->plain, pixelSize)).first->second;
+        if (parts->toneMark == 0) {
+            return glyphs.emplace(key, loneCircumflex(codePoint, parts->plain, pixelSize)).first->second;
+        }
         const FT_UInt plainIndex = FT_Get_Char_Index(face, parts->plain);
         const FT_UInt lowerIndex = FT_Get_Char_Index(face, parts->lowerMark);
         const FT_UInt toneIndex = FT_Get_Char_Index(face, parts->toneMark);

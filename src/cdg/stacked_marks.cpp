@@ -26,8 +26,8 @@ constexpr StackedMarks kLetters[] = {
 }  // namespace
 
 const StackedMarks* stackedMarks(char32_t letter) noexcept {
-    const auto* found = std::lower_bound(std::begin(kLetters), std::end(kLetters), letter,
-                                         [](const StackedMarks& entry, char32_t key) { return entry.letter < key; });
+    const auto before = [](const StackedMarks& entry, char32_t key) { return entry.letter < key; };
+    const auto* found = std::lower_bound(std::begin(kLetters), std::end(kLetters), letter, before);
     return found != std::end(kLetters) && found->letter == letter ? found : nullptr;
 }
 

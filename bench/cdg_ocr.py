@@ -2,6 +2,7 @@
 """How legible the MP3+G's letters are: OCR of CD+G frames against the lyrics.
 
     bench/cdg_ocr.py KDB2MID DBDIR [SONG...] [--scaler=neighbor|lanczos]
+                                     [--verbose]
                                      (default: every sample song, lanczos)
 
 Converts each song with `kdb2mid convert --cdg --lrc`, decodes the .cdg with
@@ -11,7 +12,8 @@ with `tesseract -l vie`. For each line, the OCR text (one screen line, or any tw
 as a long line wraps onto two) that matches it best is compared letter by
 letter (NFC, so a wrong mark is a wrong letter); prints the share of the
 lyrics' letters read right per song and over all (and of the letters with
-marks alone), and the worst lines.
+marks alone), the worst lines and the letters missed most; with --verbose,
+each line not read whole and what was read.
 """
 import difflib
 import os
@@ -38,6 +40,7 @@ def lrc_lines(path):
 
 # How the frame is made 4x larger: "neighbor" keeps the screen's pixels as
 # blocks, "lanczos" smooths them as a player's scaler does.
+VERBOSE = "--verbose" in sys.argv
 SCALER = next((a[9:] for a in sys.argv if a.startswith("--scaler=")), "lanczos")
 
 
@@ -63,14 +66,17 @@ def best_match(expected, seen):
     want = letters(expected)
     # A line wrapped onto two screen lines may go on at the top of the screen.
     candidates = seen + [a + " " + b for a in seen for b in seen if a is not b]
-    best = (0, 0)
+    best, missed = (0, 0), want
     for c in candidates:
         matcher = difflib.SequenceMatcher(None, want, letters(c), autojunk=False)
         blocks = matcher.get_matching_blocks()
         right = sum(b.size for b in blocks)
         marked = sum(1 for b in blocks for ch in want[b.a:b.a + b.size] if ord(ch) > 127)
-        best = max(best, (right, marked))
-    return best, (len(want), sum(1 for ch in want if ord(ch) > 127))
+        if (right, marked) > best:
+            best = (right, marked)
+            matched = {i for b in blocks for i in range(b.a, b.a + b.size)}
+            missed = [ch for i, ch in enumerate(want) if i not in matched]
+    return best, (len(want), sum(1 for ch in want if ord(ch) > 127)), missed
 
 
 def main():
@@ -79,6 +85,7 @@ def main():
     work = tempfile.mkdtemp()
     right = total = marked_right = marked_total = 0
     worst = []
+    all_missed = []
     for song in songs:
         subprocess.run([tool, "convert", song, "-C", db, "-o", work, "-q", "--cdg", "--lrc"],
                        check=True)
@@ -90,7 +97,11 @@ def main():
         for at, text in lrc_lines(lrc):
             png = os.path.join(work, "frame.png")
             frame_png(cdg, max(at + lead - 0.3, 0), png)
-            (r, mr), (t, mt) = best_match(text, ocr(png))
+            seen = ocr(png)
+            (r, mr), (t, mt), missed = best_match(text, seen)
+            all_missed += missed
+            if VERBOSE and missed:
+                print(f"  {song} {at + lead:7.2f} s: '{text}' read as '{' / '.join(seen)}'")
             song_right += r
             song_total += t
             marked_right += mr
@@ -103,6 +114,11 @@ def main():
           f"with marks: {marked_right}/{marked_total} ({100 * marked_right / max(marked_total, 1):.1f} %)")
     for share, song, text in sorted(worst)[:5]:
         print(f"  worst: {song} {100 * share:.0f} % {text}")
+    counts = {}
+    for ch in all_missed:
+        counts[ch] = counts.get(ch, 0) + 1
+    print("letters missed: " + ", ".join(f"{ch} {n}" for ch, n in
+                                         sorted(counts.items(), key=lambda kv: (-kv[1], kv[0]))))
 
 
 def lead_in(work, song):
@@ -124,4 +140,5 @@ def onset(path):
     return 0.0
 
 
-main()
+if __name__ == "__main__":
+    main()

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "cdg/stacked_marks.hpp"
 #include "format/utf8_text.hpp"
 
 namespace kdb2mid::cdg {
@@ -15,6 +16,8 @@ namespace {
 // Grey coverage from which a pixel counts as letter: a little under half,
 // so thin strokes of small bold letters stay joined.
 constexpr unsigned char kInkThreshold = 110;
+// The same for a stacked mark's thin strokes.
+constexpr unsigned char kMarkThreshold = 100;
 
 struct Glyph {
     int advance = 0;
@@ -27,6 +30,72 @@ struct Glyph {
 
 std::uint64_t glyphKey(int pixelSize, FT_UInt index) {
     return (static_cast<std::uint64_t>(pixelSize) << 32) | index;
+}
+
+// A letter drawn from parts is kept by its code point, apart from the glyph indices.
+std::uint64_t letterKey(int pixelSize, char32_t letter) {
+    return (static_cast<std::uint64_t>(pixelSize) << 32) | (std::uint64_t{1} << 31) | letter;
+}
+
+// Empty rows between a lower-case letter and the marks stacked over it.
+constexpr int kMarkGap = 2;
+
+using InkPixels = std::vector<std::pair<int, int>>;
+
+// A glyph's ink pixels as (x from the pen, height above the baseline).
+InkPixels inkPixels(const Glyph& glyph) {
+    InkPixels pixels;
+    for (int y = 0; y < glyph.height; ++y) {
+        for (int x = 0; x < glyph.width; ++x) {
+            if (glyph.ink[static_cast<std::size_t>(y * glyph.width + x)] != 0) {
+                pixels.emplace_back(glyph.left + x, glyph.top - y);
+            }
+        }
+    }
+    return pixels;
+}
+
+// The smallest box around some pixels (not none).
+struct InkBox {
+    int left, right, bottom, top;
+};
+
+InkBox boxOf(const InkPixels& pixels) {
+    InkBox box{pixels.front().first, pixels.front().first, pixels.front().second, pixels.front().second};
+    for (const auto& [x, level] : pixels) {
+        box.left = std::min(box.left, x);
+        box.right = std::max(box.right, x);
+        box.bottom = std::min(box.bottom, level);
+        box.top = std::max(box.top, level);
+    }
+    return box;
+}
+
+// Adds mark to pixels centred over letter, gap empty rows above the height
+// floor; returns the mark's top.
+int stack(InkPixels& pixels, const InkBox& letter, const InkPixels& mark, int floor, int gap) {
+    const InkBox box = boxOf(mark);
+    const int shift = (letter.left + letter.right + 1) / 2 - (box.left + box.right + 1) / 2;
+    const int lift = floor + gap + 1 - box.bottom;
+    for (const auto& [x, level] : mark) pixels.emplace_back(x + shift, level + lift);
+    return box.top + lift;
+}
+
+// The glyph holding exactly these pixels (none: an empty glyph), advancing as advance.
+Glyph glyphOf(const InkPixels& pixels, int advance) {
+    Glyph made;
+    made.advance = advance;
+    if (pixels.empty()) return made;
+    const auto [left, right, bottom, top] = boxOf(pixels);
+    made.left = left;
+    made.top = top;
+    made.width = right - left + 1;
+    made.height = top - bottom + 1;
+    made.ink.assign(static_cast<std::size_t>(made.width) * static_cast<std::size_t>(made.height), 0);
+    for (const auto& [x, level] : pixels) {
+        made.ink[static_cast<std::size_t>((top - level) * made.width + x - left)] = 1;
+    }
+    return made;
 }
 
 std::string describe(FT_Error error) {
@@ -68,17 +137,19 @@ struct FreeTypeRasteriser::State {
         return index;
     }
 
-    const Glyph& glyph(FT_UInt index, int pixelSize) {
-        const std::uint64_t key = glyphKey(pixelSize, index);
+    const Glyph& glyph(FT_UInt index, int pixelSize, bool grey = false) {
+        const std::uint64_t key = glyphKey(pixelSize, index) | (grey ? std::uint64_t{1} << 30 : 0);
         const auto found = glyphs.find(key);
         if (found != glyphs.end()) return found->second;
         Glyph made;
         setSize(pixelSize);
         // The face's own hinting for one-bit pixels: it keeps stems whole
-        // and the stacked marks of Vietnamese letters apart from each other
-        // and from the letter, where a threshold on grey coverage merges them.
-        if (FT_Load_Glyph(face, index, FT_LOAD_TARGET_MONO) == 0 &&
-            FT_Render_Glyph(face->glyph, FT_RENDER_MODE_MONO) == 0) {
+        // and a letter's mark apart from it, where a threshold on grey
+        // coverage merges them. A combining mark drawn on its own (grey) is
+        // rendered smooth and cut at kMarkThreshold instead: one-bit hinting
+        // breaks a mark that has no letter under it into slivers.
+        if (FT_Load_Glyph(face, index, grey ? FT_LOAD_TARGET_LIGHT : FT_LOAD_TARGET_MONO) == 0 &&
+            FT_Render_Glyph(face->glyph, grey ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) == 0) {
             const FT_GlyphSlot slot = face->glyph;
             const FT_Bitmap& bitmap = slot->bitmap;
             made.advance = static_cast<int>((slot->advance.x + 32) >> 6);
@@ -92,12 +163,68 @@ struct FreeTypeRasteriser::State {
                 for (int x = 0; x < made.width; ++x) {
                     const bool ink = bitmap.pixel_mode == FT_PIXEL_MODE_MONO
                                          ? (row[x / 8] & (0x80 >> (x % 8))) != 0
-                                         : row[x] >= kInkThreshold;
+                                         : row[x] >= (grey ? kMarkThreshold : kInkThreshold);
                     made.ink[static_cast<std::size_t>(y * made.width + x)] = ink ? 1 : 0;
                 }
             }
         }
         return glyphs.emplace(key, std::move(made)).first->second;
+    }
+
+    // A lower-case letter with a circumflex alone: the plain letter, and one
+    // row over it the circumflex as the font draws it over the letter a
+    // sixth larger (one-bit hinting keeps a mark's strokes whole; at the
+    // letter's own size they are two rows that read as a diaeresis).
+    Glyph loneCircumflex(char32_t letter, char32_t plainLetter, int pixelSize) {
+        const Glyph& plain = glyph(indexOf(plainLetter), pixelSize);
+        InkPixels pixels = inkPixels(plain);
+        const int larger = pixelSize + pixelSize / 6;
+        const InkPixels largerPlain = inkPixels(glyph(indexOf(plainLetter), larger));
+        if (pixels.empty() || largerPlain.empty()) return glyph(indexOf(letter), pixelSize);
+        const InkBox letterBox = boxOf(pixels);
+        const int plainTop = boxOf(largerPlain).top;
+        InkPixels mark;
+        for (const auto& pixel : inkPixels(glyph(indexOf(letter), larger))) {
+            if (pixel.second > plainTop) mark.push_back(pixel);
+        }
+        if (mark.empty()) return glyph(indexOf(letter), pixelSize);
+        stack(pixels, letterBox, mark, letterBox.top, 1);
+        return glyphOf(pixels, plain.advance);
+    }
+
+    // The letter's picture: the font's glyph, or for a letter with a tilde
+    // over its circumflex or breve, the plain letter with the two marks over
+    // it: the font's combining marks a quarter larger than the letter (a
+    // capital's an eighth smaller), rendered smooth, apart by empty rows and
+    // centred on the letter.
+    const Glyph& letter(char32_t codePoint, int pixelSize) {
+        const StackedMarks* parts = stackedMarks(codePoint);
+        if (parts == nullptr) return glyph(indexOf(codePoint), pixelSize);
+        const std::uint64_t key = letterKey(pixelSize, codePoint);
+        if (const auto found = glyphs.find(key); found != glyphs.end()) return found->second;
+        if (parts->toneMark == 0) {
+            return glyphs.emplace(key, loneCircumflex(codePoint, parts->plain, pixelSize)).first->second;
+        }
+        const FT_UInt plainIndex = FT_Get_Char_Index(face, parts->plain);
+        const FT_UInt lowerIndex = FT_Get_Char_Index(face, parts->lowerMark);
+        const FT_UInt toneIndex = FT_Get_Char_Index(face, parts->toneMark);
+        if (plainIndex == 0 || lowerIndex == 0 || toneIndex == 0) return glyph(indexOf(codePoint), pixelSize);
+        const Glyph& plain = glyph(plainIndex, pixelSize);
+        InkPixels pixels = inkPixels(plain);
+        if (pixels.empty()) return glyph(indexOf(codePoint), pixelSize);
+        const InkBox letterBox = boxOf(pixels);
+        int floor = letterBox.top;  // the top of what is stacked so far
+        // A capital is taller: its marks are an eighth smaller and one row
+        // apart, so that it stays inside a screen line's room.
+        const bool capital = parts->plain < U'a';
+        const int markSize = capital ? pixelSize - pixelSize / 8 : pixelSize + pixelSize / 4;
+        const int gap = capital ? 1 : kMarkGap;
+        for (const FT_UInt markIndex : {lowerIndex, toneIndex}) {
+            const InkPixels mark = inkPixels(glyph(markIndex, markSize, true));
+            if (mark.empty()) continue;
+            floor = stack(pixels, letterBox, mark, floor, gap);
+        }
+        return glyphs.emplace(key, glyphOf(pixels, plain.advance)).first->second;
     }
 };
 
@@ -134,7 +261,7 @@ InkBitmap FreeTypeRasteriser::render(std::string_view utf8, int pixelSize) {
         const std::size_t length = utf8SequenceAt(utf8, pos, codePoint);
         pos += length == 0 ? 1 : length;
         if (length == 0) codePoint = kReplacementCharacter;
-        const Glyph& glyph = state_->glyph(state_->indexOf(codePoint), pixelSize);
+        const Glyph& glyph = state_->letter(codePoint, pixelSize);
         placed.push_back({&glyph, pen});
         pen += glyph.advance;
     }

@@ -47,6 +47,43 @@ TEST(CdgFont, VietnameseLettersWholeAndMissingLettersTakeRoom) {
     }
 }
 
+// The runs of rows with ink in a picture, from the top: a letter whose
+// marks stand apart from it and from each other shows one run for each
+// (ẫ: tilde, circumflex, letter), so the outline drawn round each leaves
+// them apart too.
+int inkRuns(const InkBitmap& picture) {
+    int runs = 0;
+    bool inRun = false;
+    for (int y = 0; y < picture.height; ++y) {
+        bool any = false;
+        for (int x = 0; x < picture.width; ++x) any = any || picture.at(x, y);
+        if (any && !inRun) ++runs;
+        inRun = any;
+    }
+    return runs;
+}
+
+TEST(CdgFont, StackedMarksStandApartAtEverySize) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    struct Case {
+        const char* letter;
+        const char* plain;
+        int runs;
+    };
+    const Case cases[] = {{"ẫ", "a", 3}, {"Ẫ", "A", 3}, {"ễ", "e", 3}, {"Ễ", "E", 3}, {"ỗ", "o", 3},
+                          {"Ỗ", "O", 3}, {"ẵ", "a", 3}, {"Ẵ", "A", 3}, {"â", "a", 2}, {"ê", "e", 2},
+                          {"ô", "o", 2}};
+    for (const int size : kFontSizes) {
+        for (const Case& c : cases) {
+            const InkBitmap picture = font->render(c.letter, size);
+            EXPECT_EQ(inkRuns(picture), c.runs) << c.letter << " at " << size;
+            // As wide as the plain letter, so a line keeps its length.
+            EXPECT_EQ(picture.advance, font->render(c.plain, size).advance) << c.letter << " at " << size;
+        }
+    }
+}
+
 // Every sample song's lines drawn whole at least half a second before their
 // first word, every word's wipe sent within 0.1 s of its time.
 TEST(CdgWriter, SampleSongsKeepTime) {

@@ -39,7 +39,7 @@ inline constexpr const char* kPhoneHeader =
     "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\"";
 inline constexpr const char* kNoSuchEntry = "There is no such entry in the queue";
 inline constexpr const char* kNotYourEntry =
-    "Only the phone that queued this song, or the host, can remove it";
+    "Only the phone that queued this song, or the host with the PIN, can remove it";
 inline constexpr const char* kHostOnly = "Only the host can do this: it needs the night's PIN";
 inline constexpr const char* kWrongPin = "The PIN is wrong: only the host can do this";
 inline constexpr const char* kTooManyPins =

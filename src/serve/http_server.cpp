@@ -140,9 +140,11 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     // httplib's default, SO_REUSEPORT, lets a second server take the same
     // port and share its requests unseen; SO_REUSEADDR alone lets a server
     // restart at once but refuses a port another one listens on.
-    server.set_socket_options([](socket_t socket) {
+    socket_t listening = INVALID_SOCKET;
+    server.set_socket_options([&listening](socket_t socket) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = socket;
     });
 #endif
     // Every request goes to the API, whatever its path ("." matches no line
@@ -193,6 +195,13 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     if (!server.bind_to_port(address.host, address.port)) {
         return bindError(address.host, address.port);
     }
+#ifndef _WIN32
+    // httplib listens with a queue of 5 connections not yet accepted; when a
+    // party's phones all connect at once (the Wi-Fi back after a blip) on a
+    // busy machine, the rest would wait a second for the system to retry
+    // them. Listening again on the same socket only lengthens the queue.
+    if (listening != INVALID_SOCKET) ::listen(listening, SOMAXCONN);
+#endif
 
     std::atomic<bool> ended = false;
     std::thread listener([&] {

@@ -274,10 +274,16 @@ ServeReply ServeApi::queue() {
     return json(200, stateJson());
 }
 
+void ServeApi::announce() {
+    recent_.emplace_back(night_.version, stateJson());
+    if (recent_.size() > kRecentStates) recent_.pop_front();
+    nightChanged_.notify_all();
+}
+
 ServeReply ServeApi::changed(NightChange change) {
     switch (change) {
         case NightChange::done:
-            nightChanged_.notify_all();
+            announce();
             [[fallthrough]];
         case NightChange::unchanged: return json(200, stateJson());
         case NightChange::queueFull: return failure(409, kQueueFull);
@@ -308,7 +314,7 @@ ServeReply ServeApi::addToQueue(std::string_view body, const std::string& phone)
     const NightChange change = night_.add(request.song, std::move(title), std::move(request.singer),
                                           request.key, phone, added);
     if (change != NightChange::done) return changed(change);
-    nightChanged_.notify_all();
+    announce();
     return json(201, "{\"entry\":" + entryJson(added) + "}");
 }
 
@@ -413,9 +419,21 @@ std::optional<std::string> ServeApi::nextEvent(std::optional<std::uint64_t>& see
     }
     if (stopping_) return std::nullopt;
     if (seen == night_.version) return std::string(": ping\n\n");
-    seen = night_.version;
-    return "event: state\nid: " + std::to_string(night_.version) + "\ndata: " + stateJson() +
-           "\n\n";
+    const std::string* data = nullptr;
+    if (seen) {
+        for (const auto& [version, json] : recent_) {
+            if (version == *seen + 1) {
+                seen = version;
+                data = &json;
+                break;
+            }
+        }
+    }
+    if (data == nullptr) {
+        seen = night_.version;
+        data = &stateJson();
+    }
+    return "event: state\nid: " + std::to_string(*seen) + "\ndata: " + *data + "\n\n";
 }
 
 void ServeApi::stopStreams() {

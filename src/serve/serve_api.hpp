@@ -42,6 +42,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -67,6 +68,9 @@ inline constexpr std::size_t kDefaultSearchResults = 30;
 // A stream with nothing to say says ": ping" this often, so that a
 // connection whose phone is gone is found and closed.
 inline constexpr std::chrono::seconds kEventPingInterval{15};
+// The night of this many recent versions is kept, so that a stream that
+// falls behind a burst of changes still sends each of them in turn.
+inline constexpr std::size_t kRecentStates = 64;
 
 struct ServeReply {
     int status = 200;
@@ -121,7 +125,8 @@ public:
 
     // The next thing an event stream sends: with seen empty the night now
     // ("event: state", its version as id, its JSON as data); else once the
-    // night's version is no longer *seen the night again, or ": ping" after
+    // night's version is no longer *seen the night at the next version
+    // (the night now when that one is no longer kept), or ": ping" after
     // wait without a change. seen is updated. Nothing once stopStreams() was
     // called: the stream ends.
     std::optional<std::string> nextEvent(std::optional<std::uint64_t>& seen,
@@ -151,6 +156,7 @@ private:
     // The reply to a change: the night when done or unchanged, else the refusal.
     ServeReply changed(NightChange change);  // the lock held
     const std::string& stateJson();          // the lock held
+    void announce();                         // after a change, the lock held
 
     const SongDatabase& database_;
     const std::vector<CatalogueEntry> catalogue_;  // in song order
@@ -170,6 +176,7 @@ private:
     bool stopping_ = false;
     std::string stateJson_;  // nightJson(night_) at stateVersion_
     std::optional<std::uint64_t> stateVersion_;
+    std::deque<std::pair<std::uint64_t, std::string>> recent_;  // at most kRecentStates
 };
 
 }  // namespace kdb2mid

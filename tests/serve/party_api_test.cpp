@@ -296,8 +296,13 @@ TEST_F(PartyApiTest, EventsFollowEveryVersion) {
     EXPECT_TRUE(first->starts_with("event: state\nid: 0\ndata: {")) << *first;
     EXPECT_TRUE(first->ends_with("}\n\n"));
     EXPECT_EQ(api_->nextEvent(seen, 1ms), ": ping\n\n");
+    // A burst of changes: each version in turn, none skipped.
     queue(tv_);
     queue(tv_);
+    const std::optional<std::string> between = api_->nextEvent(seen, 1ms);
+    ASSERT_TRUE(between);
+    EXPECT_TRUE(between->starts_with("event: state\nid: 1\n")) << *between;
+    EXPECT_EQ(between->find("\"id\":2"), std::string::npos);
     const std::optional<std::string> changed = api_->nextEvent(seen, 1ms);
     ASSERT_TRUE(changed);
     EXPECT_TRUE(changed->starts_with("event: state\nid: 2\n"));

@@ -49,21 +49,31 @@ const Json* optionalField(const Json& object, const char* name) {
     return found == object.end() || found->is_null() ? nullptr : &*found;
 }
 
+// Reads field name of object into value: a whole number low..high. False,
+// with sentence as error, when it is something else, or missing and required.
+bool readWhole(const Json& object, const char* name, std::int64_t low, std::int64_t high,
+               bool required, std::string sentence, std::optional<std::int64_t>& value,
+               std::string& error) {
+    const Json* field = optionalField(object, name);
+    value = field == nullptr ? std::nullopt : wholeNumber(*field, low, high);
+    if (value || (field == nullptr && !required)) return true;
+    error = std::move(sentence);
+    return false;
+}
+
 }  // namespace
 
 QueueRequest readQueueRequest(std::string_view body) {
     QueueRequest request;
     const std::optional<Json> object = bodyObject(body, request.error);
-    if (!object) return request;
-    const Json* song = optionalField(*object, "song");
-    const std::optional<std::int64_t> number =
-        song == nullptr ? std::nullopt
-                        : wholeNumber(*song, 1, std::numeric_limits<std::int32_t>::max());
-    if (!number) {
-        request.error = kQueueSongField;
+    std::optional<std::int64_t> song;
+    std::optional<std::int64_t> key;
+    if (!object ||
+        !readWhole(*object, "song", 1, std::numeric_limits<std::int32_t>::max(), true,
+                   kQueueSongField, song, request.error)) {
         return request;
     }
-    request.song = static_cast<std::int32_t>(*number);
+    request.song = static_cast<std::int32_t>(*song);
     if (const Json* singer = optionalField(*object, "singer")) {
         if (!singer->is_string() || !acceptableSinger(singer->get_ref<const std::string&>())) {
             request.error = singerFieldRefused(kMaxSingerCharacters);
@@ -71,13 +81,9 @@ QueueRequest readQueueRequest(std::string_view body) {
         }
         request.singer = singer->get<std::string>();
     }
-    if (const Json* key = optionalField(*object, "key")) {
-        const std::optional<std::int64_t> change = wholeNumber(*key, kMinTranspose, kMaxTranspose);
-        if (!change) {
-            request.error = keyFieldRefused(kMinTranspose, kMaxTranspose);
-            return request;
-        }
-        request.key = static_cast<int>(*change);
+    if (readWhole(*object, "key", kMinTranspose, kMaxTranspose, false,
+                  keyFieldRefused(kMinTranspose, kMaxTranspose), key, request.error)) {
+        request.key = static_cast<int>(key.value_or(0));
     }
     return request;
 }
@@ -85,21 +91,13 @@ QueueRequest readQueueRequest(std::string_view body) {
 MoveRequest readMoveRequest(std::string_view body) {
     MoveRequest request;
     const std::optional<Json> object = bodyObject(body, request.error);
-    if (!object) return request;
-    const Json* id = optionalField(*object, "id");
-    const std::optional<std::int64_t> number = id ? wholeNumber(*id, 1, kMaxId) : std::nullopt;
-    if (!number) {
-        request.error = kEntryIdField;
-        return request;
+    std::optional<std::int64_t> id;
+    std::optional<std::int64_t> to;
+    if (object && readWhole(*object, "id", 1, kMaxId, true, kEntryIdField, id, request.error) &&
+        readWhole(*object, "to", 0, kMaxId, true, kMoveToField, to, request.error)) {
+        request.id = static_cast<std::uint64_t>(*id);
+        request.to = static_cast<std::size_t>(*to);
     }
-    request.id = static_cast<std::uint64_t>(*number);
-    const Json* to = optionalField(*object, "to");
-    const std::optional<std::int64_t> position = to ? wholeNumber(*to, 0, kMaxId) : std::nullopt;
-    if (!position) {
-        request.error = kMoveToField;
-        return request;
-    }
-    request.to = static_cast<std::size_t>(*position);
     return request;
 }
 
@@ -107,14 +105,11 @@ NextRequest readNextRequest(std::string_view body) {
     NextRequest request;
     if (body.find_first_not_of(" \t\r\n") == std::string_view::npos) return request;
     const std::optional<Json> object = bodyObject(body, request.error);
-    if (!object) return request;
-    if (const Json* after = optionalField(*object, "after")) {
-        const std::optional<std::int64_t> id = wholeNumber(*after, 1, kMaxId);
-        if (!id) {
-            request.error = kNextAfterField;
-            return request;
-        }
-        request.after = static_cast<std::uint64_t>(*id);
+    std::optional<std::int64_t> after;
+    if (object &&
+        readWhole(*object, "after", 1, kMaxId, false, kNextAfterField, after, request.error) &&
+        after) {
+        request.after = static_cast<std::uint64_t>(*after);
     }
     return request;
 }
@@ -131,23 +126,17 @@ ControlsRequest readControlsRequest(std::string_view body) {
         }
         change.paused = paused->get<bool>();
     }
-    if (const Json* key = optionalField(*object, "key")) {
-        const std::optional<std::int64_t> value = wholeNumber(*key, kMinTranspose, kMaxTranspose);
-        if (!value) {
-            request.error = keyFieldRefused(kMinTranspose, kMaxTranspose);
-            return request;
-        }
-        change.key = static_cast<int>(*value);
+    std::optional<std::int64_t> key;
+    std::optional<std::int64_t> tempo;
+    if (!readWhole(*object, "key", kMinTranspose, kMaxTranspose, false,
+                   keyFieldRefused(kMinTranspose, kMaxTranspose), key, request.error) ||
+        !readWhole(*object, "tempo", kMinTempoPercent, kMaxTempoPercent, false,
+                   tempoFieldRefused(kMinTempoPercent, kMaxTempoPercent), tempo,
+                   request.error)) {
+        return request;
     }
-    if (const Json* tempo = optionalField(*object, "tempo")) {
-        const std::optional<std::int64_t> value =
-            wholeNumber(*tempo, kMinTempoPercent, kMaxTempoPercent);
-        if (!value) {
-            request.error = tempoFieldRefused(kMinTempoPercent, kMaxTempoPercent);
-            return request;
-        }
-        change.tempo = static_cast<int>(*value);
-    }
+    if (key) change.key = static_cast<int>(*key);
+    if (tempo) change.tempo = static_cast<int>(*tempo);
     if (const Json* guide = optionalField(*object, "guide")) {
         const std::optional<GuideLevel> level =
             guide->is_string() ? guideFromName(guide->get_ref<const std::string&>())

@@ -184,7 +184,7 @@ Subcommand addServeCommand(CLI::App& app) {
         "serve", "Play the database's songs in a browser: a karaoke player with a song queue");
     addDatabaseOption(*serve, a->database);
     serve->add_option("--port", a->port,
-                      "Port to listen on, on 127.0.0.1 (default: " +
+                      "Port to listen on (default: " +
                           std::to_string(kDefaultPort) + ")")
         ->type_name("N")
         ->check(kPort);

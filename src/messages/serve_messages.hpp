@@ -30,6 +30,8 @@ inline constexpr const char* kWrongHost =
 // The same when it also listens on the network (--lan, --listen).
 inline constexpr const char* kWrongHostNetwork =
     "This server answers only requests addressed to this machine's names and addresses";
+inline constexpr const char* kForeignPage =
+    "This server takes changes only from its own pages";
 inline constexpr const char* kEntryIdField = "\"id\" must be the number of an entry";
 inline constexpr const char* kMoveToField = "\"to\" must be a position in the queue, from 0 on";
 inline constexpr const char* kNextAfterField = "\"after\" must be the number of an entry";

@@ -157,11 +157,13 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
         const std::string host = req.get_header_value("Host");
         const std::string phone = req.get_header_value("X-Kdb2mid-Phone");
         const std::string pin = req.get_header_value("X-Kdb2mid-Pin");
+        const std::string origin = req.get_header_value("Origin");
         request.host = host;
         request.body = req.body;
         request.peer = req.remote_addr;
         request.phone = phone;
         request.pin = pin;
+        request.origin = origin;
         const ServeReply reply = api.answer(request);
         if (reply.events && req.method == "GET") {
             if (++streams > kMaxEventStreams) {

@@ -127,6 +127,14 @@ ServeReply ServeApi::answer(const ApiRequest& request) {
         if (!request.host.empty() && !thisMachineHost(request.host, addresses_)) {
             return failure(403, addresses_.empty() ? kWrongHost : kWrongHostNetwork);
         }
+        if (!reads(request.method) && !request.origin.empty()) {
+            constexpr std::string_view kScheme = "http://";
+            const std::string_view origin = request.origin;
+            if (!origin.starts_with(kScheme) ||
+                !thisMachineHost(origin.substr(kScheme.size()), addresses_)) {
+                return failure(403, kForeignPage);
+            }
+        }
         if (request.body.size() > kMaxBodyBytes) return refusal(413);
         bool host = loopbackPeer(request.peer);
         if (!request.pin.empty()) {

@@ -90,6 +90,7 @@ struct ApiRequest {
     std::string_view peer;   // the connection's remote address, from the socket
     std::string_view phone;  // the X-Kdb2mid-Phone header, "" without one
     std::string_view pin;    // the X-Kdb2mid-Pin header, "" without one
+    std::string_view origin; // the Origin header, "" without one
     std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
 };
 
@@ -111,8 +112,10 @@ public:
 
     // The Host header must name this machine: its loopback names, and with
     // addresses in the setup those too, so that a page from elsewhere cannot
-    // reach the server through a name of its own that points here. Never
-    // throws.
+    // reach the server through a name of its own that points here. A request
+    // that changes something and carries an Origin must come from a page of
+    // this server: a page elsewhere open in this machine's browser would
+    // otherwise act as its screen, the host. Never throws.
     ServeReply answer(const ApiRequest& request);
     // The same request from this machine's own screen, without headers but Host.
     ServeReply answer(std::string_view method, std::string_view target, std::string_view host,

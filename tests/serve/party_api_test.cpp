@@ -119,6 +119,31 @@ TEST_F(PartyApiTest, HostActionsNeedThePin) {
     EXPECT_EQ(Json::parse(call({"::1", "", ""}, "GET", "/api/pin").body), (Json{{"pin", kPin}}));
 }
 
+// A page elsewhere, open in this machine's browser, is not its screen.
+TEST_F(PartyApiTest, ChangesComeOnlyFromThisServersPages) {
+    queue(tv_);
+    const std::pair<const char*, int> cases[] = {
+        {"https://evil.example", 403}, {"http://evil.example:8080", 403}, {"null", 403},
+        {"http://127.0.0.1.nip.io", 403}, {"http://localhost:8080", 200}, {"", 200},
+    };
+    for (const auto& [origin, status] : cases) {
+        ApiRequest request;
+        request.method = "POST";
+        request.target = "/api/queue/next";
+        request.host = "127.0.0.1:8080";
+        request.peer = kTv;
+        request.origin = origin;
+        const std::uint64_t before = version();
+        EXPECT_EQ(api_->answer(request).status, status) << origin;
+        if (status == 403) {
+            EXPECT_EQ(version(), before);
+        }
+        request.method = "GET";
+        request.target = "/api/queue";
+        EXPECT_EQ(api_->answer(request).status, 200) << origin;
+    }
+}
+
 TEST_F(PartyApiTest, WrongPinsFromOneAddressAreStopped) {
     const Asker guesser{kPhoneAddress, kTokenA, "1111"};
     for (int i = 0; i < kWrongPinsAllowed; ++i) {

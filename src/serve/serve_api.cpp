@@ -166,7 +166,8 @@ ServeReply ServeApi::route(const ApiRequest& request, bool host, bool pinGiven) 
     const auto hostOnly = [&] { return failure(403, pinGiven ? kWrongPin : kHostOnly); };
 
     if (path.size() <= 1) {
-        const std::string_view name = path.empty() ? "index.html" : path[0];
+        const std::string_view name =
+            path.empty() ? std::string_view("index.html") : std::string_view(path[0]);
         const WebAsset* asset = findAsset(assets_, name);
         const bool soundFont = name == "soundfont";
         const bool joinCode = name == "join.svg";

@@ -20,6 +20,7 @@ using Json = nlohmann::json;
 const std::uint8_t kPage[] = {'<', 'p', '>'};
 const WebAsset kAssets[] = {
     {"index.html", "text/html; charset=utf-8", kPage},
+    {"synth-worklet.js", "text/javascript; charset=utf-8", kPage},
     {"tv.js", "text/javascript; charset=utf-8", kPage},
 };
 
@@ -59,6 +60,7 @@ TEST_F(ServeApiTest, RoutesOnlyFixedNames) {
     const Case cases[] = {
         {"GET", "/", 200, "index.html"},
         {"HEAD", "/tv.js", 200, "tv.js"},
+        {"GET", "/synth-worklet.js", 200, "synth-worklet.js"},  // a name longer than a short string
         {"GET", "/tv.js?v=2&x", 200, "tv.js"},
         {"GET", "/%74v.js", 200, "tv.js"},
         {"GET", "/soundfont", 200, "soundfont"},

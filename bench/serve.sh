@@ -14,23 +14,7 @@ cd "$(dirname "$0")/.."
 
 songs=${1:-30000}
 runs=${2:-5}
-work=${KDB2MID_BENCH_DIR:-${TMPDIR:-/tmp}/kdb2mid-search}
-build=${KDB2MID_BUILD:-}
-
-if [ -z "$build" ]; then
-    scripts/ensure-deps.sh libbenchmark-dev nlohmann-json3-dev
-    cmake --preset bench >/dev/null
-    cmake --build --preset bench --target make_search_database kdb2mid >/dev/null
-    build=$PWD/build/bench
-fi
-generate=$build/make_search_database
-[ -x "$generate" ] || generate=$build/bench/make_search_database
-db="$work/db-$songs"
-if [ ! -f "$db/name.tab" ]; then
-    echo "generating $songs songs into $db ..." >&2
-    mkdir -p "$db"
-    "$generate" "$db" "$songs"
-fi
+. bench/serve-database.sh
 cat "$db/SONG.DAT" >/dev/null
 
 exec python3 - "$build/kdb2mid" "$db" "$songs" "$runs" "$work/serve-cache" <<'PY'

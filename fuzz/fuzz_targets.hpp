@@ -25,6 +25,8 @@ void fuzzSongNames(Input input);
 void fuzzSearchCache(Input input);
 // The server's router: method, target, Host and body (when the build has serve).
 void fuzzServeRouter(Input input);
+// The server's state file reader over a whole file (when the build has serve).
+void fuzzNightFile(Input input);
 
 // Names the input about to run, for the message of a failed check.
 void setInputName(std::string name);

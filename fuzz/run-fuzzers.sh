@@ -31,6 +31,7 @@ max_len_for() {
         record) echo 16384 ;;       # one song record
         song_files) echo 16385 ;;   # an option byte and one song record
         serve_router) echo 20000 ;; # a request: the body bound (16 KB) and more
+        night_file) echo 65536 ;;   # a state file: a full queue and some history
         *) echo 65536 ;;            # several files in one input
     esac
 }

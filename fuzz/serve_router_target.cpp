@@ -5,7 +5,8 @@
 // the parser accepts decodes to segments with no control character, no "."
 // or ".." and no "/" or "\", no longer than the target itself.
 //
-// Input: a method byte (GET, HEAD, POST, PUT, DELETE or OPTIONS), then the
+// Input: a method byte (GET, HEAD, POST, PUT, DELETE or OPTIONS, from this
+// machine or from a phone), then the
 // target up to the first line end, the Host header up to the next, and the
 // rest as the body. The songs are the sample database's, written to a
 // temporary folder once per process.
@@ -33,7 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kMethods[] = {"GET", "HEAD", "POST", "PUT", "DELETE", "OPTIONS"};
-constexpr int kStatuses[] = {200, 201, 400, 403, 404, 405, 409, 413, 414, 422};
+constexpr int kStatuses[] = {200, 201, 400, 403, 404, 405, 409, 413, 414, 422, 429};
 
 const std::uint8_t kPage[] = {'x'};
 const WebAsset kAssets[] = {
@@ -101,11 +102,28 @@ void fuzzServeRouter(Input input) {
     const std::string_view host = line(rest);
     checkTarget(target);
 
-    const ServeReply reply = server().api->answer(method, target, host, rest);
+    // Methods past the sixth come from a phone, not from this machine's screen.
+    ApiRequest request;
+    request.method = method;
+    request.target = target;
+    request.host = host;
+    request.body = rest;
+    request.peer = input[0] % (2 * std::size(kMethods)) < std::size(kMethods) ? "127.0.0.1"
+                                                                              : "127.0.0.2";
+    const ServeReply reply = server().api->answer(request);
     require(std::find(std::begin(kStatuses), std::end(kStatuses), reply.status) !=
                 std::end(kStatuses),
             "unexpected status");
     require((reply.status == 405) == !reply.allow.empty(), "405 without its Allow, or the reverse");
+    if (reply.events) {
+        require(method == "GET" || method == "HEAD", "a stream answered to a method that sends");
+        require(reply.status == 200 && reply.body.empty(), "a stream with a status or body");
+        return;
+    }
+    if (reply.contentType == "image/svg+xml") {
+        require(reply.status == 200 && reply.body.starts_with("<svg"), "a join code not SVG");
+        return;
+    }
     if (reply.asset != nullptr || reply.soundFont) {
         require(method == "GET" || method == "HEAD", "a page answered to a method that sends");
         require(reply.status == 200 && reply.body.empty(), "a page with a status or body");

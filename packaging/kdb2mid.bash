@@ -12,6 +12,7 @@ _kdb2mid_files()
         soundfont) extensions="sf2|sf3" ;;
         image) extensions="png|jpg|jpeg|bmp|webp" ;;
         book) extensions="pdf|html|htm" ;;
+        state) extensions="json" ;;
     esac
     if declare -F _filedir >/dev/null; then
         if [[ -n $extensions ]]; then
@@ -89,6 +90,10 @@ _kdb2mid()
             _kdb2mid_files soundfont
             return
             ;;
+        --state)
+            _kdb2mid_files state
+            return
+            ;;
         --background)
             _kdb2mid_files image
             return
@@ -105,7 +110,7 @@ _kdb2mid()
             COMPREPLY=($(compgen -W 'wav flac ogg opus mp3' -- "$cur"))
             return
             ;;
-        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit | --title | --port)
+        -j | --jobs | --range | --transpose | --tempo | --shard | --name | --limit | --title | --port | --listen | --pin)
             return
             ;;
     esac

@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libcli11-dev nlohmann-json3-dev
           libfluidsynth-dev libsndfile1-dev libebur128-dev timgm6mb-soundfont libfreetype-dev
           libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libass-dev
-          fonts-dejavu-core libcpp-httplib-dev nodejs $(command -v npm >/dev/null || echo npm)
+          fonts-dejavu-core libcpp-httplib-dev libqrencode-dev nodejs $(command -v npm >/dev/null || echo npm)
           libicu-dev libpango1.0-dev libcairo2-dev "$@")
 missing=()
 for package in "${packages[@]}"; do

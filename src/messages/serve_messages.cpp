@@ -32,4 +32,46 @@ std::string methodNotAllowed(std::string_view allowed) {
     return "This address takes " + methods;
 }
 
+std::string phoneQueueFull(std::size_t most) {
+    return "This phone has " + std::to_string(most) + " songs waiting already";
+}
+
+std::string tempoFieldRefused(int lowest, int highest) {
+    return "\"tempo\" must be a whole number from " + std::to_string(lowest) + " to " +
+           std::to_string(highest);
+}
+
+std::string searchQueryTooLong(std::size_t most) {
+    return "\"q\" must be at most " + std::to_string(most) + " bytes";
+}
+
+std::string searchLimitRefused(std::size_t most) {
+    return "\"limit\" must be a whole number from 1 to " + std::to_string(most);
+}
+
+std::string joinAddressLine(std::string_view url) {
+    return "Phones join at " + std::string(url);
+}
+
+std::string hostPinLine(std::string_view pin) { return "The host's PIN: " + std::string(pin); }
+
+std::string nightDamaged(std::string_view file, std::string_view keptAs) {
+    return "The saved night in " + std::string(file) + " was damaged: kept as " +
+           std::string(keptAs) + "; the night starts empty";
+}
+
+std::string nightDamagedNotKept(std::string_view file, int error) {
+    return "The saved night in " + std::string(file) +
+           " was damaged and could not be kept aside: " + systemReason(error) +
+           "; the night starts empty";
+}
+
+std::string cannotReadNight(std::string_view file, int error) {
+    return "Cannot read the saved night " + std::string(file) + ": " + systemReason(error);
+}
+
+std::string cannotSaveNight(std::string_view file, int error) {
+    return "Cannot save the night in " + std::string(file) + ": " + systemReason(error);
+}
+
 }  // namespace kdb2mid

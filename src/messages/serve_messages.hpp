@@ -27,6 +27,57 @@ inline constexpr const char* kServerOutOfMemory = "The server is out of memory";
 inline constexpr const char* kServerFault = "The server could not answer this request";
 inline constexpr const char* kWrongHost =
     "This server answers only requests addressed to localhost or 127.0.0.1";
+// The same when it also listens on the network (--lan, --listen).
+inline constexpr const char* kWrongHostNetwork =
+    "This server answers only requests addressed to this machine's names and addresses";
+inline constexpr const char* kForeignPage =
+    "This server takes changes only from its own pages";
+inline constexpr const char* kEntryIdField = "\"id\" must be the number of an entry";
+inline constexpr const char* kMoveToField = "\"to\" must be a position in the queue, from 0 on";
+inline constexpr const char* kNextAfterField = "\"after\" must be the number of an entry";
+inline constexpr const char* kPausedField = "\"paused\" must be true or false";
+inline constexpr const char* kGuideField = "\"guide\" must be \"off\", \"normal\" or \"strong\"";
+inline constexpr const char* kPhoneHeader =
+    "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\"";
+inline constexpr const char* kNoSuchEntry = "There is no such entry in the queue";
+inline constexpr const char* kNotYourEntry =
+    "Only the phone that queued this song, or the host with the PIN, can remove it";
+inline constexpr const char* kHostOnly = "Only the host can do this: it needs the night's PIN";
+inline constexpr const char* kWrongPin = "The PIN is wrong: only the host can do this";
+inline constexpr const char* kTooManyPins =
+    "Too many wrong PINs from this address: try again in a minute";
+inline constexpr const char* kNothingPlaying = "No song is playing";
+inline constexpr const char* kPinOnThisMachine = "The PIN is shown only on this machine's screen";
+inline constexpr const char* kSingerQuery = "\"singer\" must be a name of at most 40 characters";
+inline constexpr const char* kSongQuery = "\"song\" must be a song number";
+inline constexpr const char* kTooManyStreams =
+    "Too many screens are following the night; try again shortly";
+inline constexpr const char* kNoJoinAddress =
+    "Phones cannot join: the server listens on this machine only (start it with --lan)";
+// "This phone has 20 songs waiting already"
+std::string phoneQueueFull(std::size_t most);
+// "\"tempo\" must be a whole number from 25 to 400"
+std::string tempoFieldRefused(int lowest, int highest);
+// "\"q\" must be at most 200 bytes"
+std::string searchQueryTooLong(std::size_t most);
+// "\"limit\" must be a whole number from 1 to 100"
+std::string searchLimitRefused(std::size_t most);
+
+// What serve prints at start with --lan or --listen.
+// "Phones join at http://192.168.1.20:8080/sing"
+std::string joinAddressLine(std::string_view url);
+// "The host's PIN: 1234"
+std::string hostPinLine(std::string_view pin);
+inline constexpr const char* kNoNetworkAddress =
+    "This machine has no network address besides loopback: serving this machine only";
+// "The saved night in F was damaged: kept as F.damaged; the night starts empty"
+std::string nightDamaged(std::string_view file, std::string_view keptAs);
+// "The saved night in F was damaged and could not be kept aside: ...; the night starts empty"
+std::string nightDamagedNotKept(std::string_view file, int error);
+// "Cannot read the saved night F: reason"
+std::string cannotReadNight(std::string_view file, int error);
+// "Cannot save the night in F: reason" (said once, at the first failure)
+std::string cannotSaveNight(std::string_view file, int error);
 // "\"singer\" must be text of at most 40 characters, without control characters"
 std::string singerFieldRefused(std::size_t maxCharacters);
 // "\"key\" must be a whole number from -12 to 12"

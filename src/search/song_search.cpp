@@ -57,17 +57,25 @@ std::optional<MatchKind> matchWords(std::string_view foldedSong,
     return whole ? MatchKind::whole : MatchKind::prefix;
 }
 
-std::vector<SearchMatch> searchCatalogue(std::span<const CatalogueEntry> entries,
-                                         std::span<const std::string> query, std::size_t limit) {
+namespace {
+
+void foldedEntry(const CatalogueEntry& entry, std::string& folded) {
+    folded.clear();
+    appendFolded(entry.name, folded);
+    for (const std::string& title : entry.titles) appendFolded(title, folded);
+}
+
+// The matches in search order: whole-word matches first, then prefix
+// matches, each in song-number order, at most limit. foldedAt(i) is entry
+// i's folded text.
+template <typename FoldedAt>
+std::vector<SearchMatch> orderedMatches(std::span<const CatalogueEntry> entries,
+                                        std::span<const std::string> query, std::size_t limit,
+                                        FoldedAt foldedAt) {
     std::vector<SearchMatch> whole;
     std::vector<SearchMatch> prefix;
-    std::string folded;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const CatalogueEntry& entry = entries[i];
-        folded.clear();
-        appendFolded(entry.name, folded);
-        for (const std::string& title : entry.titles) appendFolded(title, folded);
-        const std::optional<MatchKind> kind = matchWords(folded, query);
+        const std::optional<MatchKind> kind = matchWords(foldedAt(i), query);
         if (!kind) continue;
         (*kind == MatchKind::whole ? whole : prefix).push_back({i, *kind});
     }
@@ -81,6 +89,36 @@ std::vector<SearchMatch> searchCatalogue(std::span<const CatalogueEntry> entries
     whole.insert(whole.end(), prefix.begin(), prefix.end());
     if (whole.size() > limit) whole.resize(limit);
     return whole;
+}
+
+}  // namespace
+
+std::vector<SearchMatch> searchCatalogue(std::span<const CatalogueEntry> entries,
+                                         std::span<const std::string> query, std::size_t limit) {
+    std::string folded;
+    return orderedMatches(entries, query, limit,
+                          [&](std::size_t i) -> const std::string& {
+                              foldedEntry(entries[i], folded);
+                              return folded;
+                          });
+}
+
+std::vector<std::string> foldCatalogue(std::span<const CatalogueEntry> entries) {
+    std::vector<std::string> folded;
+    folded.reserve(entries.size());
+    std::string scratch;
+    for (const CatalogueEntry& entry : entries) {
+        foldedEntry(entry, scratch);
+        folded.push_back(scratch);
+    }
+    return folded;
+}
+
+std::vector<SearchMatch> searchFolded(std::span<const std::string> folded,
+                                      std::span<const CatalogueEntry> entries,
+                                      std::span<const std::string> query, std::size_t limit) {
+    return orderedMatches(entries, query, limit,
+                          [&](std::size_t i) -> const std::string& { return folded[i]; });
 }
 
 std::string searchLine(const CatalogueEntry& entry) {

@@ -44,6 +44,18 @@ std::vector<SearchMatch> searchCatalogue(std::span<const CatalogueEntry> entries
                                          std::span<const std::string> query,
                                          std::size_t limit = kNoLimit);
 
+// The text searchCatalogue compares for every entry (its name and titles,
+// folded), made once for a server that searches the same catalogue many
+// times.
+std::vector<std::string> foldCatalogue(std::span<const CatalogueEntry> entries);
+
+// searchCatalogue over that text: the same songs in the same order. folded
+// is foldCatalogue(entries).
+std::vector<SearchMatch> searchFolded(std::span<const std::string> folded,
+                                      std::span<const CatalogueEntry> entries,
+                                      std::span<const std::string> query,
+                                      std::size_t limit = kNoLimit);
+
 // "<number>\t<name>" without a line end: one line of the search's output.
 std::string searchLine(const CatalogueEntry& entry);
 

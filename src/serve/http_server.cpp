@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -26,6 +28,11 @@ namespace {
 // Requests are answered by this many threads: a TV, a few phones, and the
 // soundfont's download beside them.
 constexpr std::size_t kWorkerThreads = 4;
+// Event streams open at once: a TV and every phone of a large party. httplib
+// gives each open connection a thread of its own, so the pool holds one for
+// every stream besides the workers; a stream's thread sleeps on a condition
+// variable until the night changes.
+constexpr int kMaxEventStreams = 200;
 // Each connection carries one request and is closed after its answer (on
 // loopback a new connection costs next to nothing), so a stop never waits for
 // a kept-alive client. A client gets this long to send its request: one that
@@ -36,6 +43,23 @@ constexpr std::size_t kWorkerThreads = 4;
 constexpr time_t kReadSeconds = 1;
 // The soundfont goes out in blocks of this size.
 constexpr std::size_t kStreamBlock = 64 * 1024;
+
+// The night pushed to one page until it goes or the server stops: its
+// state now, again after every change, a ping when there is none.
+// streams counts the open ones; this one is counted already.
+void sendEvents(ServeApi& api, std::atomic<int>& streams, httplib::Response& res) {
+    res.set_header("X-Accel-Buffering", "no");
+    auto seen = std::make_shared<std::optional<std::uint64_t>>();
+    res.set_chunked_content_provider(
+        std::string(kEventsType),
+        [&api, seen](std::size_t, httplib::DataSink& sink) {
+            const std::optional<std::string> event = api.nextEvent(
+                *seen, std::chrono::duration_cast<std::chrono::milliseconds>(kEventPingInterval));
+            if (!event) return false;
+            return sink.write(event->data(), event->size());
+        },
+        [&streams](bool) { --streams; });
+}
 
 // stopping ends a soundfont still on its way, so that a slow reader does not
 // hold the stop up.
@@ -65,6 +89,8 @@ void send(const ServeReply& reply, const RandomAccessFile& soundFont,
                 if (!soundFont.readAt(offset, block)) return false;
                 return sink.write(reinterpret_cast<const char*>(block.data()), block.size());
             });
+    } else if (reply.events) {
+        res.set_content("", type);  // HEAD: the head of a stream
     } else {
         res.set_content(reply.body, type);
     }
@@ -100,8 +126,11 @@ int bindError(const std::string& host, int port) {
 int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const ListenAddress& address,
                   const std::function<void()>& ready, const std::function<bool()>& stopRequested) {
     std::atomic<bool> stopping = false;
+    std::atomic<int> streams = 0;
     httplib::Server server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    server.new_task_queue = [] {
+        return new httplib::ThreadPool(kWorkerThreads + kMaxEventStreams);
+    };
     server.set_payload_max_length(kMaxBodyBytes);
     // One request a connection: httplib then says "Connection: close" itself.
     server.set_keep_alive_max_count(1);
@@ -111,17 +140,41 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     // httplib's default, SO_REUSEPORT, lets a second server take the same
     // port and share its requests unseen; SO_REUSEADDR alone lets a server
     // restart at once but refuses a port another one listens on.
-    server.set_socket_options([](socket_t socket) {
+    socket_t listening = INVALID_SOCKET;
+    server.set_socket_options([&listening](socket_t socket) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        listening = socket;
     });
 #endif
     // Every request goes to the API, whatever its path ("." matches no line
     // end; a decoded path may hold one) and its method.
     const httplib::Server::Handler toApi = [&](const httplib::Request& req,
                                                httplib::Response& res) {
-        send(api.answer(req.method, req.target, req.get_header_value("Host"), req.body), soundFont,
-             stopping, res);
+        ApiRequest request;
+        request.method = req.method;
+        request.target = req.target;
+        const std::string host = req.get_header_value("Host");
+        const std::string phone = req.get_header_value("X-Kdb2mid-Phone");
+        const std::string pin = req.get_header_value("X-Kdb2mid-Pin");
+        const std::string origin = req.get_header_value("Origin");
+        request.host = host;
+        request.body = req.body;
+        request.peer = req.remote_addr;
+        request.phone = phone;
+        request.pin = pin;
+        request.origin = origin;
+        const ServeReply reply = api.answer(request);
+        if (reply.events && req.method == "GET") {
+            if (++streams > kMaxEventStreams) {
+                --streams;
+                send(ServeApi::refusal(429), soundFont, stopping, res);
+            } else {
+                sendEvents(api, streams, res);
+            }
+            return;
+        }
+        send(reply, soundFont, stopping, res);
     };
     const std::string everything = "[\\s\\S]*";
     server.Get(everything, toApi);
@@ -144,6 +197,13 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     if (!server.bind_to_port(address.host, address.port)) {
         return bindError(address.host, address.port);
     }
+#ifndef _WIN32
+    // httplib listens with a queue of 5 connections not yet accepted; when a
+    // party's phones all connect at once (the Wi-Fi back after a blip) on a
+    // busy machine, the rest would wait a second for the system to retry
+    // them. Listening again on the same socket only lengthens the queue.
+    if (listening != INVALID_SOCKET) ::listen(listening, SOMAXCONN);
+#endif
 
     std::atomic<bool> ended = false;
     std::thread listener([&] {
@@ -153,6 +213,7 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     ready();
     while (!ended && !stopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     stopping = true;
+    api.stopStreams();
     server.stop();
     listener.join();
     return 0;

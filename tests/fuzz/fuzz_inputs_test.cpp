@@ -30,6 +30,7 @@ const Target kTargets[] = {
     {"search_cache", fuzz::fuzzSearchCache},
 #ifdef KDB2MID_HAVE_SERVE
     {"serve_router", fuzz::fuzzServeRouter},
+    {"night_file", fuzz::fuzzNightFile},
 #endif
 };
 

@@ -18,7 +18,13 @@ kdb2mid did not write: Python's http.client, json and base64, and mido.
 - /soundfont is the soundfont file, byte for byte; the server's resident
   memory stays under 64 MB.
 - a request sent a while after its connection is answered.
-- SIGTERM with a connection open stops it within a second, exit status 143.
+- SIGTERM with a connection and an event stream open stops it within a
+  second, exit status 143.
+- The night survives SIGKILL: phones (from 127.0.0.2, so not this machine's
+  screen) queue songs under names that look like markup, the TV starts one
+  and changes its key; a second after the last answer the server is killed,
+  and started again it gives the same queue, song playing, history and
+  singers' keys. The names come back verbatim as JSON strings.
 """
 
 import base64
@@ -31,6 +37,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 import mido
 
@@ -163,6 +170,86 @@ def check_refusals(port):
     print(f"{len(climbing)} climbing paths refused, an oversized body refused with 413")
 
 
+PHONE_ADDRESS = "127.0.0.2"
+MARKUP_NAMES = ["<script>alert(1)</script>", '"onerror=alert(1) x="', "Ánh & <b>"]
+
+
+def api(port, method, target, body=None, phone=None, source=None):
+    """(status, parsed JSON, raw bytes) of one API request, as a phone when phone is given."""
+    headers = {"Content-Type": "application/json"}
+    if phone:
+        headers["X-Kdb2mid-Phone"] = phone
+    connection = http.client.HTTPConnection(
+        "127.0.0.1", port, timeout=10,
+        source_address=(source or (PHONE_ADDRESS if phone else "127.0.0.1"), 0))
+    connection.request(method, target, body=None if body is None else json.dumps(body).encode(),
+                       headers=headers)
+    response = connection.getresponse()
+    data = response.read()
+    connection.close()
+    return response.status, json.loads(data) if data else None, data
+
+
+def night_seen(port):
+    """The night as GET /api/queue gives it, and each singer's keys."""
+    _, night, _ = api(port, "GET", "/api/queue")
+    keys = {}
+    for name in MARKUP_NAMES:
+        query = urllib.parse.urlencode({"singer": name.upper(), "song": 50004})
+        keys[name] = api(port, "GET", f"/api/keys?{query}")[1]
+    return night, keys
+
+
+def check_night_survives_kill(tool, db, env, out):
+    state = os.path.join(out, "night", "night.json")
+    port = free_port()
+    server = subprocess.Popen(
+        [tool, "serve", "-C", db, "--port", str(port), "--soundfont", SOUNDFONT,
+         "--state", state], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    try:
+        server.stdout.readline()
+        phones = ["phone-a-" + "a" * 20, "phone-b-" + "b" * 20]
+        for i, name in enumerate(MARKUP_NAMES):
+            status, answer, raw = api(port, "POST", "/api/queue",
+                                      {"song": 50004, "singer": name, "key": i},
+                                      phone=phones[i % 2])
+            if status != 201 or answer["entry"]["singer"] != name or \
+                    json.dumps(name, ensure_ascii=False).encode() not in raw:
+                raise AssertionError(f"queueing as {name!r}: {status} {raw!r}")
+        status, _, _ = api(port, "POST", "/api/queue/next", {}, phone=phones[0])
+        if status != 403:
+            raise AssertionError(f"a phone without the PIN skipped a song: {status}")
+        for change in ({}, {"key": -4}):   # the TV: this machine, no PIN needed
+            target = "/api/queue/next" if not change else "/api/controls"
+            status, _, raw = api(port, "POST", target, change)
+            if status != 200:
+                raise AssertionError(f"the TV's {target}: {status} {raw!r}")
+        before = night_seen(port)
+        time.sleep(1.1)
+        server.kill()
+        server.wait()
+        server = subprocess.Popen(
+            [tool, "serve", "-C", db, "--port", str(port), "--soundfont", SOUNDFONT,
+             "--state", state], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+            env=env)
+        server.stdout.readline()
+        after = night_seen(port)
+        if after != before:
+            raise AssertionError(f"after SIGKILL the night is {after}, not {before}")
+        night, keys = after
+        if [e["singer"] for e in night["entries"]] != MARKUP_NAMES[1:] or \
+                night["playing"]["singer"] != MARKUP_NAMES[0] or \
+                keys[MARKUP_NAMES[0]] != {"usual": -4, "song": -4}:
+            raise AssertionError(f"the night before SIGKILL was not the one made: {before}")
+        print(f"SIGKILL a second after the last change: queue of {len(night['entries'])}, "
+              f"the song playing, history and keys back after a restart; names that look "
+              f"like markup kept verbatim")
+    finally:
+        if server.poll() is None:
+            server.kill()
+            server.wait()
+
+
 def resident_kb(pid):
     for line in open(f"/proc/{pid}/status"):
         if line.startswith("VmHWM:"):
@@ -189,7 +276,8 @@ def check_refused_starts(tool, out):
 def main(tool, db, songs):
     out = tempfile.mkdtemp()
     check_refused_starts(tool, out)
-    env = dict(os.environ, XDG_CACHE_HOME=os.path.join(out, "cache"))
+    env = dict(os.environ, XDG_CACHE_HOME=os.path.join(out, "cache"),
+               XDG_STATE_HOME=os.path.join(out, "state"))
     port = free_port()
     server, ready = start(tool, db, port, env)
     try:
@@ -223,14 +311,28 @@ def main(tool, db, songs):
         idle = socket.create_connection(("127.0.0.1", port))
         idle.sendall(b"GET /api/queue HTTP/1.1\r\nHost: localhost\r\n\r\n")
         idle.recv(4096)
+        stream = socket.create_connection(("127.0.0.1", port))
+        stream.sendall(b"GET /api/events HTTP/1.1\r\nHost: localhost\r\n\r\n")
+        stream.settimeout(5)
+        received = b""
+        while b"event: state" not in received and len(received) < 65536:
+            chunk = stream.recv(65536)  # the head and the first event may come apart
+            if not chunk:
+                break
+            received += chunk
+        if b"event: state" not in received:
+            raise AssertionError(f"/api/events did not send the night at once: {received[:200]!r}")
         stopping = time.monotonic()
         server.send_signal(signal.SIGTERM)
         code = server.wait(timeout=5)
         took = time.monotonic() - stopping
         idle.close()
+        stream.close()
         if code != 128 + signal.SIGTERM or took > 1.0:
             raise AssertionError(f"SIGTERM: exit {code} after {took:.2f} s")
-        print(f"SIGTERM with a connection open: stopped in {took:.2f} s, exit {code}")
+        print(f"SIGTERM with a connection and an event stream open: stopped in {took:.2f} s, "
+              f"exit {code}")
+        check_night_survives_kill(tool, db, env, out)
     finally:
         if server.poll() is None:
             server.kill()

@@ -7,59 +7,18 @@
 // every page. Then the server is killed (SIGKILL) mid-song and started
 // again on the same state file: the TV and the phones take up the night
 // where it was.
-import { spawn } from 'node:child_process';
-import { createServer } from 'node:net';
 import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { freePort, sleep, startServer } from './serve.mjs';
 
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const PHONE = { width: 360, height: 740, deviceScaleFactor: 2, isMobile: true, hasTouch: true };
 // A change on one phone is on the other's screen within this long.
 const PUSH_MS = 200;
 const MARKUP_NAMES = ['<img src=x onerror=alert(1)>', '"onerror='];
 
-const sleep = (ms) => new Promise((resolve) => { setTimeout(resolve, ms); });
-
 function check(condition, message) {
   if (!condition) throw new Error(message);
-}
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-async function startServer(buildDir, port, state) {
-  const child = spawn(path.join(buildDir, 'kdb2mid'),
-    ['serve', '-C', path.join(root, 'examples/sample-db'), '--port', String(port),
-      '--soundfont', '/usr/share/sounds/sf2/TimGM6mb.sf2', '--state', state],
-    { stdio: ['ignore', 'ignore', 'pipe'] });
-  let errors = '';
-  child.stderr.on('data', (data) => { errors += data; });
-  const base = `http://127.0.0.1:${port}`;
-  const end = Date.now() + 10_000;
-  for (;;) {
-    if (child.exitCode !== null) throw new Error(`kdb2mid serve exited: ${errors}`);
-    try {
-      if ((await fetch(`${base}/api/queue`)).ok) break;
-    } catch {
-      // Not listening yet.
-    }
-    if (Date.now() > end) {
-      child.kill('SIGKILL');
-      throw new Error('kdb2mid serve did not answer within 10 s');
-    }
-    await sleep(50);
-  }
-  return { base, child };
 }
 
 // The page's text of one element, or null while there is none.
@@ -97,7 +56,8 @@ async function night({ browser, buildDir, artifacts }) {
   const folder = await mkdtemp(path.join(tmpdir(), 'kdb2mid-party-'));
   const statePath = path.join(folder, 'night.json');
   const port = await freePort();
-  let server = await startServer(buildDir, port, statePath);
+  const serve = () => startServer(buildDir, { port, args: ['--state', statePath] });
+  let server = await serve();
   const { base } = server;
   const contexts = [];
   const dialogs = [];
@@ -240,7 +200,7 @@ async function night({ browser, buildDir, artifacts }) {
     server.child.kill('SIGKILL');
     await new Promise((resolve) => { server.child.once('exit', resolve); });
     const killedAt = Date.now();
-    server = await startServer(buildDir, port, statePath);
+    server = await serve();
     const after = await (await fetch(`${base}/api/queue`)).json();
     const kept = (state) => JSON.stringify([state.playing?.id, state.entries, state.history]);
     check(kept(after) === kept(before), `after a restart the night is ${kept(after)}, not ${kept(before)}`);
@@ -275,7 +235,7 @@ async function night({ browser, buildDir, artifacts }) {
     await tv.close();
   } finally {
     for (const context of contexts) await context.close().catch(() => {});
-    server.child.kill('SIGTERM');
+    server.stop();
     await rm(folder, { recursive: true, force: true });
   }
 }

@@ -1,0 +1,51 @@
+// `kdb2mid serve` for the page tests: the sample database and Debian's
+// small soundfont by name (default-GM.sf2 may point at a 140 MB one), on a
+// loopback port, answering before the test goes on.
+import { spawn } from 'node:child_process';
+import { createServer } from 'node:net';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
+const START_MS = 10_000;
+
+export const sleep = (ms) => new Promise((resolve) => { setTimeout(resolve, ms); });
+
+export function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+// Starts the server on `port` (a free one when not given) with the extra
+// arguments; { base, child, stop }.
+export async function startServer(buildDir, { port, args = [] } = {}) {
+  const chosen = port ?? await freePort();
+  const child = spawn(path.join(buildDir, 'kdb2mid'),
+    ['serve', '-C', path.join(root, 'examples/sample-db'), '--port', String(chosen),
+      '--soundfont', '/usr/share/sounds/sf2/TimGM6mb.sf2', ...args],
+    { stdio: ['ignore', 'ignore', 'pipe'] });
+  let errors = '';
+  child.stderr.on('data', (data) => { errors += data; });
+  const base = `http://127.0.0.1:${chosen}`;
+  const end = Date.now() + START_MS;
+  for (;;) {
+    if (child.exitCode !== null) throw new Error(`kdb2mid serve exited: ${errors}`);
+    try {
+      if ((await fetch(`${base}/api/queue`)).ok) break;
+    } catch {
+      // Not listening yet.
+    }
+    if (Date.now() > end) {
+      child.kill('SIGKILL');
+      throw new Error(`kdb2mid serve did not answer within ${START_MS / 1000} s`);
+    }
+    await sleep(50);
+  }
+  return { base, child, stop: () => child.kill('SIGTERM') };
+}

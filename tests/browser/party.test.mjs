@@ -1,6 +1,7 @@
 // A karaoke night in Chromium: the TV page and two phones (each in a
 // browser context of its own, so each has its own storage and identity, on
-// a 360-pixel screen) on one `kdb2mid serve`. Phone A finds 50004 by
+// a 360-pixel screen, and reaching the server from another address, as
+// phones on the network do) on one `kdb2mid serve`. Phone A finds 50004 by
 // "trong com" and queues it as An; phone B sees it, cannot remove it,
 // becomes the host with the PIN the TV shows, and moves, removes and skips;
 // the TV follows every change. Names that look like markup stay text on
@@ -10,7 +11,7 @@
 import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { freePort, sleep, startServer } from './serve.mjs';
+import { freePort, guestRelay, sleep, startServer } from './serve.mjs';
 
 const PHONE = { width: 360, height: 740, deviceScaleFactor: 2, isMobile: true, hasTouch: true };
 // A change on one phone is on the other's screen within this long.
@@ -59,6 +60,7 @@ async function night({ browser, buildDir, artifacts }) {
   const serve = () => startServer(buildDir, { port, args: ['--state', statePath] });
   let server = await serve();
   const { base } = server;
+  const relay = await guestRelay(port);
   const contexts = [];
   const dialogs = [];
   try {
@@ -88,10 +90,10 @@ async function night({ browser, buildDir, artifacts }) {
     const tvReady = tv.goto(`${base}/`).then(() => tv.waitForFunction(
       () => document.getElementById('notice').textContent.startsWith('Type'), { timeout: 30_000 },
     ));
-    await a.goto(`${base}/sing`, { waitUntil: 'load' });
+    await a.goto(`${relay.base}/sing`, { waitUntil: 'load' });
     const firstLoad = loadBytes;
     await network.detach();
-    await b.goto(`${base}/sing`, { waitUntil: 'load' });
+    await b.goto(`${relay.base}/sing`, { waitUntil: 'load' });
     await tvReady;
 
     // The TV plays a song of its own; A's goes into the queue behind it.
@@ -235,6 +237,7 @@ async function night({ browser, buildDir, artifacts }) {
     await tv.close();
   } finally {
     for (const context of contexts) await context.close().catch(() => {});
+    relay.close();
     server.stop();
     await rm(folder, { recursive: true, force: true });
   }

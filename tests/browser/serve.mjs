@@ -2,7 +2,7 @@
 // small soundfont by name (default-GM.sf2 may point at a 140 MB one), on a
 // loopback port, answering before the test goes on.
 import { spawn } from 'node:child_process';
-import { createServer } from 'node:net';
+import { connect, createServer } from 'node:net';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -48,4 +48,33 @@ export async function startServer(buildDir, { port, args = [] } = {}) {
     await sleep(50);
   }
   return { base, child, stop: () => child.kill('SIGTERM') };
+}
+
+// Phones are other machines: a browser on this one reaches the server from
+// 127.0.0.1, which the server takes for its own screen (the host). Through
+// this relay, whose connections come from 127.0.0.2, a page is a guest.
+// Resolves to { base, close }; it keeps relaying to whatever server listens
+// on `port`, also one started again.
+export async function guestRelay(port) {
+  const sockets = new Set();
+  const relay = createServer((phone) => {
+    const server = connect({ host: '127.0.0.1', port, localAddress: '127.0.0.2' });
+    for (const socket of [phone, server]) {
+      sockets.add(socket);
+      socket.on('close', () => sockets.delete(socket));
+      socket.on('error', () => { phone.destroy(); server.destroy(); });
+    }
+    phone.pipe(server).pipe(phone);
+  });
+  const relayPort = await new Promise((resolve, reject) => {
+    relay.on('error', reject);
+    relay.listen(0, '127.0.0.1', () => resolve(relay.address().port));
+  });
+  return {
+    base: `http://127.0.0.1:${relayPort}`,
+    close() {
+      for (const socket of sockets) socket.destroy();
+      relay.close();
+    },
+  };
 }

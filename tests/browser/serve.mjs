@@ -1,8 +1,12 @@
 // `kdb2mid serve` for the page tests: the sample database and Debian's
 // small soundfont by name (default-GM.sf2 may point at a 140 MB one), on a
-// loopback port, answering before the test goes on.
+// loopback port, answering before the test goes on, and keeping its night
+// (the queue, the songs sung) in a folder of the test's own, not in the
+// user's: every test starts with an empty night.
 import { spawn } from 'node:child_process';
+import { mkdtempSync, rmSync } from 'node:fs';
 import { connect, createServer } from 'node:net';
+import { tmpdir } from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -26,10 +30,12 @@ export function freePort() {
 // arguments; { base, child, stop }.
 export async function startServer(buildDir, { port, args = [] } = {}) {
   const chosen = port ?? await freePort();
+  const stateHome = mkdtempSync(path.join(tmpdir(), 'kdb2mid-state-'));
   const child = spawn(path.join(buildDir, 'kdb2mid'),
     ['serve', '-C', path.join(root, 'examples/sample-db'), '--port', String(chosen),
       '--soundfont', '/usr/share/sounds/sf2/TimGM6mb.sf2', ...args],
-    { stdio: ['ignore', 'ignore', 'pipe'] });
+    { stdio: ['ignore', 'ignore', 'pipe'], env: { ...process.env, XDG_STATE_HOME: stateHome } });
+  child.on('exit', () => rmSync(stateHome, { recursive: true, force: true }));
   let errors = '';
   child.stderr.on('data', (data) => { errors += data; });
   const base = `http://127.0.0.1:${chosen}`;

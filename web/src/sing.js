@@ -173,6 +173,7 @@ async function offerKeys() {
 }
 
 function openAdd(song, title) {
+  if ($('add-dialog').open) return;
   adding = { song, key: 0, keyChosen: false };
   $('add-title').textContent = title || String(song);
   $('add-status').textContent = '';

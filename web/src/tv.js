@@ -259,11 +259,13 @@ function act(action) {
       player.setPaused(!player.paused);
       sendControls({ paused: player.paused });
       break;
-    case 'restart':
+    case 'restart': {
       if (!current) return;
+      const wasPaused = player.paused;
       player.restart();
-      sendControls({ paused: false });
+      if (wasPaused) sendControls({ paused: false });
       break;
+    }
     case 'volume+':
     case 'volume-':
       settings = change(settings, action);

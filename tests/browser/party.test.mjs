@@ -191,8 +191,9 @@ async function night({ browser, buildDir, artifacts }) {
     await b.screenshot({ path: path.join(artifacts, 'party-phone-host.png'), fullPage: true });
 
     // A SIGKILL mid-song (a change acknowledged over a second before it),
-    // and the server started again on the same state file: the TV plays
-    // An's song again, and the phones follow the new server.
+    // and the server started again on the same state file: the night is the
+    // same, the TV goes on with An's song, and the phones follow the new
+    // server.
     const queueAs = (song, singer) => fetch(`${base}/api/queue`, {
       method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ song, singer }),
     });

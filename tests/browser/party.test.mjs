@@ -6,8 +6,8 @@
 // becomes the host with the PIN the TV shows, and moves, removes and skips;
 // the TV follows every change. Names that look like markup stay text on
 // every page. Then the server is killed (SIGKILL) mid-song and started
-// again on the same state file: the TV and the phones take up the night
-// where it was.
+// again on the same state file, and the TV page reloaded: the TV and the
+// phones take up the night where it was.
 import { mkdtemp, rm } from 'node:fs/promises';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -231,6 +231,14 @@ async function night({ browser, buildDir, artifacts }) {
       && document.querySelector('#lyrics .word'), { timeout: 10_000 }, bình.titles[0]);
     const history = (await (await fetch(`${base}/api/queue`)).json()).history.map((entry) => entry.singer);
     check(history[0] === 'Bình' && history.includes('An'), `the history reads ${JSON.stringify(history)}`);
+
+    // A reloaded TV page takes up the night: Bình's song again,
+    // Chi's next.
+    await tv.reload();
+    await tv.waitForFunction((text) => document.getElementById('title').textContent === text
+      && document.querySelector('#lyrics .word')
+      && document.getElementById('coming').textContent.startsWith('Next: Chi \u2014 '), { timeout: 30_000 },
+    bình.titles[0]);
     check(dialogs.length === 0, `a page opened a dialog: ${dialogs.join(', ')}`);
 
     console.log(`     /sing first load ${(firstLoad / 1024).toFixed(1)} KB; phone B saw phone A's entry after `

@@ -35,8 +35,13 @@ foreach(name IN LISTS names)
     message(FATAL_ERROR "web/build.mjs wrote \"${name}\": served names hold only letters, digits, "
       "'.', '_' and '-'")
   endif()
-  string(REGEX MATCH "[^.]*$" ending "${name}")
-  string(TOLOWER "${ending}" ending)
+  # A name without an ending is a page: its address reads as a word ("/sing").
+  if(name MATCHES "\\.")
+    string(REGEX MATCH "[^.]*$" ending "${name}")
+    string(TOLOWER "${ending}" ending)
+  else()
+    set(ending html)
+  endif()
   if(NOT DEFINED type_${ending})
     message(FATAL_ERROR "web/build.mjs wrote ${name}: no content type is known for .${ending} "
       "(add one to cmake/EmbedWebAssets.cmake)")

@@ -1,6 +1,7 @@
 // Bundles the pages `kdb2mid serve` sends into one folder: every file there
 // is embedded into the program at build time and served under its own name
-// ("/" is index.html). Nothing is fetched from the network by the pages.
+// ("/" is index.html; a name without an ending, like "sing", is a page).
+// Nothing is fetched from the network by the pages.
 //
 //   node build.mjs OUTDIR
 import { build } from 'esbuild';
@@ -31,7 +32,7 @@ const noVorbisDecoder = {
 };
 
 await build({
-  entryPoints: { tv: path.join(here, 'src/tv.js') },
+  entryPoints: { tv: path.join(here, 'src/tv.js'), sing: path.join(here, 'src/sing.js') },
   bundle: true,
   plugins: [noVorbisDecoder],
   format: 'esm',
@@ -42,10 +43,13 @@ await build({
 });
 
 // Copied as they are: the pages and the synthesiser's audio worklet, which
-// the browser loads as a module of its own.
+// the browser loads as a module of its own. The phone page is "sing", so
+// that its address is /sing.
 const copies = [
   ['src/index.html', 'index.html'],
   ['src/tv.css', 'tv.css'],
+  ['src/sing.html', 'sing'],
+  ['src/sing.css', 'sing.css'],
   ['node_modules/spessasynth_lib/dist/spessasynth_processor.min.js', 'synth-worklet.js'],
 ];
 for (const [from, to] of copies) await copyFile(path.join(here, from), path.join(outdir, to));

@@ -7,19 +7,14 @@
 // first at key 0, tempo 100 %, guide normal; then paused, set to key +2,
 // tempo 80 %, guide strong, restarted, and its guide turned off after the
 // sustained note the pitch is measured on.
-import { spawn, spawnSync } from 'node:child_process';
-import { createServer } from 'node:net';
-import { writeFile } from 'node:fs/promises';
+import { spawnSync } from 'node:child_process';
 import path from 'node:path';
-import { fileURLToPath } from 'node:url';
+import { sleep, startServer } from './serve.mjs';
 
-const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 const SONG = 50004;
 // A word may turn sung this far either side of its time.
 const SUNG_TOLERANCE = 0.05;
 const SLOW_TEMPO = 0.8;
-
-const sleep = (ms) => new Promise((resolve) => { setTimeout(resolve, ms); });
 
 async function until(what, check, timeoutMs) {
   const end = Date.now() + timeoutMs;
@@ -29,43 +24,6 @@ async function until(what, check, timeoutMs) {
     if (Date.now() > end) throw new Error(`timed out waiting for ${what}`);
     await sleep(50);
   }
-}
-
-function freePort() {
-  return new Promise((resolve, reject) => {
-    const server = createServer();
-    server.on('error', reject);
-    server.listen(0, '127.0.0.1', () => {
-      const { port } = server.address();
-      server.close(() => resolve(port));
-    });
-  });
-}
-
-async function startServer(buildDir) {
-  const port = await freePort();
-  const child = spawn(path.join(buildDir, 'kdb2mid'),
-    // The small soundfont by name: default-GM.sf2 may point at a 140 MB one.
-    ['serve', '-C', path.join(root, 'examples/sample-db'), '--port', String(port),
-      '--soundfont', '/usr/share/sounds/sf2/TimGM6mb.sf2'],
-    { stdio: ['ignore', 'ignore', 'pipe'] });
-  let errors = '';
-  child.stderr.on('data', (data) => { errors += data; });
-  const base = `http://127.0.0.1:${port}`;
-  try {
-    await until('kdb2mid serve to answer', async () => {
-      if (child.exitCode !== null) throw new Error(`kdb2mid serve exited: ${errors}`);
-      try {
-        return (await fetch(`${base}/api/queue`)).ok;
-      } catch {
-        return false;
-      }
-    }, 10_000);
-  } catch (error) {
-    child.kill('SIGTERM');
-    throw error;
-  }
-  return { base, stop: () => child.kill('SIGTERM') };
 }
 
 // The melody channel's notes, in seconds at 100 % tempo, as mido reads the

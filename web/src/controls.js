@@ -1,11 +1,18 @@
-// The TV's live controls: the settings, what they read as on screen, and
-// the keys and buttons that change them.
-import { GUIDE_LEVELS } from './player.js';
+// The live controls of the song playing: the settings, what they read as on
+// screen, and the TV's keys and buttons that change them.
+
+// The guide melody's levels: the melody channel's gain. The names are the
+// server's words for them (the "guide" of the night's controls).
+export const GUIDE_LEVELS = [
+  { name: 'off', gain: 0 },
+  { name: 'normal', gain: 1 },
+  { name: 'strong', gain: 1.8 },
+];
 
 export const KEY_RANGE = 12;
-const TEMPO_MIN = 50;
-const TEMPO_MAX = 150;
-const TEMPO_STEP = 5;
+export const TEMPO_MIN = 50;
+export const TEMPO_MAX = 150;
+export const TEMPO_STEP = 5;
 const VOLUME_STEP = 10;
 const NORMAL_GUIDE = GUIDE_LEVELS.findIndex((level) => level.name === 'normal');
 // A song number is at most this many digits.
@@ -38,6 +45,12 @@ export function change(settings, action) {
 export const keyText = (key) => `Key ${key > 0 ? '+' : key < 0 ? '\u2212' : ''}${Math.abs(key)}`;
 export const tempoText = (tempo) => `Tempo ${tempo} %`;
 export const guideText = (guide) => `Guide ${GUIDE_LEVELS[guide].name}`;
+export const guideName = (guide) => GUIDE_LEVELS[guide].name;
+// The level the server's word names; normal for a word not known here.
+export function guideIndex(name) {
+  const index = GUIDE_LEVELS.findIndex((level) => level.name === name);
+  return index >= 0 ? index : NORMAL_GUIDE;
+}
 export const volumeText = (volume) => `Volume ${volume} %`;
 
 // The keys a TV remote or keyboard sends, and the action each one means.

@@ -2,14 +2,7 @@
 // controls applied to the running synthesiser: nothing restarts when the
 // key, tempo, guide melody or volume changes.
 import { WorkletSynthesizer, Sequencer } from 'spessasynth_lib';
-
-// The guide melody's levels: the melody channel's gain.
-export const GUIDE_LEVELS = [
-  { name: 'off', gain: 0 },
-  { name: 'soft', gain: 0.35 },
-  { name: 'normal', gain: 1 },
-  { name: 'strong', gain: 1.8 },
-];
+import { GUIDE_LEVELS } from './controls.js';
 
 // How many of the synthesiser's time reports the song's clock is made from,
 // and how long after a change this page made reports are not trusted.

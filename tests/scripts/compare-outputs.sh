@@ -141,8 +141,8 @@ done
 
 # Songs whose tempo changes often, in several tracks.
 if [ -x "$build/kdb2mid_write_lyric_files" ]; then
-    "$build/kdb2mid_write_lyric_files" make-tempo-db "$work/tempo-db" >/dev/null
-    convert tempo-db "$work/tempo-db" --all -q --lyrics utf8 --lrc --ass --kar --ultrastar
+    "$build/kdb2mid_write_lyric_files" make-tempo-db "$work/tempo-source" >/dev/null
+    convert tempo-db "$work/tempo-source" --all -q --lyrics utf8 --lrc --ass --kar --ultrastar
 fi
 
 [ "$songs" -gt 0 ] || exit 0

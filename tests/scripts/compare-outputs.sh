@@ -17,6 +17,7 @@
 # byte. The generated database is made by bench/make_large_database
 # (BUILD_DIR/make_large_database, or compiled here against BUILD_DIR's
 # libraries). BUILD_DIR may also be a folder holding copies of kdb2mid,
+# kdb2mid-video.so (without it videos are refused alike in both runs),
 # kdb2mid_write_lyric_files and make_large_database, to keep a baseline.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -175,4 +176,4 @@ done
 first=21090
 convert large-audio "$large" --range $first-$((first + 1)) -q --audio flac --ultrastar "${sf[@]}"
 convert large-cdg "$large" $first -q --cdg-zip --cdg "${sf[@]}"
-convert large-video "$large" $first -q --video --video-size 320x180 "${sf[@]}"
+convert large-video "$large" $first -q --video --video-size 320x240 "${sf[@]}"

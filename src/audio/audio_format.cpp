@@ -52,18 +52,6 @@ bool audioFormatSupported(AudioFormat format) noexcept {
     return sf_format_check(&info) != 0;
 }
 
-std::string audioOptionHelp() {
-    std::string names;
-    for (AudioFormat format : kAudioFormats) {
-        if (!audioFormatSupported(format)) continue;
-        if (!names.empty()) names += "|";
-        names += audioFormatName(format);
-    }
-    const bool all = audioFormatSupported(AudioFormat::mp3);
-    return "Also render SONG." + names + " (44,100 Hz stereo" +
-           (all ? ")" : "; this build's libsndfile cannot write MP3)");
-}
-
 std::string supportedAudioFormatList() {
     std::vector<const char*> names;
     for (AudioFormat format : kAudioFormats) {

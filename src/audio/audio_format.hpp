@@ -42,10 +42,6 @@ int sndfileFormat(AudioFormat format) noexcept;
 // false only for MP3 when it was built without LAME.
 bool audioFormatSupported(AudioFormat format) noexcept;
 
-// --audio's line in the help: the formats this build writes, e.g. "Also
-// render SONG.wav|flac|ogg|opus|mp3 (44,100 Hz stereo)".
-std::string audioOptionHelp();
-
 // The formats this build writes as a phrase: "wav, flac, ogg or opus".
 std::string supportedAudioFormatList();
 

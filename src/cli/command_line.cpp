@@ -37,8 +37,7 @@ std::string usageText() {
     for (const CommandRow& row : commandTable()) {
         commands += (commands.empty() ? "" : "|") + std::string(row.name);
     }
-    return "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
-           "       kdb2mid " + commands + " ...   (kdb2mid --help tells more)";
+    return help::usage(commands);
 }
 
 bool hasDigit(std::string_view text) {
@@ -62,22 +61,17 @@ std::string shellWord(std::string_view text) {
 // an output folder, more songs) was silently ignored before. Shows the
 // convert command that does what was asked.
 int refuseBareFormExtras(std::span<const char* const> args) {
-    std::string line = "usage: kdb2mid convert";
-    for (std::size_t i = 1; i < args.size(); ++i) line += " " + shellWord(args[i]);
-    line += "   (kdb2mid SONG takes the song number alone)";
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::string extras;
+    for (std::size_t i = 1; i < args.size(); ++i) extras += " " + shellWord(args[i]);
+    std::fprintf(stderr, "%s\n", help::bareFormExtras(extras).c_str());
     return kExitUsage;
 }
 
 // A first argument without a digit is no song number: most likely a
 // mistyped command.
 int refuseUnknownCommand(std::string_view typed) {
-    std::string line = "kdb2mid: unknown command \"" + std::string(typed) + "\"";
-    if (typed == "help") {
-        line += "; for help run: kdb2mid --help";
-    } else if (const auto nearest = nearestCommand(typed, commandNames())) {
-        line += "; did you mean: kdb2mid " + std::string(*nearest) + "?";
-    }
+    const std::string line = help::unknownCommand(
+        typed, nearestCommand(typed, commandNames()).value_or(std::string_view{}));
     std::fprintf(stderr, "%s\n%s\n", line.c_str(), usageText().c_str());
     return kExitUsage;
 }
@@ -104,12 +98,7 @@ public:
 
 // The whole parser: every row of the command table with its options.
 struct Parser {
-    CLI::App app{
-        "kdb2mid turns the songs of a karaoke song database (SONG.IDX, SONG.DAT,\n"
-        "CRS&TCK.IDX, CHORUS.DAT, name.idx, name.tab) into MIDI and karaoke files,\n"
-        "lyrics, audio, karaoke videos, MP3+G, UltraStar songs, chorus MP3 files,\n"
-        "song lists and song books.",
-        "kdb2mid"};
+    CLI::App app{help::kProgram, "kdb2mid"};
     std::vector<Subcommand> subcommands;
 
     Parser() {
@@ -118,14 +107,10 @@ struct Parser {
         app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
         // Subcommands take the formatter and footer the app has when they are added.
         app.formatter(std::make_shared<HelpFormatter>());
-        app.footer(kExitStatuses);
+        app.footer(help::kExitStatuses);
         for (const CommandRow& row : commandTable()) subcommands.push_back(row.add(app));
         // The bare form is described once, in the top-level help.
-        app.footer(
-            "kdb2mid SONG converts one song of the database in the current folder into the\n"
-            "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording. It takes\n"
-            "the song number alone; kdb2mid convert takes options.\n" +
-            std::string(kExitStatuses));
+        app.footer(std::string(help::kBareForm) + help::kExitStatuses);
     }
 };
 
@@ -214,7 +199,7 @@ int runCommandLine(std::span<const char* const> args) {
     for (const Subcommand& subcommand : parser.subcommands) {
         if (subcommand.command->parsed()) return subcommand.run();
     }
-    return usageError(app, "no command given");
+    return usageError(app, help::kNoCommand);
 }
 
 }  // namespace kdb2mid

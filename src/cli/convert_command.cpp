@@ -128,7 +128,7 @@ struct ConvertArguments {
 int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
     const std::vector<OutputRow>& outputs = outputTable();
     if (a->songTexts.empty() && !a->request.all && a->rangeText.empty()) {
-        return usageError(*convert, "give song numbers, --all or --range FROM-TO");
+        return usageError(*convert, help::kNoSongsGiven);
     }
     for (const std::string& text : a->songTexts) {
         a->request.songs.push_back(songFromArgument(text));
@@ -182,29 +182,23 @@ Subcommand addConvertCommand(CLI::App& app) {
     auto arguments = std::make_shared<ConvertArguments>();
     ConvertArguments* a = arguments.get();
     a->request.threads = defaultThreads();
-    CLI::App* convert = app.add_subcommand(
-        "convert", "Convert songs to MIDI, chorus MP3, karaoke, lyric, audio, video and MP3+G files");
-    convert->add_option("SONG", a->songTexts, "Song numbers to convert")
+    CLI::App* convert = app.add_subcommand("convert", help::kConvert);
+    convert->add_option("SONG", a->songTexts, help::kConvertSongs)
         ->type_name("SONG")
         ->check(kSongNumber);
     CLI::Option* all =
-        convert->add_flag("--all", a->request.all, "Every song that SONG.IDX addresses");
+        convert->add_flag("--all", a->request.all, help::kConvertAll);
     CLI::Option* range =
-        convert->add_option("--range", a->rangeText, "The songs FROM to TO, both included")
+        convert->add_option("--range", a->rangeText, help::kConvertRange)
             ->type_name("FROM-TO")
             ->check(kSongRange);
     addDatabaseOption(*convert, a->databaseText);
-    addOutputOption(*convert, a->outputText,
-                    "Output folder, created if missing (default: current folder)");
-    convert
-        ->add_option("-j,--jobs", a->request.threads,
-                     "Songs converted at once (default: the number of cores)")
+    addOutputOption(*convert, a->outputText, help::kConvertOutput);
+    convert->add_option("-j,--jobs", a->request.threads, help::kConvertJobs)
         ->type_name("N")
         ->check(CLI::Range(1U, kMaxThreads).description(""));
-    convert->add_flag("-q,--quiet", a->request.quiet, "No progress line and no summary line");
-    a->lyrics = convert
-                   ->add_option("--lyrics", a->lyricsText,
-                                "Lyric text as stored (vni, the default) or as UTF-8")
+    convert->add_flag("-q,--quiet", a->request.quiet, help::kConvertQuiet);
+    a->lyrics = convert->add_option("--lyrics", a->lyricsText, help::kConvertLyrics)
                    ->type_name("utf8|vni")
                    ->check(CLI::IsMember({"utf8", "utf-8", "vni"}, CLI::ignore_case)
                                .description(""));
@@ -224,59 +218,34 @@ Subcommand addConvertCommand(CLI::App& app) {
                     ->check(CLI::IsMember(row.choices, CLI::ignore_case).description(""));
         }
     }
-    convert
-        ->add_option("--transpose", a->request.options.transpose,
-                     "Move every note but the drums N semitones, " + std::to_string(-kMaxTranspose) +
-                         " to " + std::to_string(kMaxTranspose) + ", in every file")
+    convert->add_option("--transpose", a->request.options.transpose, help::transpose(kMaxTranspose))
         ->type_name("N")
         ->check(CLI::Range(-kMaxTranspose, kMaxTranspose).description(""));
     convert
         ->add_option("--tempo", a->request.options.tempoPercent,
-                     "Play at PERCENT of the song's tempo, " + std::to_string(kMinTempoPercent) +
-                         " to " + std::to_string(kMaxTempoPercent) + "; lyric times follow")
+                     help::tempo(kMinTempoPercent, kMaxTempoPercent))
         ->type_name("PERCENT")
         ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
 #ifdef KDB2MID_HAVE_AUDIO
     a->soundFont = convert
                        ->add_option("--soundfont", a->soundFontText,
-                                    std::string("SoundFont (.sf2/.sf3) to render with (default: ") +
-                                        kDefaultSoundFont + ")")
+                                    help::soundFont(kDefaultSoundFont))
                        ->type_name("FILE");
-    a->loudness =
-        convert
-            ->add_option("--loudness", a->loudnessText,
-                         "Bring each song's audio to LUFS integrated loudness, -30 to -9, true "
-                         "peak at most -1 dBTP (default: -16), or off: the synthesizer's own level")
-            ->type_name("LUFS|off");
-    convert->add_flag("--mute-melody", a->request.options.muteMelody,
-                      "Render the audio without the melody track: an instrumental");
+    a->loudness = convert->add_option("--loudness", a->loudnessText, help::kLoudness)
+                      ->type_name("LUFS|off");
+    convert->add_flag("--mute-melody", a->request.options.muteMelody, help::kMuteMelody);
 #endif
 #ifdef KDB2MID_HAVE_VIDEO
-    a->videoSize = convert
-                       ->add_option("--video-size", a->videoSizeText,
-                                    "Frame size of the videos, even numbers from 320x240 to "
-                                    "3840x2160 (default: 1280x720)")
+    a->videoSize = convert->add_option("--video-size", a->videoSizeText, help::kVideoSize)
                        ->type_name("WIDTHxHEIGHT");
-    a->background = convert
-                        ->add_option("--background", a->backgroundText,
-                                     "What the videos' lyrics are drawn over: black (the default), "
-                                     "a colour #RRGGBB or a picture file, scaled to fit")
+    a->background = convert->add_option("--background", a->backgroundText, help::kBackground)
                         ->type_name("COLOUR|FILE");
 #endif
-    convert->add_flag("--resume", a->request.options.resume,
-                      "Write only the outputs whose files are not all there yet (render "
-                      "audio only for those)");
-    convert
-        ->add_option("--shard", a->shardText,
-                     "Convert only every N-th song, from the I-th on (I from 1 to N): "
-                     "N machines share one database; auto takes I and N from a Slurm job "
-                     "array, a Kubernetes Indexed Job or GNU parallel (auto/N: N shards)")
+    convert->add_flag("--resume", a->request.options.resume, help::kResume);
+    convert->add_option("--shard", a->shardText, help::kShard)
         ->type_name("I/N|auto[/N]")
         ->check(kShard);
-    convert
-        ->add_option("--name", a->namePattern,
-                     "Name each song's files from {song}, {title}, {artist} "
-                     "(default: {song})")
+    convert->add_option("--name", a->namePattern, help::kName)
         ->type_name("PATTERN")
         ->check(kNamePattern);
     all->excludes(range);

@@ -9,7 +9,7 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/subcommand.hpp"
-#include "cli/song_info.hpp"
+#include "inspect/song_report.hpp"
 #include "inspect/song_json.hpp"
 #include "inspect/song_facts.hpp"
 #include "io/song_database.hpp"
@@ -33,7 +33,7 @@ int runInfoCommand(std::int32_t songNumber, const std::filesystem::path& databas
         printText(form == OutputForm::json ? infoJson(facts) + "\n" : infoReport(facts));
         return kExitSuccess;
     } catch (const std::bad_alloc&) {
-        printError(cannotReadSong(songNumber, "out of memory"));
+        printError(cannotReadSong(songNumber, help::kOutOfMemory));
         return kExitFailure;
     }
 }
@@ -45,11 +45,10 @@ Subcommand addInfoCommand(CLI::App& app) {
         bool json = false;
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* info = app.add_subcommand(
-        "info", "Show a song's titles, tracks, length, melody, lyrics and chorus recordings");
-    info->add_option("SONG", a->song, "Song number")->type_name("SONG")->required()->check(kSongNumber);
+    CLI::App* info = app.add_subcommand("info", help::kInfo);
+    info->add_option("SONG", a->song, help::kSong)->type_name("SONG")->required()->check(kSongNumber);
     addDatabaseOption(*info, a->database);
-    info->add_flag("--json", a->json, "One JSON object instead of the report");
+    info->add_flag("--json", a->json, help::kInfoJson);
     return {info, [a] {
                 return runInfoCommand(songFromArgument(a->song), pathFromArgument(a->database),
                                       a->json ? OutputForm::json : OutputForm::text);

@@ -22,28 +22,21 @@ struct LegacyArguments {
 
 Subcommand addLegacyCommand(CLI::App& app) {
     auto a = std::make_shared<LegacyArguments>();
-    CLI::App* legacy = app.add_subcommand("legacy", "Extract one raw record of the older database");
+    CLI::App* legacy = app.add_subcommand("legacy", help::kLegacy);
     const std::string legacyDefault = defaultLegacyRoot().empty()
-                                          ? std::string("the current folder")
+                                          ? std::string(help::kLegacyCurrentFolder)
                                           : displayName(defaultLegacyRoot());
-    legacy->footer("Reads DBDIR/9703/song.idx and DBDIR/9703/song.dat; writes OUTDIR/SONG.dat, the\n"
-                   "song's record as stored. Without -C, DBDIR is the --root folder, or else " +
-                   legacyDefault + ",\nand OUTDIR defaults to it.\n" + kExitStatuses);
-    legacy->add_option("SONG", a->song, "Song number")
+    legacy->footer(help::legacyFooter(legacyDefault));
+    legacy->add_option("SONG", a->song, help::kSong)
         ->type_name("SONG")
         ->required()
         ->check(kSongNumber);
     a->databaseOption = addDatabaseOption(*legacy, a->database)
-                            ->description("The older database's root folder, which holds 9703/");
-    legacy
-        ->add_option("--root", a->root,
-                     "As -C, but SONG.dat goes into DIR unless -o says otherwise (default: " +
-                         legacyDefault + ")")
+                            ->description(help::kLegacyDatabase);
+    legacy->add_option("--root", a->root, help::legacyRoot(legacyDefault))
         ->type_name("DIR")
         ->excludes(a->databaseOption);
-    addOutputOption(*legacy, a->output,
-                    "Folder SONG.dat is written into (default: current folder with -C, else the "
-                    "root)");
+    addOutputOption(*legacy, a->output, help::kLegacyOutput);
     return {legacy, [a] {
                 // --root, and no option at all, write the record into the root as
                 // they always have; -C reads from a folder like every other command.

@@ -101,12 +101,10 @@ Subcommand addListCommand(CLI::App& app) {
         std::string sort = "number";
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* list =
-        app.add_subcommand("list", "List the songs that have a record: number, tab, name");
+    CLI::App* list = app.add_subcommand("list", help::kList);
     addDatabaseOption(*list, a->database);
-    list->add_flag("--json", a->json, "One JSON object per song and line: song, name");
-    list->add_option("--sort", a->sort,
-                     "number (default), or title: by name in Vietnamese alphabetical order")
+    list->add_flag("--json", a->json, help::kListJson);
+    list->add_option("--sort", a->sort, help::kListSort)
         ->type_name("ORDER")
         ->check(CLI::IsMember({"number", "title"}));
     return {list, [a] {

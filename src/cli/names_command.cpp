@@ -6,11 +6,7 @@ namespace kdb2mid {
 
 Subcommand addNamesCommand(CLI::App& app) {
     return addFolderExport(
-        app, "names", "Write the song-name list to Output.txt (UTF-16)",
-        "Reads DBDIR/name.idx and DBDIR/name.tab; writes OUTDIR/Output.txt, UTF-16LE with a\n"
-        "byte-order mark, one line per song: its name, a tab, its number. A song without a\n"
-        "name is reported as \"Skip SONG\".\n",
-        "Folder Output.txt is written into (default: current folder)", writeSongNameList);
+        app, "names", help::kNames, help::kNamesFooter, help::kNamesOutput, writeSongNameList);
 }
 
 }  // namespace kdb2mid

@@ -8,6 +8,7 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "io/interruption.hpp"
+#include "messages/command_help.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
@@ -47,7 +48,7 @@ int finishProcess(int status) {
         // Nothing was pending and nothing failed: standard output was not open.
     } else if (earlier || !flushed || !closed) {
         if (error == 0 && !closed) error = errno;
-        std::string line = "write error";
+        std::string line = help::kWriteError;
         if (error != 0) line += ": " + systemReason(error);
         printError(line);
         status = kExitFailure;

@@ -47,22 +47,18 @@ Subcommand addSearchCommand(CLI::App& app) {
         std::string limit;
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* search = app.add_subcommand(
-        "search", "Find songs by words of their name or titles, with or without marks");
-    search->add_option("WORDS", a->request.words, "Words each song must hold, or their starts")
+    CLI::App* search = app.add_subcommand("search", help::kSearch);
+    search->add_option("WORDS", a->request.words, help::kSearchWords)
         ->type_name("WORD")
         ->required();
     addDatabaseOption(*search, a->database);
-    search->add_option("--limit", a->limit, "Print at most N songs, the best ones")
+    search->add_option("--limit", a->limit, help::kSearchLimit)
         ->type_name("N")
         ->check(kCount);
-    search->footer(
-        "Names and titles are kept in $XDG_CACHE_HOME/kdb2mid (default ~/.cache/kdb2mid) and\n"
-        "read again from there until a database file changes.\n"
-        "Exit status: 0 with matches, 1 without or after a failure line, 2 for a usage error.");
+    search->footer(help::kSearchFooter);
     return {search, [a, search] {
                 if (searchQuery(a->request.words).empty()) {
-                    return usageError(*search, "give words with letters or digits to search for");
+                    return usageError(*search, help::kSearchNoWords);
                 }
                 a->request.databaseFolder = pathFromArgument(a->database);
                 if (!a->limit.empty()) a->request.limit = countFromArgument(a->limit);

@@ -67,8 +67,7 @@ int runSongbook(const CLI::App& command, const SongbookArguments& a) {
 
 const CLI::Validator kBookSections(
     [](const std::string& text) {
-        return parseBookSections(text) ? std::string{}
-                                       : "not a list of title, artist and number: " + text;
+        return parseBookSections(text) ? std::string{} : help::notBookSections(text);
     },
     "");
 #else
@@ -83,30 +82,23 @@ const CLI::Validator kBookSections([](const std::string&) { return std::string{}
 
 Subcommand addSongbookCommand(CLI::App& app) {
     auto a = std::make_shared<SongbookArguments>();
-    CLI::App* songbook = app.add_subcommand(
-        "songbook", "Make a song book of every song: a PDF to print or a searchable HTML page");
+    CLI::App* songbook = app.add_subcommand("songbook", help::kSongbook);
     addDatabaseOption(*songbook, a->database);
-    songbook->add_option("-o,--output", a->output, "The book's file, ending in .pdf or .html")
+    songbook->add_option("-o,--output", a->output, help::kSongbookOutput)
         ->type_name("FILE")
         ->required();
-    songbook->add_option("--title", a->title, std::string("The book's title (default: ") +
-                                                  kBookDefaultTitle + ")")
+    songbook->add_option("--title", a->title, help::songbookTitle(kBookDefaultTitle))
         ->type_name("TEXT");
-    songbook->add_option("--paper", a->paper, "The PDF's paper: a4 (default) or letter")
+    songbook->add_option("--paper", a->paper, help::kSongbookPaper)
         ->type_name("SIZE")
         ->check(CLI::IsMember({"a4", "letter"}));
-    songbook
-        ->add_option("--by", a->by,
-                     "Its sections, in order: title, artist (the second title), number "
-                     "(default: title,artist)")
+    songbook->add_option("--by", a->by, help::kSongbookBy)
         ->type_name("LIST")
         ->check(kBookSections);
-    songbook->add_option("--format", a->format, "pdf or html (default: from the FILE's ending)")
+    songbook->add_option("--format", a->format, help::kSongbookFormat)
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"pdf", "html"}));
-    songbook->footer(
-        "Titles are sorted in Vietnamese alphabetical order (a ă â b c d đ e ê ...).\n"
-        "The book is written whole or not at all.\n" + std::string(kExitStatuses));
+    songbook->footer(std::string(help::kSongbookFooter) + help::kExitStatuses);
     return {songbook, [a, songbook] { return runSongbook(*songbook, *a); }};
 }
 

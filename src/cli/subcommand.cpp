@@ -41,11 +41,9 @@ const CLI::Validator kSongNumber(
     [](const std::string& text) {
         if (parseSongArgument(text)) return std::string{};
         if (const auto ends = songRangeEnds(text); ends && ends->first <= ends->last) {
-            return "not a song number: " + text + " (for the songs " +
-                   std::to_string(ends->first) + " to " + std::to_string(ends->last) +
-                   " use --range " + text + ")";
+            return help::notSongNumberButRange(text, ends->first, ends->last);
         }
-        return "not a song number: " + text;
+        return help::notSongNumber(text);
     },
     "");
 
@@ -53,24 +51,21 @@ const CLI::Validator kSongRange(
     [](const std::string& text) {
         if (parseSongRange(text)) return std::string{};
         if (const auto ends = songRangeEnds(text)) {
-            return "FROM is above TO in " + text + " (the range from the lower number is " +
-                   std::to_string(ends->last) + "-" + std::to_string(ends->first) + ")";
+            return help::rangeReversed(text, ends->first, ends->last);
         }
-        return "not a range of song numbers FROM-TO: " + text;
+        return help::notSongRange(text);
     },
     "");
 
 const CLI::Validator kCount(
     [](const std::string& text) {
-        return parseCount(text) ? std::string{} : "not a number above 0: " + text;
+        return parseCount(text) ? std::string{} : help::notCount(text);
     },
     "");
 
 const CLI::Validator kShard(
     [](const std::string& text) {
-        return parseShard(text) || parseAutoShard(text)
-                   ? std::string{}
-                   : "not a shard I/N with I from 1 to N, auto or auto/N: " + text;
+        return parseShard(text) || parseAutoShard(text) ? std::string{} : help::notShard(text);
     },
     "");
 
@@ -85,7 +80,7 @@ const CLI::Validator kOutputFolder(
         std::error_code error;
         const std::filesystem::path path = pathFromArgument(text);
         if (std::filesystem::exists(path, error) && !std::filesystem::is_directory(path, error)) {
-            return text + " is a file; -o names the folder the files are written into";
+            return help::outputIsFile(text);
         }
         return std::string{};
     },
@@ -95,7 +90,7 @@ const CLI::Validator kOutputFolder(
 
 CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder) {
     return command
-        .add_option("-C,--database", folder, "Database folder (default: current folder)")
+        .add_option("-C,--database", folder, help::kDatabase)
         ->type_name("DBDIR");
 }
 
@@ -107,7 +102,7 @@ Subcommand addFolderExport(CLI::App& app, const char* name, const char* descript
                            const std::string& footer, const char* outputHelp, FolderExport run) {
     auto folders = std::make_shared<std::pair<std::string, std::string>>();
     CLI::App* command = app.add_subcommand(name, description);
-    command->footer(footer + kExitStatuses);
+    command->footer(footer + help::kExitStatuses);
     addDatabaseOption(*command, folders->first);
     addOutputOption(*command, folders->second, outputHelp);
     return {command, [folders, run] {
@@ -117,14 +112,13 @@ Subcommand addFolderExport(CLI::App& app, const char* name, const char* descript
 }
 
 int usageError(std::string_view command, const std::string& message) {
-    std::cerr << "kdb2mid " << command << ": " << message
-              << "\nRun with --help for more information.\n";
+    std::cerr << help::usagePrefix(command) << message << help::kRunWithHelp;
     return kExitUsage;
 }
 
 int usageError(const CLI::App& command, const std::string& message) {
     if (command.get_parent() == nullptr) {
-        std::cerr << "kdb2mid: " << message << "\nRun with --help for more information.\n";
+        std::cerr << help::usagePrefix({}) << message << help::kRunWithHelp;
         return kExitUsage;
     }
     return usageError(command.get_name(), message);

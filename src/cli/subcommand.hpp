@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "convert/command_report.hpp"
+#include "messages/command_help.hpp"
 
 namespace kdb2mid {
 
@@ -21,10 +22,6 @@ struct Subcommand {
     CLI::App* command = nullptr;
     std::function<int()> run;  // the exit status
 };
-
-// The footer of every command's help.
-inline constexpr const char* kExitStatuses =
-    "Exit status: 0 done, 1 after any failure line, 2 for a usage error.";
 
 // Arguments arrive as UTF-8 on every platform (main converts them on Windows).
 std::filesystem::path pathFromArgument(const std::string& text);

@@ -127,6 +127,18 @@ std::string noDefaultSoundFont() {
 std::string soundFontRefused(const std::filesystem::path& soundFont, const AudioStatus& status) {
     return "--soundfont " + displayName(soundFont) + ": " + describe(status);
 }
+std::string audioOptionHelp() {
+    std::string names;
+    for (AudioFormat format : kAudioFormats) {
+        if (!audioFormatSupported(format)) continue;
+        if (!names.empty()) names += "|";
+        names += audioFormatName(format);
+    }
+    const bool all = audioFormatSupported(AudioFormat::mp3);
+    return "Also render SONG." + names + " (44,100 Hz stereo" +
+           (all ? ")" : "; this build's libsndfile cannot write MP3)");
+}
+
 #endif
 
 namespace {
@@ -428,6 +440,14 @@ std::string autoShardRefused(const AutoShard& shard) {
         case AutoShard::Problem::none: break;
     }
     return line + autoShardNotice(shard);
+}
+
+std::string melodyPhrase(int track, std::size_t words, std::size_t covered) {
+    if (words == 0) return "none (no words to sing)";
+    const std::string percent = std::to_string(covered * 100 / words) + "%";
+    if (track == 0) return "none found (best track covers " + percent + " of words)";
+    return "track " + std::to_string(track) + ", " + std::to_string(covered) + " of " +
+           std::to_string(words) + " words (" + percent + ")";
 }
 
 }  // namespace kdb2mid

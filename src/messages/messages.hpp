@@ -19,6 +19,7 @@
 #include "io/song_database.hpp"
 
 #ifdef KDB2MID_HAVE_AUDIO
+#include "audio/audio_format.hpp"
 #include "audio/song_renderer.hpp"
 #endif
 
@@ -42,6 +43,9 @@ std::string describe(const AudioStatus& status);
 std::string noDefaultSoundFont();
 // "--soundfont <file>: <why>[: <detail>]"
 std::string soundFontRefused(const std::filesystem::path& soundFont, const AudioStatus& status);
+// --audio's line in the help: the formats this build writes, e.g. "Also
+// render SONG.wav|flac|ogg|opus|mp3 (44,100 Hz stereo)".
+std::string audioOptionHelp();
 #endif
 
 // Minutes and seconds, with hours in front from one hour on: "0:07", "1:02:03".
@@ -135,6 +139,13 @@ std::string cannotExportChorusPart(std::int32_t songNumber, std::uint32_t partNu
 inline constexpr const char* kChorusEndBeforeStart = "its end lies before its start";
 inline constexpr const char* kChorusPastDataEnd = "runs past the end of CHORUS.DAT";
 inline constexpr const char* kChorusDataMissing = "CHORUS.DAT cannot be opened";
+inline constexpr const char* kChorusIndexMissing = "CRS&TCK.IDX cannot be opened";
+// info's answer for a song whose text holds two-byte letters.
+inline constexpr const char* kTwoByteLettersYes = "yes (--lyrics utf8 writes them as UTF-8)";
+// A song's melody track as info shows it (track 0: none qualifies): "track
+// 2, 7 of 7 words (100%)", "none found (best track covers 40% of words)" or
+// "none (no words to sing)".
+std::string melodyPhrase(int track, std::size_t words, std::size_t covered);
 // "CRS&TCK.IDX ends before entry N"
 std::string chorusIndexEndsBefore(std::uint64_t entry);
 // "Cannot read name.idx"

@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/exit_status.hpp"
-#include "cli/song_info.hpp"
+#include "inspect/song_report.hpp"
 #include "convert/batch_fixture.hpp"
 #include "midi/vietnamese_song.hpp"
 #include "search/search_cache.hpp"

@@ -1,6 +1,7 @@
 // The outputs table against what a conversion really writes: every file a
 // row plans for a song is written, and nothing else, so --resume (which
-// checks the planned files) and the writers can't drift apart.
+// checks the planned files) and the writers can't drift apart, and the file
+// endings a row states are those of the files it plans.
 #include "convert/outputs.hpp"
 
 #include <gtest/gtest.h>
@@ -104,6 +105,18 @@ TEST(OutputsTable, EachRowWritesTheFilesItPlansAndResumeFindsThem) {
         EXPECT_EQ(writtenFiles(out.path()), planned);
         EXPECT_TRUE(planned.contains("21090.mid"));
         EXPECT_EQ(planned.contains("21090.lrc"), c.lyrics);
+        // Every file a row plans beside the .mid ends in one of the endings
+        // it states, which --name checks names against (a row may state more:
+        // --stems' parts exist only for a song whose melody splits off).
+        std::set<std::string> endings;
+        for (const std::string& ending : songFileSuffixes(c.options, {})) {
+            endings.insert(std::to_string(kSong) + ending);
+        }
+        for (const std::string& file : planned) {
+            if (file.find('/') == std::string::npos) {
+                EXPECT_TRUE(endings.contains(file)) << file;
+            }
+        }
 
         ConvertOptions resume = c.options;
         resume.resume = true;

@@ -6,7 +6,7 @@
 #include "io/song_database.hpp"
 #include "midi/vietnamese_song.hpp"
 #include "format/byte_order.hpp"
-#include "cli/song_info.hpp"
+#include "inspect/song_report.hpp"
 #include "format/vni_text.hpp"
 #include "inspect/song_facts.hpp"
 #include "test_support.hpp"

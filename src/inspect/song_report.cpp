@@ -1,9 +1,8 @@
-#include "cli/song_info.hpp"
+#include "inspect/song_report.hpp"
 
 #include <cmath>
 #include <vector>
 
-#include "cli/progress_line.hpp"
 #include "format/display_text.hpp"
 #include "messages/messages.hpp"
 
@@ -31,9 +30,9 @@ void describeChorus(const SongFacts& facts, std::string& text) {
     std::string summary = std::to_string(*facts.chorusCount) + ", from CRS&TCK.IDX entry " +
                           std::to_string(facts.chorusFirstEntry);
     if (!facts.chorusIndexOpen) {
-        summary += " (CRS&TCK.IDX cannot be opened)";
+        summary += std::string(" (") + kChorusIndexMissing + ")";
     } else if (!facts.chorusDataOpen) {
-        summary += " (CHORUS.DAT cannot be opened)";
+        summary += std::string(" (") + kChorusDataMissing + ")";
     }
     addField(text, "Chorus recordings", summary);
     if (!facts.chorusIndexOpen) return;
@@ -76,7 +75,7 @@ std::string infoReport(const SongFacts& facts) {
     addField(text, "Lyric lines", std::to_string(facts.lyricLineCount));
     addField(text, "Lyric events", std::to_string(facts.lyricEvents));
     addField(text, "Two-byte letters",
-             facts.twoByteLetters ? "yes (--lyrics utf8 writes them as UTF-8)" : "no");
+             facts.twoByteLetters ? kTwoByteLettersYes : "no");
     addField(text, "Melody", describeMelody(facts.melody));
     describeChorus(facts, text);
 
@@ -91,11 +90,7 @@ std::string infoReport(const SongFacts& facts) {
 }
 
 std::string describeMelody(const MelodyFacts& melody) {
-    if (melody.words == 0) return "none (no words to sing)";
-    const std::string percent = std::to_string(melody.covered * 100 / melody.words) + "%";
-    if (melody.track == 0) return "none found (best track covers " + percent + " of words)";
-    return "track " + std::to_string(melody.track) + ", " + std::to_string(melody.covered) +
-           " of " + std::to_string(melody.words) + " words (" + percent + ")";
+    return melodyPhrase(melody.track, melody.words, melody.covered);
 }
 
 RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,

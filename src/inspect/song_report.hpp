@@ -1,5 +1,5 @@
 // What `kdb2mid info` prints about one song: its facts (inspect/song_facts.hpp)
-// as a report for people.
+// as a report for people, as song_json.hpp gives them to programs.
 #pragma once
 
 #include <cstdint>

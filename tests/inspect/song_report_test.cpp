@@ -1,4 +1,4 @@
-#include "cli/song_info.hpp"
+#include "inspect/song_report.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,123 @@
+// One song on its way to its files: the song read once (decoded, key and
+// tempo changed), what the writers share of it, made on first use (lyrics
+// with their times, melody, notes, the rendered audio), and where they
+// report. Writers read it; the walk in outputs.hpp fills its plan.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/convert_song.hpp"
+#include "convert/output_row.hpp"
+#include "convert/output_set.hpp"
+#include "export/timed_lyrics.hpp"
+#include "format/record_error.hpp"
+#include "inspect/melody.hpp"
+#include "midi/tempo_map.hpp"
+#include "midi/track_notes.hpp"
+
+namespace kdb2mid {
+
+struct PlannedOutput {
+    const OutputRow* row;
+    std::vector<std::filesystem::path> files;  // may be empty: nothing to write for this song
+    bool done = false;  // --resume found every one of its files: not written again
+};
+
+// One song on its way to its files: what the writers read and where they
+// report. Everything beyond the decoded song is made on first use.
+class SongContext {
+public:
+    SongContext(std::int32_t songNumber, std::string fileStem, const std::filesystem::path& folder,
+                const ConvertOptions& convertOptions, ConvertWorkspace& workspace,
+                SongResult& songResult)
+        : number(songNumber), stem(std::move(fileStem)), outFolder(folder),
+          options(convertOptions), work(workspace), result(songResult) {}
+
+    const std::int32_t number;
+    const std::string stem;  // the files' name before the extension
+    const std::filesystem::path& outFolder;
+    const ConvertOptions& options;
+    // work.song: the song decoded once, its tracks changed once by --transpose/--tempo.
+    ConvertWorkspace& work;
+    SongResult& result;
+    // Why the record was refused; none when work.song holds the song.
+    RecordError decoded = RecordError::none;
+
+    // The output folder's file named stem + extension (".lrc").
+    std::filesystem::path file(std::string_view extension) const;
+
+    // The words with their ticks, the song's tempo map and length.
+    const TimedLyrics& lyrics();
+    const SongTiming& timing();
+    // Hundredths of silence the karaoke pictures (the video, the MP3+G) and
+    // their sound start with, so that the title screen has its time
+    // (titleLeadIn); the audio files and the subtitles alone keep the song's.
+    std::int64_t pictureLeadIn();
+    // The data track the singer follows and every data track's notes. The
+    // first call reports, as a notice, a song with words but no such track.
+    const MelodyChoice& melody();
+    const std::vector<std::vector<Note>>& notes();
+
+    // The outputs this song gets, with their files (planOutputs).
+    std::vector<PlannedOutput> planned;
+    // Whether a planned output writes files for this song.
+    bool writes(Output id) const;
+
+    // The song as a Standard MIDI File in memory, made before the .mid is
+    // written when audio is rendered from it.
+    bool midiInMemory = false;
+    // work.midiBuffer holds this song's .mid (not so when --resume found
+    // the .mid and left it alone: the audio then makes it).
+    bool midiMade = false;
+
+    // Whether the song's sound is rendered in two parts, its guide melody
+    // apart from the rest (--stems, and a track plays the melody). The first
+    // call with --stems reports a song it cannot split, and a melody track
+    // that also plays accompaniment, as notices.
+    bool splitsMelody();
+
+#ifdef KDB2MID_HAVE_AUDIO
+    // The song's audio, encoded into path in options.audioFormat (complete
+    // or absent); false after reporting a failure.
+    bool writeRenderedAudio(const std::filesystem::path& path);
+    // The song played through the synthesizer at its loudness, rendered on
+    // first use and shared by every output that needs its sound (the video's
+    // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
+    // place a song is rendered: a song is never rendered twice.
+    const RenderedAudio* renderedAudio();
+    // The same, for a song split in parts (splitsMelody): the full song and
+    // its instrumental (the guide melody is their difference).
+    const RenderedParts* renderedParts();
+    // The sound of the karaoke pictures: the rendered audio, which starts
+    // with pictureLeadIn() of silence (leadInFrames) whenever a picture
+    // output is planned, in one buffer with the audio files' sound (they
+    // leave the lead-in out). Every track of a picture (renderedParts' too)
+    // starts with the same lead-in.
+    const RenderedAudio* pictureAudio();
+#endif
+
+private:
+    std::optional<TimedLyrics> lyrics_;
+    std::optional<SongTiming> timing_;
+    std::optional<MelodyChoice> melody_;
+    std::vector<std::vector<Note>> notes_;
+    std::optional<bool> splits_;
+#ifdef KDB2MID_HAVE_AUDIO
+    bool openRenderer();
+    std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
+    SongParts partsToRender(std::vector<std::uint8_t>& full, std::vector<std::uint8_t>& guide);
+    bool writeRenderedParts(const std::filesystem::path& path, bool shared);
+    bool keepRender(const RenderResult& rendered);
+    std::optional<RenderedAudio> audio_;
+    std::optional<RenderedParts> parts_;
+    bool audioFailed_ = false;
+#endif
+};
+
+}  // namespace kdb2mid

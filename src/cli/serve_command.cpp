@@ -121,7 +121,11 @@ int runServeCommand(const ServeRequest& request) {
 
     ServeSetup setup;
     setup.pin = request.pin.empty() ? randomPin() : request.pin;
-    setup.salt = randomSalt();
+    // The night's own salt, so that a phone's entries stay its own across
+    // a restart; a new night gets a new one.
+    const std::optional<Salt> kept = saltFromText(night->phoneSalt);
+    setup.salt = kept ? *kept : randomSalt();
+    night->phoneSalt = saltText(setup.salt);
     setup.night = std::move(*night);
     ListenAddress address{request.listen, request.port};
     const bool network = address.host != "127.0.0.1";

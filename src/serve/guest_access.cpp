@@ -84,6 +84,27 @@ Salt randomSalt() {
     return salt;
 }
 
+std::string saltText(const Salt& salt) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text;
+    for (const std::uint64_t part : salt) {
+        for (int shift = 60; shift >= 0; shift -= 4) text += kHex[(part >> shift) & 0xF];
+    }
+    return text;
+}
+
+std::optional<Salt> saltFromText(std::string_view text) noexcept {
+    if (text.size() != 32) return std::nullopt;
+    Salt salt{};
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0) return std::nullopt;
+        salt[i / 16] = (salt[i / 16] << 4) | static_cast<std::uint64_t>(digit);
+    }
+    return salt;
+}
+
 std::string randomPin() {
     std::random_device source;
     std::uniform_int_distribution<int> digit(0, 9);

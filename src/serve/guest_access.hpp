@@ -37,6 +37,10 @@ using Salt = std::array<std::uint64_t, 2>;
 
 // A salt from the system's random source.
 Salt randomSalt();
+// A salt as 32 lower-case hexadecimal digits, and back: nothing from text
+// that is not such digits.
+std::string saltText(const Salt& salt);
+std::optional<Salt> saltFromText(std::string_view text) noexcept;
 // kDefaultPinDigits random digits.
 std::string randomPin();
 // Whether text is kMinPinDigits..kMaxPinDigits digits.

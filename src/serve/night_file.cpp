@@ -8,6 +8,7 @@
 
 #include "midi/track_transform.hpp"
 #include "search/catalogue.hpp"
+#include "serve/guest_access.hpp"
 
 namespace kdb2mid {
 
@@ -218,6 +219,11 @@ std::optional<NightState> readNight(const Json& file) {
     }
     const auto keys = file.find("keys");
     if (keys == file.end() || !readKeys(*keys, night.keys)) return std::nullopt;
+    // Missing or not a salt: the server chooses a new one (phones' entries
+    // are then no longer their own, nothing else is lost).
+    if (const auto salt = text(file, "phoneSalt", 32); salt && saltFromText(*salt)) {
+        night.phoneSalt = *salt;
+    }
     return night;
 }
 
@@ -257,6 +263,7 @@ std::string nightFileText(const NightState& night) {
         keys.push_back(Json{{"singer", singer}, {"usual", known.usual}, {"songs", std::move(songs)}});
     }
     object["keys"] = std::move(keys);
+    object["phoneSalt"] = night.phoneSalt;
     return dump(object) + "\n";
 }
 

@@ -103,6 +103,10 @@ struct NightState {
     std::deque<QueueEntry> entries;
     std::deque<SungSong> history;              // newest first, at most kHistoryKept
     std::map<std::string, SingerKeys> keys;    // by singerKeyName
+    // The salt of the phones' public ids (saltText), kept with the night so
+    // that after a restart a phone's entries are still its own; "" until the
+    // server has chosen one.
+    std::string phoneSalt;
 
     bool operator==(const NightState&) const = default;
 

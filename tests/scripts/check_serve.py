@@ -24,7 +24,8 @@ kdb2mid did not write: Python's http.client, json and base64, and mido.
   screen) queue songs under names that look like markup, the TV starts one
   and changes its key; a second after the last answer the server is killed,
   and started again it gives the same queue, song playing, history and
-  singers' keys. The names come back verbatim as JSON strings.
+  singers' keys, and a phone can still remove its own entry. The names come
+  back verbatim as JSON strings.
 """
 
 import base64
@@ -241,9 +242,15 @@ def check_night_survives_kill(tool, db, env, out):
                 night["playing"]["singer"] != MARKUP_NAMES[0] or \
                 keys[MARKUP_NAMES[0]] != {"usual": -4, "song": -4}:
             raise AssertionError(f"the night before SIGKILL was not the one made: {before}")
+        # The phone that queued the first waiting entry still owns it.
+        own = night["entries"][0]["id"]
+        status, _, raw = api(port, "DELETE", f"/api/queue/{own}", phone=phones[1])
+        if status != 200:
+            raise AssertionError(f"after the restart its phone could not remove entry {own}: "
+                                 f"{status} {raw!r}")
         print(f"SIGKILL a second after the last change: queue of {len(night['entries'])}, "
-              f"the song playing, history and keys back after a restart; names that look "
-              f"like markup kept verbatim")
+              f"the song playing, history, keys and the phones' own entries back after a "
+              f"restart; names that look like markup kept verbatim")
     finally:
         if server.poll() is None:
             server.kill()

@@ -61,17 +61,27 @@ ServeReply wrongMethod(std::string_view allowed) {
 
 bool reads(std::string_view method) { return method == "GET" || method == "HEAD"; }
 
-// A song number as the address gives it: digits only, within the numbers a
-// song can have.
-std::optional<std::int32_t> songNumber(std::string_view text) {
-    std::int32_t number = 0;
-    if (text.empty() || text.size() > 10 ||
+// A whole number as an address or a query gives it (a song, a queue entry's
+// id, a count): digits only, within what Number holds.
+template <typename Number = std::int32_t>
+std::optional<Number> wholeNumber(std::string_view text) {
+    Number number = 0;
+    if (text.empty() || text.size() > 20 ||
         !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
         return std::nullopt;
     }
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
     return number;
+}
+
+// The catalogue's entry of song, which lists every song with a record in
+// song order; null when it has none.
+const CatalogueEntry* listedSong(std::span<const CatalogueEntry> catalogue, std::int32_t song) {
+    const auto found = std::lower_bound(
+        catalogue.begin(), catalogue.end(), song,
+        [](const CatalogueEntry& listed, std::int32_t number) { return listed.song < number; });
+    return found != catalogue.end() && found->song == song ? &*found : nullptr;
 }
 
 const std::string* queryField(const std::vector<std::pair<std::string, std::string>>& query,
@@ -191,7 +201,7 @@ ServeReply ServeApi::route(const ApiRequest& request, bool host, bool pinGiven) 
     const std::string_view name = path[1];
 
     if (name == "songs" && (path.size() == 3 || (path.size() == 4 && path[3] == "karaoke"))) {
-        const std::optional<std::int32_t> number = songNumber(path[2]);
+        const std::optional<std::int32_t> number = wholeNumber(path[2]);
         if (!number) return failure(404, kNothingHere);
         if (!reads(method)) return wrongMethod(kGet);
         return path.size() == 3 ? song(*number) : karaoke(*number);
@@ -207,10 +217,10 @@ ServeReply ServeApi::route(const ApiRequest& request, bool host, bool pinGiven) 
         return path[2] == "next" ? nextInQueue(request.body) : moveInQueue(request.body);
     }
     if (name == "queue" && path.size() == 3) {
-        const std::optional<std::int32_t> id = songNumber(path[2]);
+        const std::optional<std::uint64_t> id = wholeNumber<std::uint64_t>(path[2]);
         if (!id) return failure(404, kNothingHere);
         if (method != "DELETE") return wrongMethod(kDelete);
-        return removeFromQueue(static_cast<std::uint64_t>(*id), *phone, host);
+        return removeFromQueue(*id, *phone, host);
     }
     if (path.size() != 2) return failure(404, kNothingHere);
     if (name == "controls") {
@@ -313,11 +323,8 @@ ServeReply ServeApi::addToQueue(std::string_view body, const std::string& phone)
         where.outcome != RecordLookup::Outcome::found) {
         return failure(404, cannotConvert(request.song, describe(where.outcome)));
     }
-    const auto entry = std::lower_bound(
-        catalogue_.begin(), catalogue_.end(), request.song,
-        [](const CatalogueEntry& listed, std::int32_t song) { return listed.song < song; });
-    std::string title;
-    if (entry != catalogue_.end() && entry->song == request.song) title = entry->name;
+    const CatalogueEntry* listed = listedSong(catalogue_, request.song);
+    std::string title = listed != nullptr ? listed->name : std::string();
     const std::lock_guard lock(nightLock_);
     QueueEntry added;
     const NightChange change = night_.add(request.song, std::move(title), std::move(request.singer),
@@ -361,7 +368,7 @@ ServeReply ServeApi::search(const std::vector<std::pair<std::string, std::string
     }
     std::size_t limit = kDefaultSearchResults;
     if (limitText != nullptr) {
-        const std::optional<std::int32_t> number = songNumber(*limitText);
+        const std::optional<std::int32_t> number = wholeNumber(*limitText);
         if (!number || *number < 1 || static_cast<std::size_t>(*number) > kMaxSearchResults) {
             return failure(400, searchLimitRefused(kMaxSearchResults));
         }
@@ -378,14 +385,11 @@ ServeReply ServeApi::search(const std::vector<std::pair<std::string, std::string
     // A song number typed whole comes first; the songs whose numbers it
     // starts follow the word matches.
     const std::optional<std::int32_t> number =
-        words.size() == 1 ? songNumber(words[0]) : std::nullopt;
+        words.size() == 1 ? wholeNumber(words[0]) : std::nullopt;
     std::optional<std::size_t> exact;
     if (number) {
-        const auto found = std::lower_bound(
-            catalogue_.begin(), catalogue_.end(), *number,
-            [](const CatalogueEntry& listed, std::int32_t song) { return listed.song < song; });
-        if (found != catalogue_.end() && found->song == *number) {
-            exact = static_cast<std::size_t>(found - catalogue_.begin());
+        if (const CatalogueEntry* found = listedSong(catalogue_, *number)) {
+            exact = static_cast<std::size_t>(found - catalogue_.data());
             add(*found);
         }
     }
@@ -410,7 +414,7 @@ ServeReply ServeApi::keys(const std::vector<std::pair<std::string, std::string>>
     if (singer == nullptr || !acceptableSinger(*singer)) return failure(400, kSingerQuery);
     std::optional<std::int32_t> song;
     if (songText != nullptr) {
-        song = songNumber(*songText);
+        song = wholeNumber(*songText);
         if (!song) return failure(400, kSongQuery);
     }
     const std::lock_guard lock(nightLock_);

@@ -1,6 +1,7 @@
 #include "cdg/line_layout.hpp"
 
 #include <algorithm>
+#include <optional>
 
 namespace kdb2mid::cdg {
 
@@ -36,15 +37,11 @@ void centre(ScreenLine& line, int width) {
     for (PlacedWord& word : line.words) word.x += offset;
 }
 
-}  // namespace
-
-std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std::size_t first,
+// The words on one screen line at the largest size at which they fit
+// kTextWidth; with wrap off, at the smallest size if none fits. Nothing when
+// they must be wrapped.
+std::optional<ScreenLine> onOneLine(std::span<const std::string_view> texts, std::size_t first,
                                     std::size_t last, TextRasteriser& font, bool wrap) {
-    std::vector<ScreenLine> lines;
-    const int space = std::max(0, font.spaceAdvance(kWrapSize));
-    last = std::min(last, texts.size());
-    if (first >= last) return lines;
-
     std::vector<int> advances(last - first);
     for (const int size : kFontSizes) {
         const int gap = std::max(0, font.spaceAdvance(size));
@@ -56,33 +53,43 @@ std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std
         if (last - first > kMaxLineWords) width = kTextWidth + 1;
         const bool smallest = size == kFontSizes[std::size(kFontSizes) - 1];
         if (width <= kTextWidth || (!wrap && smallest)) {
-            ScreenLine& line = lines.emplace_back();
-            line.pixelSize = size;
+            ScreenLine line{size, {}};
             int x = 0;
             for (std::size_t i = first; i < last && x < kLineWidth; ++i) {
                 line.words.push_back({i, x});
                 x += advances[i - first] + gap;
             }
             centre(line, std::min(width, kTextWidth));
-            return lines;
+            return line;
+        }
+    }
+    return std::nullopt;
+}
+
+// Words texts[first, last) at kWrapSize broken into screen lines no wider
+// than a limit; each word's advance (at most kTextWidth) is in widths.
+class WrappedWords {
+public:
+    WrappedWords(std::span<const std::string_view> texts, std::size_t first, std::size_t last,
+                 TextRasteriser& font)
+        : texts_(texts), first_(first), last_(last), font_(font),
+          space_(std::max(0, font.spaceAdvance(kWrapSize))), widths_(last - first) {
+        for (std::size_t i = first; i < last; ++i) {
+            widths_[i - first] = std::clamp(font.render(texts[i], kWrapSize).advance, 0, kTextWidth);
         }
     }
 
-    // Wrapped: as few screen lines as fit, then as even as they can be (the
-    // narrowest width that still needs no more lines), so a line does not
-    // end in one lonely word.
-    std::vector<int> wrapped(last - first);
-    for (std::size_t i = first; i < last; ++i) {
-        wrapped[i - first] = std::clamp(font.render(texts[i], kWrapSize).advance, 0, kTextWidth);
-    }
-    const auto fill = [&](int limit, std::vector<ScreenLine>* out) {
+    int widestWord() const { return *std::max_element(widths_.begin(), widths_.end()); }
+
+    // How many screen lines the words take at limit; with out, the lines too.
+    std::size_t fill(int limit, std::vector<ScreenLine>* out) const {
         std::size_t count = 1;
         ScreenLine line{kWrapSize, {}};
         int x = 0;
-        for (std::size_t i = first; i < last; ++i) {
-            const int advance = wrapped[i - first];
+        for (std::size_t i = first_; i < last_; ++i) {
+            const int advance = widths_[i - first_];
             if (!line.words.empty() &&
-                (x + space + advance > limit || line.words.size() == kMaxLineWords)) {
+                (x + space_ + advance > limit || line.words.size() == kMaxLineWords)) {
                 ++count;
                 if (out != nullptr) {
                     centre(line, x);
@@ -91,12 +98,12 @@ std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std
                 line = ScreenLine{kWrapSize, {}};
                 x = 0;
             }
-            const int at = line.words.empty() ? 0 : x + space;
+            const int at = line.words.empty() ? 0 : x + space_;
             line.words.push_back({i, at});
             x = at + advance;
             if (out != nullptr && advance == kTextWidth &&
-                font.render(texts[i], kWrapSize).advance > kTextWidth) {
-                line.words.back().shortened = shortened(texts[i], kWrapSize, font);
+                font_.render(texts_[i], kWrapSize).advance > kTextWidth) {
+                line.words.back().shortened = shortened(texts_[i], kWrapSize, font_);
             }
         }
         if (out != nullptr) {
@@ -104,20 +111,49 @@ std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std
             out->push_back(std::move(line));
         }
         return count;
-    };
-    const std::size_t fewest = fill(kTextWidth, nullptr);
-    int low = *std::max_element(wrapped.begin(), wrapped.end());
+    }
+
+private:
+    std::span<const std::string_view> texts_;
+    std::size_t first_;
+    std::size_t last_;
+    TextRasteriser& font_;
+    int space_;
+    std::vector<int> widths_;
+};
+
+// Wrapped: as few screen lines as fit, then as even as they can be (the
+// narrowest width that still needs no more lines), so a line does not end
+// in one lonely word.
+std::vector<ScreenLine> wrappedEvenly(const WrappedWords& words) {
+    const std::size_t fewest = words.fill(kTextWidth, nullptr);
+    int low = words.widestWord();
     int high = kTextWidth;
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        if (fill(middle, nullptr) <= fewest) {
+        if (words.fill(middle, nullptr) <= fewest) {
             high = middle;
         } else {
             low = middle + 1;
         }
     }
-    fill(high, &lines);
+    std::vector<ScreenLine> lines;
+    words.fill(high, &lines);
     return lines;
+}
+
+}  // namespace
+
+std::vector<ScreenLine> layoutWords(std::span<const std::string_view> texts, std::size_t first,
+                                    std::size_t last, TextRasteriser& font, bool wrap) {
+    last = std::min(last, texts.size());
+    if (first >= last) return {};
+    if (auto line = onOneLine(texts, first, last, font, wrap)) {
+        std::vector<ScreenLine> lines;
+        lines.push_back(std::move(*line));
+        return lines;
+    }
+    return wrappedEvenly(WrappedWords(texts, first, last, font));
 }
 
 LineImage drawScreenLine(const ScreenLine& line, std::span<const std::string_view> texts,

@@ -105,8 +105,9 @@ constexpr int kHatGap = 2;
 
 // A circumflex for letters of pixelSize, as (x, height) pixels around x = 0:
 // two strokes a twelfth of the size thick (2 pixels at 24) rising at 45
-// degrees for an eighth of it (3 rows) to a one-pixel point, the same on
-// both sides so that it cannot be taken for a grave or an acute.
+// degrees for an eighth of it (3 rows) to where they meet (one pixel wide
+// for one-pixel strokes, three for two), the same on both sides so that it
+// cannot be taken for a grave or an acute.
 InkPixels hat(int pixelSize) {
     const int stroke = std::max(1, pixelSize / 12);
     const int rows = std::max(2, pixelSize / 8);

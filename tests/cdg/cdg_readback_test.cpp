@@ -2,10 +2,13 @@
 // with the real font. Skipped without ffmpeg or the font.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <utility>
 
 #include "cdg/cdg_lyrics.hpp"
 #include "cdg/cdg_screen.hpp"
@@ -80,6 +83,54 @@ TEST(CdgFont, StackedMarksStandApartAtEverySize) {
             EXPECT_EQ(inkRuns(picture), c.runs) << c.letter << " at " << size;
             // As wide as the plain letter, so a line keeps its length.
             EXPECT_EQ(picture.advance, font->render(c.plain, size).advance) << c.letter << " at " << size;
+        }
+    }
+}
+
+// The circumflex alone over â, ê and ô: a grave or an acute leans to one
+// side and a diaeresis is two dots side by side, so a hat that reads as
+// neither is a mirror image of itself, rises to a point narrower than its
+// foot and stands over the letter's middle.
+TEST(CdgFont, LoneCircumflexIsAPointedHatOverTheLetter) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    for (const int size : kFontSizes) {
+        for (const char* letter : {"â", "ê", "ô"}) {
+            const InkBitmap picture = font->render(letter, size);
+            // Each row's leftmost and rightmost ink, or nothing for an empty row.
+            std::vector<std::optional<std::pair<int, int>>> rows(static_cast<std::size_t>(picture.height));
+            for (int y = 0; y < picture.height; ++y) {
+                for (int x = 0; x < picture.width; ++x) {
+                    if (!picture.at(x, y)) continue;
+                    auto& row = rows[static_cast<std::size_t>(y)];
+                    row = row ? std::pair{row->first, x} : std::pair{x, x};
+                }
+            }
+            const auto gap = std::find(rows.begin(), rows.end(), std::nullopt);
+            ASSERT_NE(gap, rows.end()) << letter << " at " << size << ": the hat touches the letter";
+            const std::vector<std::optional<std::pair<int, int>>> hat(rows.begin(), gap);
+            int letterLeft = picture.width;
+            int letterRight = -1;
+            for (auto at = gap; at != rows.end(); ++at) {
+                if (!*at) continue;
+                letterLeft = std::min(letterLeft, (*at)->first);
+                letterRight = std::max(letterRight, (*at)->second);
+            }
+            ASSERT_GE(hat.size(), 2u) << letter << " at " << size;
+            ASSERT_GE(letterRight, 0) << letter << " at " << size;
+            const int axis2 = hat[0]->first + hat[0]->second;  // twice the hat's axis
+            for (int y = 0; y < static_cast<int>(hat.size()); ++y) {
+                const auto [left, right] = *hat[static_cast<std::size_t>(y)];
+                EXPECT_EQ(left + right, axis2) << letter << " at " << size << ", row " << y;
+                for (int x = left; x <= right; ++x) {
+                    EXPECT_EQ(picture.at(x, y), picture.at(axis2 - x, y))
+                        << letter << " at " << size << ", row " << y << ", column " << x;
+                }
+                if (y > 0) {
+                    EXPECT_GT(right - left, hat[0]->second - hat[0]->first) << letter << " at " << size;
+                }
+            }
+            EXPECT_LE(std::abs(axis2 - (letterLeft + letterRight)), 2) << letter << " at " << size;
         }
     }
 }

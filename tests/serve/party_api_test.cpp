@@ -245,6 +245,7 @@ TEST_F(PartyApiTest, NightMovesOn) {
     } controls[] = {
         {R"({"key":13})", 400},      {R"({"tempo":24})", 400},  {R"({"tempo":401})", 400},
         {R"({"guide":"loud"})", 400}, {R"({"paused":1})", 400}, {"[]", 400},
+        {R"({"guide":"soft"})", 200},
         {R"({"key":-5,"tempo":125,"guide":"strong","paused":true})", 200},
     };
     for (const auto& c : controls) {

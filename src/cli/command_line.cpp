@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_suggestion.hpp"
 #include "cli/command_table.hpp"
 #include "cli/console.hpp"
 #include "cli/subcommand.hpp"
 #include "convert/convert_run.hpp"
 #include "convert/song_plan.hpp"
 #include "messages/messages.hpp"
+#include "search/nearest_word.hpp"
 
 #ifndef KDB2MID_VERSION
 #define KDB2MID_VERSION "unknown"
@@ -71,7 +71,7 @@ int refuseBareFormExtras(std::span<const char* const> args) {
 // mistyped command.
 int refuseUnknownCommand(std::string_view typed) {
     const std::string line = help::unknownCommand(
-        typed, nearestCommand(typed, commandNames()).value_or(std::string_view{}));
+        typed, nearestWord(typed, commandNames()).value_or(std::string_view{}));
     std::fprintf(stderr, "%s\n%s\n", line.c_str(), usageText().c_str());
     return kExitUsage;
 }
@@ -154,7 +154,7 @@ std::string parseErrorLine(const CLI::App& command, const CLI::ParseError& error
         const std::string typed = extra.substr(0, extra.find('='));
         const std::vector<std::string> names = optionNames(command);
         const std::vector<std::string_view> views(names.begin(), names.end());
-        return unknownOption(typed, nearestCommand(typed, views).value_or(std::string_view{}));
+        return unknownOption(typed, nearestWord(typed, views).value_or(std::string_view{}));
     }
     return error.what();
 }
@@ -181,13 +181,9 @@ int runCommandLine(std::span<const char* const> args) {
     CLI::App& app = parser.app;
     try {
         app.parse(static_cast<int>(args.size()), args.data());
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help) == 0 ? kExitSuccess : kExitUsage;
-    } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help) == 0 ? kExitSuccess : kExitUsage;
-    } catch (const CLI::CallForVersion& version) {
-        return app.exit(version) == 0 ? kExitSuccess : kExitUsage;
     } catch (const CLI::ParseError& error) {
+        // --help and --version: printed, and a success.
+        if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitSuccess : kExitUsage;
         // The command being parsed when the parser gave up: its name leads
         // the line and its options are the ones a typo is matched against.
         const CLI::App* command = &app;

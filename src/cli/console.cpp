@@ -17,4 +17,6 @@ void printError(std::string_view text) {
     std::fputc('\n', stderr);
 }
 
+MessageSink consoleSink() { return {printLine, printError}; }
+
 }  // namespace kdb2mid

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "messages/message_sink.hpp"
+
 namespace kdb2mid {
 
 // Writes text and a line end to standard output.
@@ -12,5 +14,7 @@ void printLine(std::string_view text);
 void printText(std::string_view text);
 // Writes "kdb2mid: <text>" and a line end to standard error.
 void printError(std::string_view text);
+// printLine and printError, for the libraries that say what they find as they go.
+MessageSink consoleSink();
 
 }  // namespace kdb2mid

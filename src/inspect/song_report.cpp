@@ -1,9 +1,11 @@
 #include "inspect/song_report.hpp"
 
 #include <cmath>
+#include <new>
 #include <vector>
 
 #include "format/display_text.hpp"
+#include "messages/command_help.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
@@ -100,6 +102,30 @@ RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> 
     const RecordError error = gatherSongFacts(songNumber, record, chorus, song, facts);
     if (error == RecordError::none) text = infoReport(facts);
     return error;
+}
+
+bool showSongInfo(const std::filesystem::path& folder, std::int32_t songNumber, OutputForm form,
+                  const MessageSink& out) {
+    SongDatabase database;
+    if (const auto error = database.open(folder); error != SongDatabase::OpenError::none) {
+        out.error(databaseOpenFailure(error, folder));
+        return false;
+    }
+    try {
+        SongFacts facts;
+        if (const std::string why = readSongFacts(database, songNumber, facts); !why.empty()) {
+            out.error(cannotReadSong(songNumber, why));
+            return false;
+        }
+        std::string text = form == OutputForm::json ? infoJson(facts) : infoReport(facts);
+        // The report ends its last line itself.
+        if (form == OutputForm::text && text.ends_with('\n')) text.pop_back();
+        out.line(text);
+        return true;
+    } catch (const std::bad_alloc&) {
+        out.error(cannotReadSong(songNumber, help::kOutOfMemory));
+        return false;
+    }
 }
 
 }  // namespace kdb2mid

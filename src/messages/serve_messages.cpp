@@ -74,4 +74,36 @@ std::string cannotSaveNight(std::string_view file, int error) {
     return "Cannot save the night in " + std::string(file) + ": " + systemReason(error);
 }
 
+namespace help {
+
+std::string servePort(int defaultPort) {
+    return "Port to listen on (default: " + std::to_string(defaultPort) + ")";
+}
+
+std::string servePin(std::size_t fewest, std::size_t most) {
+    return "The host's PIN, " + std::to_string(fewest) + " to " + std::to_string(most) +
+           " digits (default: 4 new random digits at each start)";
+}
+
+std::string serveSoundFont(std::string_view defaultFile) {
+    return "SoundFont (.sf2/.sf3) the page plays the songs with" +
+           (defaultFile.empty() ? std::string(" (required)")
+                                : " (default: " + std::string(defaultFile) + ")");
+}
+
+std::string notPin(std::string_view text, std::size_t fewest, std::size_t most) {
+    return "not " + std::to_string(fewest) + " to " + std::to_string(most) +
+           " digits: " + std::string(text);
+}
+
+std::string notIpv4Address(std::string_view text) {
+    return "not an IPv4 address: " + std::string(text);
+}
+
+std::string notPort(std::string_view text) {
+    return "not a port number from 1 to 65535: " + std::string(text);
+}
+
+}  // namespace help
+
 }  // namespace kdb2mid

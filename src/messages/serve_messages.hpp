@@ -85,4 +85,34 @@ std::string keyFieldRefused(int lowest, int highest);
 // "This address takes GET or HEAD" (allowed: "GET, HEAD", as the Allow header lists them)
 std::string methodNotAllowed(std::string_view allowed);
 
+// `kdb2mid serve --help`, and why an option's value is refused.
+namespace help {
+inline constexpr const char* kServe =
+    "Play the database's songs in a browser: a karaoke player with a song queue";
+std::string servePort(int defaultPort);
+inline constexpr const char* kServeLan =
+    "Listen on every IPv4 address too, so that phones on the network can join; prints "
+    "their address and the host's PIN";
+inline constexpr const char* kServeListen =
+    "Listen on this IPv4 address of this machine instead of 127.0.0.1 "
+    "(0.0.0.0: every one, as --lan)";
+std::string servePin(std::size_t fewest, std::size_t most);
+inline constexpr const char* kServeState =
+    "Keep the night (queue, history, singers' keys) in FILE (default: "
+    "$XDG_STATE_HOME/kdb2mid/night.json, else ~/.local/state/kdb2mid/night.json)";
+// defaultFile empty: the option is required.
+std::string serveSoundFont(std::string_view defaultFile);
+inline constexpr const char* kServeFooter =
+    "Open the address it prints in a browser on this machine. Guests open /sing on\n"
+    "their phones (with --lan: the address it prints, also shown on the TV as a QR\n"
+    "code); whoever has the PIN the TV shows is the host. Stop it with Ctrl-C: the\n"
+    "night is kept and comes back at the next start.\n"
+    "Exit status: 1 when it cannot start, 2 for a usage error, 128 plus the signal's\n"
+    "number once stopped by one (130 for Ctrl-C).";
+// "not 4 to 8 digits: 12"
+std::string notPin(std::string_view text, std::size_t fewest, std::size_t most);
+std::string notIpv4Address(std::string_view text);
+std::string notPort(std::string_view text);
+}  // namespace help
+
 }  // namespace kdb2mid

@@ -44,26 +44,12 @@ bool hasDigit(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// An argument as it would be typed into a shell: quoted unless it holds only
-// letters, digits and punctuation the shell leaves alone.
-std::string shellWord(std::string_view text) {
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               std::string_view("-_./=:,+@%").find(c) != std::string_view::npos;
-    });
-    if (plain) return std::string(text);
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // `kdb2mid SONG` takes the song number alone; anything after it (an option,
 // an output folder, more songs) was silently ignored before. Shows the
 // convert command that does what was asked.
 int refuseBareFormExtras(std::span<const char* const> args) {
-    std::string extras;
-    for (std::size_t i = 1; i < args.size(); ++i) extras += " " + shellWord(args[i]);
-    std::fprintf(stderr, "%s\n", help::bareFormExtras(extras).c_str());
+    const std::vector<std::string_view> typed(args.begin() + 1, args.end());
+    std::fprintf(stderr, "%s\n", help::bareFormExtras(typed).c_str());
     return kExitUsage;
 }
 
@@ -161,10 +147,6 @@ std::string parseErrorLine(const CLI::App& command, const CLI::ParseError& error
 
 }  // namespace
 
-int runSingleSong(std::int32_t songNumber) {
-    return printReport(convertSongHere(songNumber));
-}
-
 int runCommandLine(std::span<const char* const> args) {
     if (args.size() < 2) {
         std::fprintf(stderr, "%s\n", usageText().c_str());
@@ -174,7 +156,7 @@ int runCommandLine(std::span<const char* const> args) {
     if (isSingleSongForm(args[1])) {
         if (!hasDigit(args[1])) return refuseUnknownCommand(args[1]);
         if (args.size() > 2) return refuseBareFormExtras(args);
-        return runSingleSong(parseSongNumber(args[1]));
+        return printReport(convertSongHere(parseSongNumber(args[1])));
     }
 
     Parser parser;

@@ -82,6 +82,12 @@ public:
     }
 };
 
+// A command of the table, registered in the parser, and how to run it.
+struct Subcommand {
+    CLI::App* command = nullptr;
+    CommandRun run;
+};
+
 // The whole parser: every row of the command table with its options.
 struct Parser {
     CLI::App app{help::kProgram, "kdb2mid"};
@@ -94,7 +100,10 @@ struct Parser {
         // Subcommands take the formatter and footer the app has when they are added.
         app.formatter(std::make_shared<HelpFormatter>());
         app.footer(help::kExitStatuses);
-        for (const CommandRow& row : commandTable()) subcommands.push_back(row.add(app));
+        for (const CommandRow& row : commandTable()) {
+            CLI::App* command = app.add_subcommand(std::string(row.name), row.summary);
+            subcommands.push_back({command, row.add(*command)});
+        }
         // The bare form is described once, in the top-level help.
         app.footer(std::string(help::kBareForm) + help::kExitStatuses);
     }

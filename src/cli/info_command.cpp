@@ -9,23 +9,22 @@
 
 namespace kdb2mid {
 
-Subcommand addInfoCommand(CLI::App& app) {
+CommandRun addInfoCommand(CLI::App& info) {
     struct Arguments {
         std::string song;
         std::string database;
         bool json = false;
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* info = app.add_subcommand("info", help::kInfo);
-    info->add_option("SONG", a->song, help::kSong)->type_name("SONG")->required()->check(kSongNumber);
-    addDatabaseOption(*info, a->database);
-    info->add_flag("--json", a->json, help::kInfoJson);
-    return {info, [a] {
-                return showSongInfo(pathFromArgument(a->database), songFromArgument(a->song),
-                                    a->json ? OutputForm::json : OutputForm::text, consoleSink())
-                           ? kExitSuccess
-                           : kExitFailure;
-            }};
+    info.add_option("SONG", a->song, help::kSong)->type_name("SONG")->required()->check(kSongNumber);
+    addDatabaseOption(info, a->database);
+    info.add_flag("--json", a->json, help::kInfoJson);
+    return [a] {
+        return showSongInfo(pathFromArgument(a->database), songFromArgument(a->song),
+                            a->json ? OutputForm::json : OutputForm::text, consoleSink())
+                   ? kExitSuccess
+                   : kExitFailure;
+    };
 }
 
 }  // namespace kdb2mid

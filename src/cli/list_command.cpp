@@ -32,8 +32,7 @@ int runList(const std::filesystem::path& folder, OutputForm form, bool byTitle) 
             return module->sortTitles(names, order, nullptr);
         };
 #else
-        printError(std::string("list: ") + kSortNotBuilt);
-        return kExitUsage;
+        return usageError("list", kSortNotBuilt);
 #endif
     }
     return listDatabase(folder, form, sort, consoleSink()) ? kExitSuccess : kExitFailure;
@@ -41,23 +40,22 @@ int runList(const std::filesystem::path& folder, OutputForm form, bool byTitle) 
 
 }  // namespace
 
-Subcommand addListCommand(CLI::App& app) {
+CommandRun addListCommand(CLI::App& list) {
     struct Arguments {
         std::string database;
         bool json = false;
         std::string sort = "number";
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* list = app.add_subcommand("list", help::kList);
-    addDatabaseOption(*list, a->database);
-    list->add_flag("--json", a->json, help::kListJson);
-    list->add_option("--sort", a->sort, help::kListSort)
+    addDatabaseOption(list, a->database);
+    list.add_flag("--json", a->json, help::kListJson);
+    list.add_option("--sort", a->sort, help::kListSort)
         ->type_name("ORDER")
         ->check(CLI::IsMember({"number", "title"}));
-    return {list, [a] {
-                return runList(pathFromArgument(a->database),
-                               a->json ? OutputForm::json : OutputForm::text, a->sort == "title");
-            }};
+    return [a] {
+        return runList(pathFromArgument(a->database), a->json ? OutputForm::json : OutputForm::text,
+                       a->sort == "title");
+    };
 }
 
 }  // namespace kdb2mid

@@ -10,28 +10,31 @@
 
 namespace kdb2mid {
 
-Subcommand addSearchCommand(CLI::App& app) {
+CommandRun addSearchCommand(CLI::App& search) {
     struct Arguments {
         SearchRequest request;
         std::string database;
         std::string limit;
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* search = app.add_subcommand("search", help::kSearch);
-    search->add_option("WORDS", a->request.words, help::kSearchWords)
+    search.add_option("WORDS", a->request.words, help::kSearchWords)
         ->type_name("WORD")
         ->required();
-    addDatabaseOption(*search, a->database);
-    search->add_option("--limit", a->limit, help::kSearchLimit)->type_name("N")->check(kCount);
-    search->footer(help::kSearchFooter);
-    return {search, [a, search] {
-                if (searchQuery(a->request.words).empty()) {
-                    return usageError(*search, help::kSearchNoWords);
-                }
-                a->request.databaseFolder = pathFromArgument(a->database);
-                if (!a->limit.empty()) a->request.limit = countFromArgument(a->limit);
-                return searchDatabase(a->request, consoleSink()) ? kExitSuccess : kExitFailure;
-            }};
+    addDatabaseOption(search, a->database);
+    search.add_option("--limit", a->limit, help::kSearchLimit)
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return parseSearchLimit(text) ? std::string{} : help::notCount(text);
+            },
+            ""));
+    search.footer(help::kSearchFooter);
+    return [a, &search] {
+        if (searchQuery(a->request.words).empty()) return usageError(search, help::kSearchNoWords);
+        a->request.databaseFolder = pathFromArgument(a->database);
+        a->request.limit = parseSearchLimit(a->limit).value_or(0);
+        return searchDatabase(a->request, consoleSink()) ? kExitSuccess : kExitFailure;
+    };
 }
 
 }  // namespace kdb2mid

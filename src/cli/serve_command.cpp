@@ -30,53 +30,49 @@ const std::string kServeSoundFont;
 
 }  // namespace
 
-Subcommand addServeCommand(CLI::App& app) {
+CommandRun addServeCommand(CLI::App& serve) {
     struct Arguments {
         std::string database, port, soundFont, listen, pin, state;
         bool lan = false;
     };
     auto a = std::make_shared<Arguments>();
-    CLI::App* serve = app.add_subcommand("serve", help::kServe);
-    addDatabaseOption(*serve, a->database);
-    serve->add_option("--port", a->port, help::servePort(kDefaultServePort))
+    addDatabaseOption(serve, a->database);
+    serve.add_option("--port", a->port, help::servePort(kDefaultServePort))
         ->type_name("N")
         ->check(CLI::Validator(refusedPort, ""));
-    CLI::Option* lan = serve->add_flag("--lan", a->lan, help::kServeLan);
-    serve->add_option("--listen", a->listen, help::kServeListen)
+    CLI::Option* lan = serve.add_flag("--lan", a->lan, help::kServeLan);
+    serve.add_option("--listen", a->listen, help::kServeListen)
         ->type_name("ADDR")
         ->check(CLI::Validator(refusedListenAddress, ""))
         ->excludes(lan);
-    serve->add_option("--pin", a->pin, help::servePin(kMinPinDigits, kMaxPinDigits))
+    serve.add_option("--pin", a->pin, help::servePin(kMinPinDigits, kMaxPinDigits))
         ->type_name("DIGITS")
         ->check(CLI::Validator(refusedPin, ""));
-    serve->add_option("--state", a->state, help::kServeState)->type_name("FILE");
+    serve.add_option("--state", a->state, help::kServeState)->type_name("FILE");
     CLI::Option* soundFont =
-        serve->add_option("--soundfont", a->soundFont, help::serveSoundFont(kServeSoundFont))
+        serve.add_option("--soundfont", a->soundFont, help::serveSoundFont(kServeSoundFont))
             ->type_name("FILE");
     if (kServeSoundFont.empty()) soundFont->required();
-    serve->footer(help::kServeFooter);
-    return {serve, [a] {
-                ServeRequest request;
-                request.databaseFolder = pathFromArgument(a->database);
-                request.soundFont =
-                    pathFromArgument(a->soundFont.empty() ? kServeSoundFont : a->soundFont);
-                if (!a->port.empty()) request.port = *parsePort(a->port);
-                if (a->lan) request.listen = "0.0.0.0";
-                if (!a->listen.empty()) request.listen = a->listen;
-                request.pin = a->pin;
-                request.stateFile =
-                    a->state.empty()
-                        ? defaultNightFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"))
-                        : std::optional(pathFromArgument(a->state));
-                // Each line at once, also into a pipe: whoever started the
-                // server waits for it.
-                const ServeConsole console{[](std::string_view line) {
-                                               printLine(line);
-                                               std::fflush(stdout);
-                                           },
-                                           printError};
-                return runServe(request, webAssets(), console) ? kExitSuccess : kExitFailure;
-            }};
+    serve.footer(help::kServeFooter);
+    return [a] {
+        ServeRequest request;
+        request.databaseFolder = pathFromArgument(a->database);
+        request.soundFont = pathFromArgument(a->soundFont.empty() ? kServeSoundFont : a->soundFont);
+        if (!a->port.empty()) request.port = *parsePort(a->port);
+        if (a->lan) request.listen = "0.0.0.0";
+        if (!a->listen.empty()) request.listen = a->listen;
+        request.pin = a->pin;
+        request.stateFile = a->state.empty()
+                                ? defaultNightFile(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"))
+                                : std::optional(pathFromArgument(a->state));
+        // Each line at once, also into a pipe: whoever started the server waits for it.
+        const ServeConsole console{[](std::string_view line) {
+                                       printLine(line);
+                                       std::fflush(stdout);
+                                   },
+                                   printError};
+        return runServe(request, webAssets(), console) ? kExitSuccess : kExitFailure;
+    };
 }
 
 }  // namespace kdb2mid

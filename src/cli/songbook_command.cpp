@@ -59,26 +59,25 @@ const CLI::Validator kBookSections([](const std::string&) { return std::string{}
 
 }  // namespace
 
-Subcommand addSongbookCommand(CLI::App& app) {
+CommandRun addSongbookCommand(CLI::App& songbook) {
     auto a = std::make_shared<SongbookArguments>();
-    CLI::App* songbook = app.add_subcommand("songbook", help::kSongbook);
-    addDatabaseOption(*songbook, a->database);
-    songbook->add_option("-o,--output", a->output, help::kSongbookOutput)
+    addDatabaseOption(songbook, a->database);
+    songbook.add_option("-o,--output", a->output, help::kSongbookOutput)
         ->type_name("FILE")
         ->required();
-    songbook->add_option("--title", a->title, help::songbookTitle(kBookDefaultTitle))
+    songbook.add_option("--title", a->title, help::songbookTitle(kBookDefaultTitle))
         ->type_name("TEXT");
-    songbook->add_option("--paper", a->paper, help::kSongbookPaper)
+    songbook.add_option("--paper", a->paper, help::kSongbookPaper)
         ->type_name("SIZE")
         ->check(CLI::IsMember({"a4", "letter"}));
-    songbook->add_option("--by", a->by, help::kSongbookBy)
+    songbook.add_option("--by", a->by, help::kSongbookBy)
         ->type_name("LIST")
         ->check(kBookSections);
-    songbook->add_option("--format", a->format, help::kSongbookFormat)
+    songbook.add_option("--format", a->format, help::kSongbookFormat)
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"pdf", "html"}));
-    songbook->footer(std::string(help::kSongbookFooter) + help::kExitStatuses);
-    return {songbook, [a, songbook] { return runSongbook(*songbook, *a); }};
+    songbook.footer(std::string(help::kSongbookFooter) + help::kExitStatuses);
+    return [a, &songbook] { return runSongbook(songbook, *a); };
 }
 
 }  // namespace kdb2mid

@@ -96,7 +96,7 @@ struct Parser {
     Parser() {
         app.allow_windows_style_options(false);
         app.require_subcommand(1);
-        app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
+        app.set_version_flag("--version", help::versionLine(KDB2MID_VERSION));
         // Subcommands take the formatter and footer the app has when they are added.
         app.formatter(std::make_shared<HelpFormatter>());
         app.footer(help::kExitStatuses);

@@ -25,6 +25,8 @@ std::string shellWord(std::string_view word) {
 
 }  // namespace
 
+std::string versionLine(std::string_view version) { return "kdb2mid " + text(version); }
+
 std::string usage(std::string_view commands) {
     return "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
            "       kdb2mid " + text(commands) + " ...   (kdb2mid --help tells more)";

@@ -26,6 +26,8 @@ inline constexpr const char* kBareForm =
     "kdb2mid SONG converts one song of the database in the current folder into the\n"
     "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording. It takes\n"
     "the song number alone; kdb2mid convert takes options.\n";
+// What --version prints: "kdb2mid <version>".
+std::string versionLine(std::string_view version);
 // "usage: kdb2mid SONG ...": commands is "convert|info|...".
 std::string usage(std::string_view commands);
 // The convert command that does what `kdb2mid SONG extras...` asked: the

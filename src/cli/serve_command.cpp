@@ -45,7 +45,7 @@ CommandRun addServeCommand(CLI::App& serve) {
         ->type_name("ADDR")
         ->check(CLI::Validator(refusedListenAddress, ""))
         ->excludes(lan);
-    serve.add_option("--pin", a->pin, help::servePin(kMinPinDigits, kMaxPinDigits))
+    serve.add_option("--pin", a->pin, help::servePin(kMinPinDigits, kMaxPinDigits, kDefaultPinDigits))
         ->type_name("DIGITS")
         ->check(CLI::Validator(refusedPin, ""));
     serve.add_option("--state", a->state, help::kServeState)->type_name("FILE");

@@ -32,6 +32,11 @@ std::string methodNotAllowed(std::string_view allowed) {
     return "This address takes " + methods;
 }
 
+std::string phoneHeaderRefused(std::size_t fewest, std::size_t most) {
+    return "The X-Kdb2mid-Phone header must be " + std::to_string(fewest) + " to " +
+           std::to_string(most) + " letters, digits, \"-\" or \"_\"";
+}
+
 std::string phoneQueueFull(std::size_t most) {
     return "This phone has " + std::to_string(most) + " songs waiting already";
 }
@@ -80,9 +85,9 @@ std::string servePort(int defaultPort) {
     return "Port to listen on (default: " + std::to_string(defaultPort) + ")";
 }
 
-std::string servePin(std::size_t fewest, std::size_t most) {
+std::string servePin(std::size_t fewest, std::size_t most, std::size_t drawn) {
     return "The host's PIN, " + std::to_string(fewest) + " to " + std::to_string(most) +
-           " digits (default: 4 new random digits at each start)";
+           " digits (default: " + std::to_string(drawn) + " new random digits at each start)";
 }
 
 std::string serveSoundFont(std::string_view defaultFile) {
@@ -100,8 +105,9 @@ std::string notIpv4Address(std::string_view text) {
     return "not an IPv4 address: " + std::string(text);
 }
 
-std::string notPort(std::string_view text) {
-    return "not a port number from 1 to 65535: " + std::string(text);
+std::string notPort(std::string_view text, int lowest, int highest) {
+    return "not a port number from " + std::to_string(lowest) + " to " + std::to_string(highest) +
+           ": " + std::string(text);
 }
 
 }  // namespace help

@@ -37,8 +37,8 @@ inline constexpr const char* kMoveToField = "\"to\" must be a position in the qu
 inline constexpr const char* kNextAfterField = "\"after\" must be the number of an entry";
 inline constexpr const char* kPausedField = "\"paused\" must be true or false";
 inline constexpr const char* kGuideField = "\"guide\" must be \"off\", \"normal\" or \"strong\"";
-inline constexpr const char* kPhoneHeader =
-    "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\"";
+// "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\""
+std::string phoneHeaderRefused(std::size_t fewest, std::size_t most);
 inline constexpr const char* kNoSuchEntry = "There is no such entry in the queue";
 inline constexpr const char* kNotYourEntry =
     "Only the phone that queued this song, or the host with the PIN, can remove it";
@@ -96,7 +96,7 @@ inline constexpr const char* kServeLan =
 inline constexpr const char* kServeListen =
     "Listen on this IPv4 address of this machine instead of 127.0.0.1 "
     "(0.0.0.0: every one, as --lan)";
-std::string servePin(std::size_t fewest, std::size_t most);
+std::string servePin(std::size_t fewest, std::size_t most, std::size_t drawn);
 inline constexpr const char* kServeState =
     "Keep the night (queue, history, singers' keys) in FILE (default: "
     "$XDG_STATE_HOME/kdb2mid/night.json, else ~/.local/state/kdb2mid/night.json)";
@@ -112,7 +112,7 @@ inline constexpr const char* kServeFooter =
 // "not 4 to 8 digits: 12"
 std::string notPin(std::string_view text, std::size_t fewest, std::size_t most);
 std::string notIpv4Address(std::string_view text);
-std::string notPort(std::string_view text);
+std::string notPort(std::string_view text, int lowest, int highest);
 }  // namespace help
 
 }  // namespace kdb2mid

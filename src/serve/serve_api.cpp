@@ -194,7 +194,9 @@ ServeReply ServeApi::route(const ApiRequest& request, bool host, bool pinGiven) 
     if (!parsed) return refusal(why == TargetRefusal::tooLong ? 414 : 404);
     const std::vector<std::string>& path = parsed->segments;
     const std::optional<std::string> phone = publicPhoneId(request.phone, salt_);
-    if (!phone) return failure(400, kPhoneHeader);
+    if (!phone) {
+        return failure(400, phoneHeaderRefused(kMinPhoneTokenCharacters, kMaxPhoneTokenCharacters));
+    }
     const auto hostOnly = [&] { return failure(403, pinGiven ? kWrongPin : kHostOnly); };
 
     if (path.size() <= 1) {

@@ -77,14 +77,14 @@ ServeSetup setupFor(const ServeRequest& request, NightState night) {
 std::optional<int> parsePort(std::string_view text) {
     int port = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
-    if (error != std::errc{} || end != text.data() + text.size() || port < 1 || port > 65535) {
+    if (error != std::errc{} || end != text.data() + text.size() || port < kMinPort || port > kMaxPort) {
         return std::nullopt;
     }
     return port;
 }
 
 std::string refusedPort(const std::string& text) {
-    return parsePort(text) ? std::string{} : help::notPort(text);
+    return parsePort(text) ? std::string{} : help::notPort(text, kMinPort, kMaxPort);
 }
 
 std::string refusedListenAddress(const std::string& text) {

@@ -17,6 +17,8 @@
 namespace kdb2mid {
 
 inline constexpr int kDefaultServePort = 8080;
+inline constexpr int kMinPort = 1;
+inline constexpr int kMaxPort = 65535;
 
 struct ServeRequest {
     std::filesystem::path databaseFolder;
@@ -41,7 +43,7 @@ struct ServeConsole {
 bool runServe(const ServeRequest& request, std::span<const WebAsset> pages,
               const ServeConsole& console);
 
-// A port number from 1 to 65535, in decimal digits only.
+// A port number from kMinPort to kMaxPort, in decimal digits only.
 std::optional<int> parsePort(std::string_view text);
 
 // Why the value of --port, --listen or --pin is refused; "" when it is taken.

@@ -206,6 +206,11 @@ TEST_F(PartyApiTest, PhonesOwnTheirEntries) {
     for (const Case& c : refused) {
         EXPECT_EQ(call(c.who, "DELETE", c.target).status, c.status) << c.target;
     }
+    // A malformed token is told what a token is.
+    const ServeReply shortToken =
+        call({kPhoneAddress, "short", ""}, "DELETE", "/api/queue/" + std::to_string(a));
+    EXPECT_NE(shortToken.body.find("header must be 22 to 64 letters, digits"), std::string::npos)
+        << shortToken.body;
     EXPECT_EQ(version(), before);
     EXPECT_EQ(call(phoneA_, "DELETE", "/api/queue/" + std::to_string(a)).status, 200);
     EXPECT_EQ(call(tv_, "DELETE", "/api/queue/" + std::to_string(b)).status, 200);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <utility>
 
 #include "io/interruption.hpp"
 

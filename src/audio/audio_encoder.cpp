@@ -52,8 +52,9 @@ namespace {
 SF_VIRTUAL_IO virtualIo{EncoderIo::length, EncoderIo::seek, EncoderIo::read, EncoderIo::write,
                         EncoderIo::tell};
 
-// Sets the quality of the lossy formats; must come before the first frame.
-bool setQuality(SNDFILE* file, AudioFormat format) {
+// Sets the quality of the lossy formats and the effort of FLAC's; must come
+// before the first frame.
+bool setQuality(SNDFILE* file, AudioFormat format, EncodingEffort effort) {
     switch (format) {
         case AudioFormat::ogg: {
             double quality = kVorbisQuality;
@@ -70,8 +71,12 @@ bool setQuality(SNDFILE* file, AudioFormat format) {
             return sf_command(file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) == SF_TRUE &&
                    sf_command(file, SFC_SET_BITRATE_MODE, &mode, sizeof mode) == SF_TRUE;
         }
+        case AudioFormat::flac: {
+            if (effort == EncodingEffort::standard) return true;
+            double level = kQuickFlacLevel;
+            return sf_command(file, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level) == SF_TRUE;
+        }
         case AudioFormat::wav:
-        case AudioFormat::flac:
         case AudioFormat::opus: return true;
     }
     return true;
@@ -92,7 +97,8 @@ bool AudioEncoder::fail(AudioStep step, const char* reason) {
     return false;
 }
 
-bool AudioEncoder::open(AudioFormat format, AudioSink& sink, std::uint32_t streamSerial) {
+bool AudioEncoder::open(AudioFormat format, AudioSink& sink, std::uint32_t streamSerial,
+                        EncodingEffort effort) {
     if (file_ != nullptr) {
         sf_close(file_);
         file_ = nullptr;
@@ -115,7 +121,7 @@ bool AudioEncoder::open(AudioFormat format, AudioSink& sink, std::uint32_t strea
     file_ = sf_open_virtual(&virtualIo, SFM_WRITE, &info, this);
     if (file_ == nullptr) return fail(AudioStep::startFile, sf_strerror(file_));
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    if (!setQuality(file_, format)) return fail(AudioStep::setQuality, sf_strerror(file_));
+    if (!setQuality(file_, format, effort)) return fail(AudioStep::setQuality, sf_strerror(file_));
     return true;
 }
 

@@ -28,8 +28,10 @@ public:
     // Starts a file of format in sink at the format's sample rate; false,
     // with what failed in status(), if libsndfile refuses. An Ogg stream
     // (ogg, opus) gets streamSerial as its serial, so that the same song
-    // always makes the same file.
-    bool open(AudioFormat format, AudioSink& sink, std::uint32_t streamSerial);
+    // always makes the same file. effort chooses FLAC's compression level;
+    // other formats do not change with it.
+    bool open(AudioFormat format, AudioSink& sink, std::uint32_t streamSerial,
+              EncodingEffort effort = EncodingEffort::standard);
     // Appends frames: interleaved left/right, full scale at +-1.0, anything
     // beyond clipped. False once anything failed.
     bool write(std::span<const float> interleaved);

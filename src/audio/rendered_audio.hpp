@@ -22,6 +22,9 @@ struct RenderedAudio {
     LoudnessFacts loudness;
     // The serial of its Ogg stream when encoded as ogg or opus, from the song.
     std::uint32_t streamSerial = 0;
+    // How hard its lossless encoder works: quick for a song's instrumental
+    // and guide.
+    EncodingEffort effort = EncodingEffort::standard;
     // Frames of silence samples start with before the song: the karaoke
     // pictures' lead-in, in the buffer they share with the audio files,
     // which leave it out (song()).

@@ -637,9 +637,13 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out
         parts[i]->leadInFrames = leadInFrames;
         parts[i]->samples.assign(silence, 0.0f);
     }
+    out.instrumental.effort = EncodingEffort::quick;
     out.guideSerial = serials[2];
     const auto keep = [](std::vector<float>& to, std::span<const float> block) {
-        for (const float sample : block) to.push_back(std::clamp(sample, -1.0f, 1.0f));
+        const std::size_t at = to.size();
+        to.resize(at + block.size());
+        std::transform(block.begin(), block.end(), to.begin() + static_cast<std::ptrdiff_t>(at),
+                       [](float sample) { return std::clamp(sample, -1.0f, 1.0f); });
     };
     RenderResult result = renderPartsTo(
         midi,
@@ -663,7 +667,9 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
     AudioSink* sinks[3] = {&full, &instrumental, &guide};
     const std::array<std::uint32_t, 3> serials = partSerials(midi);
     for (int i = 0; i < 3; ++i) {
-        if (!encoders[i].open(settings_.format, *sinks[i], serials[static_cast<std::size_t>(i)])) {
+        const EncodingEffort effort = i == 0 ? EncodingEffort::standard : EncodingEffort::quick;
+        if (!encoders[i].open(settings_.format, *sinks[i], serials[static_cast<std::size_t>(i)],
+                              effort)) {
             result.status = encoders[i].status();
             return result;
         }
@@ -696,15 +702,22 @@ namespace {
 
 constexpr std::size_t kEncodeBlockSamples = std::size_t{1} << 16;
 
-// Encodes samples at rate, in blocks of kEncodeBlockSamples made by fill(at, count, block).
+// How a part is encoded: its sample rate, Ogg serial and encoder effort.
+struct PartEncoding {
+    int rate;
+    std::uint32_t serial;
+    EncodingEffort effort;
+};
+
+// Encodes samples in blocks of kEncodeBlockSamples made by fill(at, count, block).
 template <typename Fill>
-AudioStatus encodeBlocks(std::size_t samples, int rate, std::uint32_t serial, AudioFormat format,
+AudioStatus encodeBlocks(std::size_t samples, PartEncoding part, AudioFormat format,
                          AudioSink& out, Fill&& fill) {
-    if (rate != audioSampleRate(format)) {
+    if (part.rate != audioSampleRate(format)) {
         return failure(AudioError::encoderFailed, "", AudioStep::sampleRate);
     }
     AudioEncoder encoder;
-    if (!encoder.open(format, out, serial)) return encoder.status();
+    if (!encoder.open(format, out, part.serial, part.effort)) return encoder.status();
     for (std::size_t at = 0; at < samples; at += kEncodeBlockSamples) {
         if (!encoder.write(fill(at, std::min(kEncodeBlockSamples, samples - at)))) break;
     }
@@ -718,8 +731,10 @@ AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSin
                         bool withLeadIn) {
     const std::span<const float> samples =
         withLeadIn ? std::span<const float>(audio.samples) : audio.song();
-    return encodeBlocks(samples.size(), audio.sampleRate, audio.streamSerial, format, out,
-                        [&](std::size_t at, std::size_t count) { return samples.subspan(at, count); });
+    const PartEncoding part{audio.sampleRate, audio.streamSerial, audio.effort};
+    return encodeBlocks(samples.size(), part, format, out, [&](std::size_t at, std::size_t count) {
+        return samples.subspan(at, count);
+    });
 }
 
 AudioStatus encodeGuide(const RenderedParts& parts, AudioFormat format, AudioSink& out) {
@@ -727,7 +742,8 @@ AudioStatus encodeGuide(const RenderedParts& parts, AudioFormat format, AudioSin
     const std::span<const float> rest = parts.instrumental.song();
     if (full.size() != rest.size()) return failure(AudioError::encoderFailed, "");
     std::vector<float> block;
-    return encodeBlocks(full.size(), parts.full.sampleRate, parts.guideSerial, format, out,
+    const PartEncoding part{parts.full.sampleRate, parts.guideSerial, EncodingEffort::quick};
+    return encodeBlocks(full.size(), part, format, out,
                         [&](std::size_t at, std::size_t count) {
                             block.resize(count);
                             for (std::size_t k = 0; k < count; ++k) {

@@ -4,10 +4,9 @@
 
 namespace kdb2mid {
 
-Subcommand addChorusIndexCommand(CLI::App& app) {
-    return addFolderExport(
-        app, "chorus-index", help::kChorusIndex, help::kChorusIndexFooter, help::kChorusIndexOutput,
-        writeChorusIndexText);
+CommandRun addChorusIndexCommand(CLI::App& command) {
+    return addFolderExport(command, help::kChorusIndexFooter, help::kChorusIndexOutput,
+                           writeChorusIndexText);
 }
 
 }  // namespace kdb2mid

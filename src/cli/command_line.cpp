@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_suggestion.hpp"
 #include "cli/command_table.hpp"
 #include "cli/console.hpp"
 #include "cli/subcommand.hpp"
 #include "convert/convert_run.hpp"
 #include "convert/song_plan.hpp"
 #include "messages/messages.hpp"
+#include "search/nearest_word.hpp"
 
 #ifndef KDB2MID_VERSION
 #define KDB2MID_VERSION "unknown"
@@ -44,26 +44,12 @@ bool hasDigit(std::string_view text) {
     return std::any_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// An argument as it would be typed into a shell: quoted unless it holds only
-// letters, digits and punctuation the shell leaves alone.
-std::string shellWord(std::string_view text) {
-    const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               std::string_view("-_./=:,+@%").find(c) != std::string_view::npos;
-    });
-    if (plain) return std::string(text);
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 // `kdb2mid SONG` takes the song number alone; anything after it (an option,
 // an output folder, more songs) was silently ignored before. Shows the
 // convert command that does what was asked.
 int refuseBareFormExtras(std::span<const char* const> args) {
-    std::string extras;
-    for (std::size_t i = 1; i < args.size(); ++i) extras += " " + shellWord(args[i]);
-    std::fprintf(stderr, "%s\n", help::bareFormExtras(extras).c_str());
+    const std::vector<std::string_view> typed(args.begin() + 1, args.end());
+    std::fprintf(stderr, "%s\n", help::bareFormExtras(typed).c_str());
     return kExitUsage;
 }
 
@@ -71,7 +57,7 @@ int refuseBareFormExtras(std::span<const char* const> args) {
 // mistyped command.
 int refuseUnknownCommand(std::string_view typed) {
     const std::string line = help::unknownCommand(
-        typed, nearestCommand(typed, commandNames()).value_or(std::string_view{}));
+        typed, nearestWord(typed, commandNames()).value_or(std::string_view{}));
     std::fprintf(stderr, "%s\n%s\n", line.c_str(), usageText().c_str());
     return kExitUsage;
 }
@@ -96,6 +82,12 @@ public:
     }
 };
 
+// A command of the table, registered in the parser, and how to run it.
+struct Subcommand {
+    CLI::App* command = nullptr;
+    CommandRun run;
+};
+
 // The whole parser: every row of the command table with its options.
 struct Parser {
     CLI::App app{help::kProgram, "kdb2mid"};
@@ -104,11 +96,14 @@ struct Parser {
     Parser() {
         app.allow_windows_style_options(false);
         app.require_subcommand(1);
-        app.set_version_flag("--version", std::string("kdb2mid ") + KDB2MID_VERSION);
+        app.set_version_flag("--version", help::versionLine(KDB2MID_VERSION));
         // Subcommands take the formatter and footer the app has when they are added.
         app.formatter(std::make_shared<HelpFormatter>());
         app.footer(help::kExitStatuses);
-        for (const CommandRow& row : commandTable()) subcommands.push_back(row.add(app));
+        for (const CommandRow& row : commandTable()) {
+            CLI::App* command = app.add_subcommand(std::string(row.name), row.summary);
+            subcommands.push_back({command, row.add(*command)});
+        }
         // The bare form is described once, in the top-level help.
         app.footer(std::string(help::kBareForm) + help::kExitStatuses);
     }
@@ -154,16 +149,12 @@ std::string parseErrorLine(const CLI::App& command, const CLI::ParseError& error
         const std::string typed = extra.substr(0, extra.find('='));
         const std::vector<std::string> names = optionNames(command);
         const std::vector<std::string_view> views(names.begin(), names.end());
-        return unknownOption(typed, nearestCommand(typed, views).value_or(std::string_view{}));
+        return unknownOption(typed, nearestWord(typed, views).value_or(std::string_view{}));
     }
     return error.what();
 }
 
 }  // namespace
-
-int runSingleSong(std::int32_t songNumber) {
-    return printReport(convertSongHere(songNumber));
-}
 
 int runCommandLine(std::span<const char* const> args) {
     if (args.size() < 2) {
@@ -174,20 +165,16 @@ int runCommandLine(std::span<const char* const> args) {
     if (isSingleSongForm(args[1])) {
         if (!hasDigit(args[1])) return refuseUnknownCommand(args[1]);
         if (args.size() > 2) return refuseBareFormExtras(args);
-        return runSingleSong(parseSongNumber(args[1]));
+        return printReport(convertSongHere(parseSongNumber(args[1])));
     }
 
     Parser parser;
     CLI::App& app = parser.app;
     try {
         app.parse(static_cast<int>(args.size()), args.data());
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help) == 0 ? kExitSuccess : kExitUsage;
-    } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help) == 0 ? kExitSuccess : kExitUsage;
-    } catch (const CLI::CallForVersion& version) {
-        return app.exit(version) == 0 ? kExitSuccess : kExitUsage;
     } catch (const CLI::ParseError& error) {
+        // --help and --version: printed, and a success.
+        if (error.get_exit_code() == 0) return app.exit(error) == 0 ? kExitSuccess : kExitUsage;
         // The command being parsed when the parser gave up: its name leads
         // the line and its options are the ones a typo is matched against.
         const CLI::App* command = &app;

@@ -178,11 +178,11 @@ int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
 
 }  // namespace
 
-Subcommand addConvertCommand(CLI::App& app) {
+CommandRun addConvertCommand(CLI::App& app) {
     auto arguments = std::make_shared<ConvertArguments>();
     ConvertArguments* a = arguments.get();
     a->request.threads = defaultThreads();
-    CLI::App* convert = app.add_subcommand("convert", help::kConvert);
+    CLI::App* convert = &app;
     convert->add_option("SONG", a->songTexts, help::kConvertSongs)
         ->type_name("SONG")
         ->check(kSongNumber);
@@ -251,7 +251,7 @@ Subcommand addConvertCommand(CLI::App& app) {
     all->excludes(range);
     convert->get_option("SONG")->excludes(all)->excludes(range);
 
-    return {convert, [arguments, convert] { return runParsedConvert(arguments.get(), convert); }};
+    return [arguments, convert] { return runParsedConvert(arguments.get(), convert); };
 }
 
 }  // namespace kdb2mid

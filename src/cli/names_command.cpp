@@ -4,9 +4,8 @@
 
 namespace kdb2mid {
 
-Subcommand addNamesCommand(CLI::App& app) {
-    return addFolderExport(
-        app, "names", help::kNames, help::kNamesFooter, help::kNamesOutput, writeSongNameList);
+CommandRun addNamesCommand(CLI::App& command) {
+    return addFolderExport(command, help::kNamesFooter, help::kNamesOutput, writeSongNameList);
 }
 
 }  // namespace kdb2mid

@@ -6,12 +6,9 @@
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/subcommand.hpp"
-#include "messages/messages.hpp"
 #include "messages/songbook_messages.hpp"
 
 #ifdef KDB2MID_HAVE_SONGBOOK
-#include "io/file_io.hpp"
-#include "io/interruption.hpp"
 #include "songbook/songbook.hpp"
 #endif
 
@@ -42,27 +39,9 @@ int runSongbook(const CLI::App& command, const SongbookArguments& a) {
     request.settings.title = a.title;
     request.settings.paper = a.paper == "letter" ? Paper::letter : Paper::a4;
     request.settings.sections = parseBookSections(a.by).value_or(std::vector<BookSection>{});
-
-    const std::filesystem::path folder = pathFromArgument(a.database);
-    SongDatabase database;
-    if (const auto error = database.open(folder); error != SongDatabase::OpenError::none) {
-        printError(databaseOpenFailure(error, folder));
-        return kExitFailure;
-    }
-    const SongbookResult book = makeSongbook(database, request);
-    if (!book.failure.empty()) {
-        printError(book.failure);
-        return kExitFailure;
-    }
-    // Ctrl-C while the book was made: it is abandoned, not written.
-    if (interrupted()) return kExitFailure;
-    AtomicOutputFile file;
-    if (file.open(output)) {
-        file.write(std::string_view(book.bytes));
-        if (file.commit()) return kExitSuccess;
-    }
-    printError(outputFailure(output, file.failure()));
-    return kExitFailure;
+    return writeSongbook(pathFromArgument(a.database), request, output, consoleSink())
+               ? kExitSuccess
+               : kExitFailure;
 }
 
 const CLI::Validator kBookSections(
@@ -80,26 +59,25 @@ const CLI::Validator kBookSections([](const std::string&) { return std::string{}
 
 }  // namespace
 
-Subcommand addSongbookCommand(CLI::App& app) {
+CommandRun addSongbookCommand(CLI::App& songbook) {
     auto a = std::make_shared<SongbookArguments>();
-    CLI::App* songbook = app.add_subcommand("songbook", help::kSongbook);
-    addDatabaseOption(*songbook, a->database);
-    songbook->add_option("-o,--output", a->output, help::kSongbookOutput)
+    addDatabaseOption(songbook, a->database);
+    songbook.add_option("-o,--output", a->output, help::kSongbookOutput)
         ->type_name("FILE")
         ->required();
-    songbook->add_option("--title", a->title, help::songbookTitle(kBookDefaultTitle))
+    songbook.add_option("--title", a->title, help::songbookTitle(kBookDefaultTitle))
         ->type_name("TEXT");
-    songbook->add_option("--paper", a->paper, help::kSongbookPaper)
+    songbook.add_option("--paper", a->paper, help::kSongbookPaper)
         ->type_name("SIZE")
         ->check(CLI::IsMember({"a4", "letter"}));
-    songbook->add_option("--by", a->by, help::kSongbookBy)
+    songbook.add_option("--by", a->by, help::kSongbookBy)
         ->type_name("LIST")
         ->check(kBookSections);
-    songbook->add_option("--format", a->format, help::kSongbookFormat)
+    songbook.add_option("--format", a->format, help::kSongbookFormat)
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"pdf", "html"}));
-    songbook->footer(std::string(help::kSongbookFooter) + help::kExitStatuses);
-    return {songbook, [a, songbook] { return runSongbook(*songbook, *a); }};
+    songbook.footer(std::string(help::kSongbookFooter) + help::kExitStatuses);
+    return [a, &songbook] { return runSongbook(songbook, *a); };
 }
 
 }  // namespace kdb2mid

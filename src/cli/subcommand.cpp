@@ -1,6 +1,5 @@
 #include "cli/subcommand.hpp"
 
-#include <charconv>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -22,21 +21,6 @@ std::int32_t songFromArgument(const std::string& text) {
     return parseSongArgument(text).value_or(0);
 }
 
-namespace {
-
-// A count of at least 1, in decimal digits only.
-std::optional<std::size_t> parseCount(const std::string& text) {
-    std::size_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc{} || stop != end || value == 0) return std::nullopt;
-    return value;
-}
-
-}  // namespace
-
-std::size_t countFromArgument(const std::string& text) { return parseCount(text).value_or(0); }
-
 const CLI::Validator kSongNumber(
     [](const std::string& text) {
         if (parseSongArgument(text)) return std::string{};
@@ -54,12 +38,6 @@ const CLI::Validator kSongRange(
             return help::rangeReversed(text, ends->first, ends->last);
         }
         return help::notSongRange(text);
-    },
-    "");
-
-const CLI::Validator kCount(
-    [](const std::string& text) {
-        return parseCount(text) ? std::string{} : help::notCount(text);
     },
     "");
 
@@ -89,26 +67,22 @@ const CLI::Validator kOutputFolder(
 }  // namespace
 
 CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder) {
-    return command
-        .add_option("-C,--database", folder, help::kDatabase)
-        ->type_name("DBDIR");
+    return command.add_option("-C,--database", folder, help::kDatabase)->type_name("DBDIR");
 }
 
 CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help) {
     return command.add_option("-o,--output", folder, help)->type_name("OUTDIR")->check(kOutputFolder);
 }
 
-Subcommand addFolderExport(CLI::App& app, const char* name, const char* description,
-                           const std::string& footer, const char* outputHelp, FolderExport run) {
+CommandRun addFolderExport(CLI::App& command, const std::string& footer, const char* outputHelp,
+                           FolderExport run) {
     auto folders = std::make_shared<std::pair<std::string, std::string>>();
-    CLI::App* command = app.add_subcommand(name, description);
-    command->footer(footer + help::kExitStatuses);
-    addDatabaseOption(*command, folders->first);
-    addOutputOption(*command, folders->second, outputHelp);
-    return {command, [folders, run] {
-                return printReport(
-                    run(pathFromArgument(folders->first), pathFromArgument(folders->second)));
-            }};
+    command.footer(footer + help::kExitStatuses);
+    addDatabaseOption(command, folders->first);
+    addOutputOption(command, folders->second, outputHelp);
+    return [folders, run] {
+        return printReport(run(pathFromArgument(folders->first), pathFromArgument(folders->second)));
+    };
 }
 
 int usageError(std::string_view command, const std::string& message) {
@@ -117,11 +91,8 @@ int usageError(std::string_view command, const std::string& message) {
 }
 
 int usageError(const CLI::App& command, const std::string& message) {
-    if (command.get_parent() == nullptr) {
-        std::cerr << help::usagePrefix({}) << message << help::kRunWithHelp;
-        return kExitUsage;
-    }
-    return usageError(command.get_name(), message);
+    // The program itself has no command name before its usage errors.
+    return usageError(command.get_parent() == nullptr ? "" : command.get_name(), message);
 }
 
 int printReport(const CommandReport& report) {

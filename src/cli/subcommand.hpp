@@ -1,8 +1,8 @@
-// What every subcommand's file shares: its entry in the parser, the checks
-// its arguments go through and the options several subcommands take. Each
-// subcommand's file has an add...Command(app) that registers its options
-// and returns how to run it once the arguments are parsed; its row in
-// cli/command_table.cpp names it.
+// What every subcommand's file shares: how it is run, the checks its
+// arguments go through and the options several subcommands take. Each
+// subcommand's file has an add...Command(command) that registers its
+// options on the entry its row in cli/command_table.cpp made and returns
+// how to run it once the arguments are parsed.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -18,24 +18,18 @@
 
 namespace kdb2mid {
 
-struct Subcommand {
-    CLI::App* command = nullptr;
-    std::function<int()> run;  // the exit status
-};
+// Runs a parsed command; its exit status.
+using CommandRun = std::function<int()>;
 
 // Arguments arrive as UTF-8 on every platform (main converts them on Windows).
 std::filesystem::path pathFromArgument(const std::string& text);
 // An argument kSongNumber has checked.
 std::int32_t songFromArgument(const std::string& text);
 
-// An argument kCount has checked.
-std::size_t countFromArgument(const std::string& text);
-
 // A song number (suggesting --range for "FROM-TO"), a range FROM-TO, a
-// count above 0, a shard I/N, a --name pattern.
+// shard I/N, a --name pattern.
 extern const CLI::Validator kSongNumber;
 extern const CLI::Validator kSongRange;
-extern const CLI::Validator kCount;
 extern const CLI::Validator kShard;
 extern const CLI::Validator kNamePattern;
 
@@ -44,12 +38,12 @@ CLI::Option* addDatabaseOption(CLI::App& command, std::string& folder);
 CLI::Option* addOutputOption(CLI::App& command, std::string& folder, const std::string& help);
 
 // An export from the database files in DBDIR (-C) to one file in OUTDIR (-o),
-// as `names` and `chorus-index` are: the command with its footer and the
-// two folder options, running `run` on them.
+// as `names` and `chorus-index` are: the command's footer and two folder
+// options, running `run` on them.
 using FolderExport = CommandReport (*)(const std::filesystem::path& folder,
                                        const std::filesystem::path& outFolder);
-Subcommand addFolderExport(CLI::App& app, const char* name, const char* description,
-                           const std::string& footer, const char* outputHelp, FolderExport run);
+CommandRun addFolderExport(CLI::App& command, const std::string& footer, const char* outputHelp,
+                           FolderExport run);
 
 // Prints what a command reports; its exit status.
 int printReport(const CommandReport& report);

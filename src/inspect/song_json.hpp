@@ -13,6 +13,9 @@
 
 namespace kdb2mid {
 
+// How a command prints songs: text for people, or JSON for programs.
+enum class OutputForm : std::uint8_t { text, json };
+
 // {"song":N,"name":"..."} without a line end.
 std::string listJson(std::int32_t song, std::string_view name);
 

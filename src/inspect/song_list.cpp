@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "format/database_layout.hpp"
+#include "format/display_text.hpp"
 #include "format/decoded_song.hpp"
 #include "format/export_layout.hpp"
 #include "format/name_index.hpp"
+#include "format/vni_text.hpp"
 #include "io/interruption.hpp"
 #include "messages/messages.hpp"
+#include "messages/songbook_messages.hpp"
 #include "search/catalogue.hpp"
 
 namespace kdb2mid {
@@ -125,6 +128,63 @@ void openNameFiles(const std::filesystem::path& folder, NameFiles& files) {
     if (!indexPresent || !tablePresent) {
         files.notices.push_back(songNamesMissing(folder, indexPresent, tablePresent));
     }
+}
+
+std::string formatListLine(std::int32_t songNumber, std::span<const std::uint8_t> storedName) {
+    return std::to_string(songNumber) + "\t" + displayText(storedName);
+}
+
+namespace {
+
+std::string_view trimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+}  // namespace
+
+bool listDatabase(const std::filesystem::path& folder, OutputForm form,
+                  const TitleSort& sortTitles, const MessageSink& out) {
+    SongDatabase database;
+    if (const auto error = database.open(folder); error != SongDatabase::OpenError::none) {
+        out.error(databaseOpenFailure(error, folder));
+        return false;
+    }
+    NameFiles names;
+    openNameFiles(folder, names);
+    for (const std::string& notice : names.notices) out.error(notice);
+    // Sorted, the lines are held until every name is known; by number each
+    // goes out as it comes.
+    std::vector<std::string> lines;
+    std::vector<std::string> sortNames;
+    listSongs(database, names.index, names.table, [&](const ListedSong& listed) {
+        const std::string name(trimSpaces(decodeVniToUtf8(listed.name)));
+        std::string line;
+        if (form == OutputForm::json) {
+            line = listJson(listed.song, name);
+        } else if (listed.fromNameTable) {
+            line = formatListLine(listed.song, listed.name);
+        } else {
+            // The title as search shows it.
+            line = std::to_string(listed.song) + "\t" + catalogueText(listed.name);
+        }
+        if (!sortTitles) {
+            out.line(line);
+            return;
+        }
+        lines.push_back(std::move(line));
+        sortNames.push_back(name);
+    });
+    if (sortTitles) {
+        std::vector<std::size_t> sorted;
+        if (!sortTitles(sortNames, sorted)) {
+            out.error(kBookNoCollation);
+            return false;
+        }
+        for (const std::size_t at : sorted) out.line(lines[at]);
+    }
+    return !names.refused;
 }
 
 }  // namespace kdb2mid

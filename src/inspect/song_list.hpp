@@ -10,6 +10,8 @@
 
 #include "io/file_io.hpp"
 #include "io/song_database.hpp"
+#include "inspect/song_json.hpp"
+#include "messages/message_sink.hpp"
 
 namespace kdb2mid {
 
@@ -42,5 +44,22 @@ struct NameFiles {
 
 // Opens the name files of folder into files.
 void openNameFiles(const std::filesystem::path& folder, NameFiles& files);
+
+// "<number>\t<name as UTF-8>" without a line end; no name gives "<number>\t".
+std::string formatListLine(std::int32_t songNumber, std::span<const std::uint8_t> storedName);
+
+// The positions of names in the order a sorted listing shows them; false
+// when they cannot be sorted (songbook's Vietnamese collation is missing).
+using TitleSort =
+    std::function<bool(const std::vector<std::string>& names, std::vector<std::size_t>& order)>;
+
+// `kdb2mid list`: "<number>\t<name>" (or {"song":N,"name":"..."}) to
+// out.line for every song of the database in folder that has a record, by
+// number, or in sortTitles' order of the names when it is given (songs whose
+// names sort equal by number). The name is name.tab's, else the song's first
+// title as search shows it. False after a failure line; a missing name file
+// is a notice and no failure.
+bool listDatabase(const std::filesystem::path& folder, OutputForm form,
+                  const TitleSort& sortTitles, const MessageSink& out);
 
 }  // namespace kdb2mid

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 
 #include "format/decoded_song.hpp"
 #include "format/record_error.hpp"
 #include "inspect/song_facts.hpp"
+#include "inspect/song_json.hpp"
+#include "messages/message_sink.hpp"
 
 namespace kdb2mid {
 
@@ -25,5 +28,10 @@ std::string describeMelody(const MelodyFacts& melody);
 // gatherSongFacts, then the report into text (left empty on an error).
 RecordError describeSong(std::int32_t songNumber, std::span<const std::uint8_t> record,
                          const ChorusFacts& chorus, DecodedSong& song, std::string& text);
+
+// `kdb2mid info`: the report (or its JSON, on one line) of one song of the
+// database in folder to out.line; false after a failure line.
+bool showSongInfo(const std::filesystem::path& folder, std::int32_t songNumber, OutputForm form,
+                  const MessageSink& out);
 
 }  // namespace kdb2mid

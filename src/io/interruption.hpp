@@ -1,7 +1,7 @@
-// A run asked to stop by a signal (Ctrl-C, SIGTERM). The command line's
-// handler records the signal; outputs still being written give up (their
-// temporary files are removed as they fail), a batch stops before its next
-// song, and the command ends with its summary so far.
+// A run asked to stop by a signal (Ctrl-C, SIGTERM). The handler
+// (io/process.hpp) records the signal; outputs still being written give up
+// (their temporary files are removed as they fail), a batch stops before its
+// next song, and the command ends with its summary so far.
 #pragma once
 
 namespace kdb2mid {

@@ -1,21 +1,44 @@
 #include "messages/command_help.hpp"
 
+#include <algorithm>
+
+#include "messages/messages.hpp"
+
 namespace kdb2mid::help {
 
 namespace {
 
 std::string text(std::string_view view) { return std::string(view); }
 
+// An argument as it would be typed into a shell: quoted unless it holds only
+// letters, digits and punctuation the shell leaves alone.
+std::string shellWord(std::string_view word) {
+    const bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("-_./=:,+@%").find(c) != std::string_view::npos;
+    });
+    if (plain) return text(word);
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
 }  // namespace
+
+std::string versionLine(std::string_view version) { return "kdb2mid " + text(version); }
 
 std::string usage(std::string_view commands) {
     return "usage: kdb2mid SONG   (a song number, e.g. kdb2mid 21090)\n"
            "       kdb2mid " + text(commands) + " ...   (kdb2mid --help tells more)";
 }
 
-std::string bareFormExtras(std::string_view arguments) {
-    return "usage: kdb2mid convert" + text(arguments) +
-           "   (kdb2mid SONG takes the song number alone)";
+std::string bareFormExtras(std::span<const std::string_view> arguments) {
+    std::string line = "usage: kdb2mid convert";
+    for (const std::string_view argument : arguments) {
+        line += ' ';
+        line += shellWord(argument);
+    }
+    return line + "   (kdb2mid SONG takes the song number alone)";
 }
 
 std::string unknownCommand(std::string_view typed, std::string_view nearest) {
@@ -26,6 +49,10 @@ std::string unknownCommand(std::string_view typed, std::string_view nearest) {
         line += "; did you mean: kdb2mid " + text(nearest) + "?";
     }
     return line;
+}
+
+std::string writeError(int error) {
+    return error == 0 ? std::string("write error") : "write error: " + systemReason(error);
 }
 
 std::string usagePrefix(std::string_view command) {

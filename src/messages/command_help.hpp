@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,11 +26,13 @@ inline constexpr const char* kBareForm =
     "kdb2mid SONG converts one song of the database in the current folder into the\n"
     "current folder: SONG.mid, and SONG_PART.mp3 for each chorus recording. It takes\n"
     "the song number alone; kdb2mid convert takes options.\n";
+// What --version prints: "kdb2mid <version>".
+std::string versionLine(std::string_view version);
 // "usage: kdb2mid SONG ...": commands is "convert|info|...".
 std::string usage(std::string_view commands);
 // The convert command that does what `kdb2mid SONG extras...` asked: the
-// arguments after the song, each already quoted for a shell.
-std::string bareFormExtras(std::string_view arguments);
+// arguments from the song on, each quoted as a shell needs it.
+std::string bareFormExtras(std::span<const std::string_view> arguments);
 // "kdb2mid: unknown command "x"", then where to look or the nearest command
 // (empty when none is near).
 std::string unknownCommand(std::string_view typed, std::string_view nearest);
@@ -37,9 +40,11 @@ std::string unknownCommand(std::string_view typed, std::string_view nearest);
 std::string usagePrefix(std::string_view command);
 inline constexpr const char* kRunWithHelp = "\nRun with --help for more information.\n";
 inline constexpr const char* kNoCommand = "no command given";
-// Standard output could not be written ("write error: <reason>").
-inline constexpr const char* kWriteError = "write error";
+// Standard output could not be written: "write error: <reason>", or
+// "write error" when the errno is 0.
+std::string writeError(int error);
 inline constexpr const char* kOutOfMemory = "out of memory";
+inline constexpr const char* kUnexpectedFailure = "unexpected failure";
 
 // Options several commands take.
 inline constexpr const char* kDatabase = "Database folder (default: current folder)";

@@ -32,6 +32,11 @@ std::string methodNotAllowed(std::string_view allowed) {
     return "This address takes " + methods;
 }
 
+std::string phoneHeaderRefused(std::size_t fewest, std::size_t most) {
+    return "The X-Kdb2mid-Phone header must be " + std::to_string(fewest) + " to " +
+           std::to_string(most) + " letters, digits, \"-\" or \"_\"";
+}
+
 std::string phoneQueueFull(std::size_t most) {
     return "This phone has " + std::to_string(most) + " songs waiting already";
 }
@@ -73,5 +78,38 @@ std::string cannotReadNight(std::string_view file, int error) {
 std::string cannotSaveNight(std::string_view file, int error) {
     return "Cannot save the night in " + std::string(file) + ": " + systemReason(error);
 }
+
+namespace help {
+
+std::string servePort(int defaultPort) {
+    return "Port to listen on (default: " + std::to_string(defaultPort) + ")";
+}
+
+std::string servePin(std::size_t fewest, std::size_t most, std::size_t drawn) {
+    return "The host's PIN, " + std::to_string(fewest) + " to " + std::to_string(most) +
+           " digits (default: " + std::to_string(drawn) + " new random digits at each start)";
+}
+
+std::string serveSoundFont(std::string_view defaultFile) {
+    return "SoundFont (.sf2/.sf3) the page plays the songs with" +
+           (defaultFile.empty() ? std::string(" (required)")
+                                : " (default: " + std::string(defaultFile) + ")");
+}
+
+std::string notPin(std::string_view text, std::size_t fewest, std::size_t most) {
+    return "not " + std::to_string(fewest) + " to " + std::to_string(most) +
+           " digits: " + std::string(text);
+}
+
+std::string notIpv4Address(std::string_view text) {
+    return "not an IPv4 address: " + std::string(text);
+}
+
+std::string notPort(std::string_view text, int lowest, int highest) {
+    return "not a port number from " + std::to_string(lowest) + " to " + std::to_string(highest) +
+           ": " + std::string(text);
+}
+
+}  // namespace help
 
 }  // namespace kdb2mid

@@ -37,8 +37,8 @@ inline constexpr const char* kMoveToField = "\"to\" must be a position in the qu
 inline constexpr const char* kNextAfterField = "\"after\" must be the number of an entry";
 inline constexpr const char* kPausedField = "\"paused\" must be true or false";
 inline constexpr const char* kGuideField = "\"guide\" must be \"off\", \"normal\" or \"strong\"";
-inline constexpr const char* kPhoneHeader =
-    "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\"";
+// "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\""
+std::string phoneHeaderRefused(std::size_t fewest, std::size_t most);
 inline constexpr const char* kNoSuchEntry = "There is no such entry in the queue";
 inline constexpr const char* kNotYourEntry =
     "Only the phone that queued this song, or the host with the PIN, can remove it";
@@ -84,5 +84,35 @@ std::string singerFieldRefused(std::size_t maxCharacters);
 std::string keyFieldRefused(int lowest, int highest);
 // "This address takes GET or HEAD" (allowed: "GET, HEAD", as the Allow header lists them)
 std::string methodNotAllowed(std::string_view allowed);
+
+// `kdb2mid serve --help`, and why an option's value is refused.
+namespace help {
+inline constexpr const char* kServe =
+    "Play the database's songs in a browser: a karaoke player with a song queue";
+std::string servePort(int defaultPort);
+inline constexpr const char* kServeLan =
+    "Listen on every IPv4 address too, so that phones on the network can join; prints "
+    "their address and the host's PIN";
+inline constexpr const char* kServeListen =
+    "Listen on this IPv4 address of this machine instead of 127.0.0.1 "
+    "(0.0.0.0: every one, as --lan)";
+std::string servePin(std::size_t fewest, std::size_t most, std::size_t drawn);
+inline constexpr const char* kServeState =
+    "Keep the night (queue, history, singers' keys) in FILE (default: "
+    "$XDG_STATE_HOME/kdb2mid/night.json, else ~/.local/state/kdb2mid/night.json)";
+// defaultFile empty: the option is required.
+std::string serveSoundFont(std::string_view defaultFile);
+inline constexpr const char* kServeFooter =
+    "Open the address it prints in a browser on this machine. Guests open /sing on\n"
+    "their phones (with --lan: the address it prints, also shown on the TV as a QR\n"
+    "code); whoever has the PIN the TV shows is the host. Stop it with Ctrl-C: the\n"
+    "night is kept and comes back at the next start.\n"
+    "Exit status: 1 when it cannot start, 2 for a usage error, 128 plus the signal's\n"
+    "number once stopped by one (130 for Ctrl-C).";
+// "not 4 to 8 digits: 12"
+std::string notPin(std::string_view text, std::size_t fewest, std::size_t most);
+std::string notIpv4Address(std::string_view text);
+std::string notPort(std::string_view text, int lowest, int highest);
+}  // namespace help
 
 }  // namespace kdb2mid

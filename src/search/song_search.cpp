@@ -1,6 +1,8 @@
 #include "search/song_search.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <system_error>
 
 #include "search/search_text.hpp"
 
@@ -123,6 +125,14 @@ std::vector<SearchMatch> searchFolded(std::span<const std::string> folded,
 
 std::string searchLine(const CatalogueEntry& entry) {
     return std::to_string(entry.song) + "\t" + entry.name;
+}
+
+std::optional<std::size_t> parseSearchLimit(std::string_view text) noexcept {
+    std::size_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc{} || stop != end || value == 0) return std::nullopt;
+    return value;
 }
 
 }  // namespace kdb2mid

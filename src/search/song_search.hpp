@@ -26,6 +26,9 @@ struct SearchMatch {
 
 inline constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
 
+// A --limit: a count of at least 1, in decimal digits only.
+std::optional<std::size_t> parseSearchLimit(std::string_view text) noexcept;
+
 // The query words of the command's arguments, each folded and split where it
 // holds more than one word ("Trống-cơm" gives "trong", "com"). Empty when
 // no argument holds a letter or digit.

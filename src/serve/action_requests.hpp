@@ -42,7 +42,7 @@ NextRequest readNextRequest(std::string_view body);
 
 // POST /api/controls: any of "paused" (true or false), "key"
 // (kMinTranspose..kMaxTranspose), "tempo" (kMinTempoPercent..
-// kMaxTempoPercent) and "guide" ("off", "normal" or "strong").
+// kMaxTempoPercent) and "guide" ("off", "soft", "normal" or "strong").
 struct ControlsRequest {
     ControlsChange change;
     std::string error;

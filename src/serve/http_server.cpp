@@ -121,13 +121,9 @@ int bindError(const std::string& host, int port) {
 #endif
 }
 
-}  // namespace
-
-int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const ListenAddress& address,
-                  const std::function<void()>& ready, const std::function<bool()>& stopRequested) {
-    std::atomic<bool> stopping = false;
-    std::atomic<int> streams = 0;
-    httplib::Server server;
+// Worker threads, bounded bodies, one request a connection and its
+// timeouts; the listening socket is noted in listening (not on Windows).
+void configure(httplib::Server& server, socket_t& listening) {
     server.new_task_queue = [] {
         return new httplib::ThreadPool(kWorkerThreads + kMaxEventStreams);
     };
@@ -140,42 +136,39 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
     // httplib's default, SO_REUSEPORT, lets a second server take the same
     // port and share its requests unseen; SO_REUSEADDR alone lets a server
     // restart at once but refuses a port another one listens on.
-    socket_t listening = INVALID_SOCKET;
     server.set_socket_options([&listening](socket_t socket) {
         const int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         listening = socket;
     });
+#else
+    (void)listening;
 #endif
-    // Every request goes to the API, whatever its path ("." matches no line
-    // end; a decoded path may hold one) and its method.
-    const httplib::Server::Handler toApi = [&](const httplib::Request& req,
-                                               httplib::Response& res) {
-        ApiRequest request;
-        request.method = req.method;
-        request.target = req.target;
-        const std::string host = req.get_header_value("Host");
-        const std::string phone = req.get_header_value("X-Kdb2mid-Phone");
-        const std::string pin = req.get_header_value("X-Kdb2mid-Pin");
-        const std::string origin = req.get_header_value("Origin");
-        request.host = host;
-        request.body = req.body;
-        request.peer = req.remote_addr;
-        request.phone = phone;
-        request.pin = pin;
-        request.origin = origin;
-        const ServeReply reply = api.answer(request);
-        if (reply.events && req.method == "GET") {
-            if (++streams > kMaxEventStreams) {
-                --streams;
-                send(ServeApi::refusal(429), soundFont, stopping, res);
-            } else {
-                sendEvents(api, streams, res);
-            }
-            return;
-        }
-        send(reply, soundFont, stopping, res);
-    };
+}
+
+// The headers the API reads, kept while it reads them: ApiRequest only views them.
+struct RequestHeaders {
+    std::string host, phone, pin, origin;
+};
+
+ApiRequest apiRequest(const httplib::Request& req, RequestHeaders& headers) {
+    headers = {req.get_header_value("Host"), req.get_header_value("X-Kdb2mid-Phone"),
+               req.get_header_value("X-Kdb2mid-Pin"), req.get_header_value("Origin")};
+    ApiRequest request;
+    request.method = req.method;
+    request.target = req.target;
+    request.host = headers.host;
+    request.body = req.body;
+    request.peer = req.remote_addr;
+    request.phone = headers.phone;
+    request.pin = headers.pin;
+    request.origin = headers.origin;
+    return request;
+}
+
+// Every request goes to the API, whatever its path ("." matches no line
+// end; a decoded path may hold one) and its method.
+void routeEverything(httplib::Server& server, const httplib::Server::Handler& toApi) {
     const std::string everything = "[\\s\\S]*";
     server.Get(everything, toApi);
     server.Post(everything, toApi);
@@ -194,6 +187,34 @@ int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const Listen
             res.set_content(reply.body, std::string(reply.contentType));
             return httplib::Server::HandlerResponse::Handled;
         }));
+}
+
+}  // namespace
+
+int runHttpServer(ServeApi& api, const RandomAccessFile& soundFont, const ListenAddress& address,
+                  const std::function<void()>& ready, const std::function<bool()>& stopRequested) {
+    std::atomic<bool> stopping = false;
+    std::atomic<int> streams = 0;
+    httplib::Server server;
+    socket_t listening = INVALID_SOCKET;
+    configure(server, listening);
+    const httplib::Server::Handler toApi = [&](const httplib::Request& req,
+                                               httplib::Response& res) {
+        RequestHeaders headers;
+        const ApiRequest request = apiRequest(req, headers);
+        const ServeReply reply = api.answer(request);
+        if (reply.events && req.method == "GET") {
+            if (++streams > kMaxEventStreams) {
+                --streams;
+                send(ServeApi::refusal(429), soundFont, stopping, res);
+            } else {
+                sendEvents(api, streams, res);
+            }
+            return;
+        }
+        send(reply, soundFont, stopping, res);
+    };
+    routeEverything(server, toApi);
     if (!server.bind_to_port(address.host, address.port)) {
         return bindError(address.host, address.port);
     }

@@ -9,6 +9,7 @@ namespace kdb2mid {
 std::string_view guideName(GuideLevel level) noexcept {
     switch (level) {
         case GuideLevel::off: return "off";
+        case GuideLevel::soft: return "soft";
         case GuideLevel::strong: return "strong";
         case GuideLevel::normal: break;
     }
@@ -16,7 +17,7 @@ std::string_view guideName(GuideLevel level) noexcept {
 }
 
 std::optional<GuideLevel> guideFromName(std::string_view name) noexcept {
-    for (const GuideLevel level : {GuideLevel::off, GuideLevel::normal, GuideLevel::strong}) {
+    for (const GuideLevel level : {GuideLevel::off, GuideLevel::soft, GuideLevel::normal, GuideLevel::strong}) {
         if (guideName(level) == name) return level;
     }
     return std::nullopt;

@@ -44,7 +44,7 @@ struct QueueEntry {
 };
 
 // The guide melody's levels, as the TV page names them.
-enum class GuideLevel : std::uint8_t { off, normal, strong };
+enum class GuideLevel : std::uint8_t { off, soft, normal, strong };
 std::string_view guideName(GuideLevel level) noexcept;
 std::optional<GuideLevel> guideFromName(std::string_view name) noexcept;
 

@@ -165,6 +165,28 @@ ServeReply ServeApi::answer(const ApiRequest& request) {
     }
 }
 
+// A page's file, the soundfont or the join address's QR code.
+ServeReply ServeApi::page(std::string_view name, std::string_view method) const {
+    const WebAsset* asset = findAsset(assets_, name);
+    const bool soundFont = name == "soundfont";
+    const bool joinCode = name == "join.svg";
+    if (asset == nullptr && !soundFont && !joinCode) return failure(404, kNothingHere);
+    if (!reads(method)) return wrongMethod(kGet);
+    ServeReply reply;
+    if (soundFont) {
+        reply.soundFont = true;
+        reply.contentType = "application/octet-stream";
+    } else if (joinCode) {
+        if (joinSvg_.empty()) return failure(404, kNoJoinAddress);
+        reply.contentType = "image/svg+xml";
+        reply.body = joinSvg_;
+    } else {
+        reply.asset = asset;
+        reply.contentType = asset->contentType;
+    }
+    return reply;
+}
+
 ServeReply ServeApi::route(const ApiRequest& request, bool host, bool pinGiven) {
     const std::string_view method = request.method;
     TargetRefusal why = TargetRefusal::none;
@@ -172,30 +194,14 @@ ServeReply ServeApi::route(const ApiRequest& request, bool host, bool pinGiven) 
     if (!parsed) return refusal(why == TargetRefusal::tooLong ? 414 : 404);
     const std::vector<std::string>& path = parsed->segments;
     const std::optional<std::string> phone = publicPhoneId(request.phone, salt_);
-    if (!phone) return failure(400, kPhoneHeader);
+    if (!phone) {
+        return failure(400, phoneHeaderRefused(kMinPhoneTokenCharacters, kMaxPhoneTokenCharacters));
+    }
     const auto hostOnly = [&] { return failure(403, pinGiven ? kWrongPin : kHostOnly); };
 
     if (path.size() <= 1) {
-        const std::string_view name =
-            path.empty() ? std::string_view("index.html") : std::string_view(path[0]);
-        const WebAsset* asset = findAsset(assets_, name);
-        const bool soundFont = name == "soundfont";
-        const bool joinCode = name == "join.svg";
-        if (asset == nullptr && !soundFont && !joinCode) return failure(404, kNothingHere);
-        if (!reads(method)) return wrongMethod(kGet);
-        ServeReply reply;
-        if (soundFont) {
-            reply.soundFont = true;
-            reply.contentType = "application/octet-stream";
-        } else if (joinCode) {
-            if (joinSvg_.empty()) return failure(404, kNoJoinAddress);
-            reply.contentType = "image/svg+xml";
-            reply.body = joinSvg_;
-        } else {
-            reply.asset = asset;
-            reply.contentType = asset->contentType;
-        }
-        return reply;
+        return page(path.empty() ? std::string_view("index.html") : std::string_view(path[0]),
+                    method);
     }
     if (path[0] != "api") return failure(404, kNothingHere);
     const std::string_view name = path[1];

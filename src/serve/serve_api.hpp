@@ -146,6 +146,7 @@ public:
 
 private:
     ServeReply route(const ApiRequest& request, bool host, bool pinGiven);
+    ServeReply page(std::string_view name, std::string_view method) const;
     ServeReply song(std::int32_t number) const;
     ServeReply karaoke(std::int32_t number) const;
     ServeReply queue();

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <new>
 
+#include "io/file_io.hpp"
+#include "io/interruption.hpp"
+#include "messages/messages.hpp"
 #include "messages/songbook_messages.hpp"
 #include "songbook/book_builder.hpp"
 #include "songbook/book_html.hpp"
@@ -77,6 +80,29 @@ std::optional<std::vector<BookSection>> parseBookSections(std::string_view names
         pos = end + 1;
     }
     return sections;
+}
+
+bool writeSongbook(const std::filesystem::path& folder, const SongbookRequest& request,
+                   const std::filesystem::path& output, const MessageSink& out) {
+    SongDatabase database;
+    if (const auto error = database.open(folder); error != SongDatabase::OpenError::none) {
+        out.error(databaseOpenFailure(error, folder));
+        return false;
+    }
+    const SongbookResult book = makeSongbook(database, request);
+    if (!book.failure.empty()) {
+        out.error(book.failure);
+        return false;
+    }
+    // Ctrl-C while the book was made: it is abandoned, not written.
+    if (interrupted()) return false;
+    AtomicOutputFile file;
+    if (file.open(output)) {
+        file.write(std::string_view(book.bytes));
+        if (file.commit()) return true;
+    }
+    out.error(outputFailure(output, file.failure()));
+    return false;
 }
 
 }  // namespace kdb2mid

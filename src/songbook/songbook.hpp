@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "io/song_database.hpp"
+#include "messages/message_sink.hpp"
 #include "songbook/book.hpp"
 
 namespace kdb2mid {
@@ -33,6 +34,12 @@ struct SongbookResult {
 // as `info` reads them (name.idx and name.tab when present, the record's
 // titles otherwise). Never throws.
 SongbookResult makeSongbook(const SongDatabase& database, const SongbookRequest& request) noexcept;
+
+// `kdb2mid songbook`: the book of the database in folder written to output,
+// whole or not at all; not written when the run is interrupted meanwhile.
+// False after a failure line to out.error (or after an interruption).
+bool writeSongbook(const std::filesystem::path& folder, const SongbookRequest& request,
+                   const std::filesystem::path& output, const MessageSink& out);
 
 // The format a file name asks for by its ending (.pdf, .html or .htm, in any
 // case); nothing for another ending.

@@ -259,6 +259,37 @@ TEST(SongRenderer, RenderIsRenderSongThenEncodeAndOffIsTheSameMusicAtTheSynthesi
     EXPECT_LT(worst, 2 * gain / 32768.0f);
 }
 
+// A stem written with less effort decodes to the very samples the standard
+// effort gives: FLAC packs them less tightly (a larger file, so the level
+// really changed), and the formats without a level write the same bytes.
+TEST(SongRenderer, QuickEffortChangesOnlyHowTightlyFlacPacksTheSamples) {
+    REQUIRE_SOUNDFONT();
+    struct Case {
+        AudioFormat format;
+        bool packedDifferently;
+    };
+    for (const Case& run : {Case{AudioFormat::flac, true}, Case{AudioFormat::wav, false},
+                            Case{AudioFormat::ogg, false}}) {
+        SCOPED_TRACE(audioFormatName(run.format));
+        RenderedAudio audio;
+        ASSERT_TRUE(renderer(run.format).renderSong(sampleSong(50004), audio).status);
+        MemoryAudioSink standard;
+        ASSERT_TRUE(encodeAudio(audio, run.format, standard));
+        audio.effort = EncodingEffort::quick;
+        MemoryAudioSink quick;
+        ASSERT_TRUE(encodeAudio(audio, run.format, quick));
+        const Decoded packed = decode(standard.bytes());
+        const Decoded loose = decode(quick.bytes());
+        ASSERT_GT(packed.samples.size(), 0U);
+        EXPECT_TRUE(packed.samples == loose.samples);
+        if (run.packedDifferently) {
+            EXPECT_GT(quick.length(), standard.length());
+        } else {
+            EXPECT_TRUE(quick.bytes() == standard.bytes());
+        }
+    }
+}
+
 TEST(SongRenderer, TransposedOrSilentMusicSoundsDifferent) {
     REQUIRE_SOUNDFONT();
     const Decoded plain = decode(render(AudioFormat::wav, tune()));

@@ -131,5 +131,38 @@ TEST(HelpOptions, ManualAndCompletionListWhatHelpPrints) {
     }
 }
 
+// The command table feeds the usage line, the top-level help, each command's
+// own help and the completion's list: the same commands in the same order,
+// each with the same summary at the top and in its own help.
+TEST(HelpOptions, UsageHelpAndCompletionListTheSameCommands) {
+    const test::TempDir folder;
+    std::vector<std::string> listed;
+    std::istringstream names(test::runTool(folder.path(), {"--list-commands"}).out);
+    for (std::string name; names >> name;) listed.push_back(name);
+    ASSERT_GT(listed.size(), 7U);
+
+    // "usage: kdb2mid SONG ...\n       kdb2mid convert|info|... ..."
+    const std::string usage = test::runTool(folder.path(), {}).err;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(usage, match, std::regex(R"(\n +kdb2mid ([a-z|-]+) )"))) << usage;
+    std::vector<std::string> inUsage;
+    std::istringstream bars(std::regex_replace(match[1].str(), std::regex("[|]"), " "));
+    for (std::string name; bars >> name;) inUsage.push_back(name);
+    EXPECT_EQ(inUsage, listed);
+
+    // "  convert    Convert songs to ...": the top-level help's list of
+    // subcommands, in order.
+    const std::string top = test::runTool(folder.path(), {"--help"}).out;
+    std::vector<std::string> inHelp;
+    std::istringstream lines(top.substr(top.find("\nSubcommands:\n")));
+    for (std::string line; std::getline(lines, line);) {
+        if (!std::regex_match(line, match, std::regex(R"(  ([a-z-]+) +(\S.*))"))) continue;
+        inHelp.push_back(match[1]);
+        const std::string own = test::runTool(folder.path(), {match[1], "--help"}).out;
+        EXPECT_EQ(own.substr(0, own.find('\n')), match[2].str()) << match[1];
+    }
+    EXPECT_EQ(inHelp, listed);
+}
+
 }  // namespace
 }  // namespace kdb2mid

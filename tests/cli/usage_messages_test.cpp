@@ -1,11 +1,7 @@
 // What the command line says to someone who typed it not quite right: the
 // bare form with more after the song number, a mistyped command, arguments
 // that belong to another option; and what its help leaves out.
-#include "cli/command_suggestion.hpp"
-
 #include <gtest/gtest.h>
-
-#include <array>
 
 #include "cli/exit_status.hpp"
 #include "convert/batch_fixture.hpp"
@@ -16,24 +12,6 @@ namespace {
 using test::RunResult;
 using test::runTool;
 using test::TempDir;
-
-TEST(CommandSuggestion, SuggestsOnlyCloseCommands) {
-    constexpr std::array<std::string_view, 6> commands = {"convert", "info",         "list",
-                                                          "names",   "chorus-index", "legacy"};
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {"conver", "convert"}, {"convret", "convert"}, {"lst", "list"},
-        {"Names", "names"},    {"inf", "info"},         {"chorus", "chorus-index"},
-        {"legacy", "legacy"},  {"abc", ""},             {"x", ""},
-        {"", ""},              {"conversion", ""},      {"hel", ""},
-    };
-    for (const auto& [typed, expected] : cases) {
-        const auto nearest = nearestCommand(typed, commands);
-        EXPECT_EQ(nearest.value_or(""), expected) << typed;
-    }
-    EXPECT_EQ(editDistance("kitten", "sitting"), 3U);
-    EXPECT_EQ(editDistance("", "list"), 4U);
-    EXPECT_EQ(editDistance("list", "list"), 0U);
-}
 
 class Usage : public ::testing::Test {
 protected:

@@ -10,7 +10,7 @@
 #
 #   tests/scripts/check-cluster.sh BUILD_DIR [MAKE_LARGE_DATABASE]
 #
-# MAKE_LARGE_DATABASE is bench's generator (build/bench/make_large_database);
+# MAKE_LARGE_DATABASE is bench's generator (make_large_database in a build with the benchmarks);
 # without it the 1,000-song database is left out.
 set -eu
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/song_search.hpp"
@@ -79,6 +81,21 @@ TEST(SongSearch, MatchKindOfFoldedWords) {
 
 TEST(SongSearch, LineIsNumberTabName) {
     EXPECT_EQ(searchLine(kCatalogue[2]), "50004\tTRỐNG CƠM");
+}
+
+// --limit takes a count of at least one, as digits: no sign, no spaces, no
+// trailing text, nothing past what size_t holds.
+TEST(SongSearch, LimitIsACountAboveZero) {
+    const std::pair<const char*, std::optional<std::size_t>> cases[] = {
+        {"1", 1},          {"25", 25},         {"007", 7},
+        {"0", std::nullopt}, {"", std::nullopt}, {"-1", std::nullopt},
+        {"+3", std::nullopt}, {" 3", std::nullopt}, {"3 ", std::nullopt},
+        {"3x", std::nullopt}, {"1e3", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(parseSearchLimit(text), expected) << '"' << text << '"';
+    }
 }
 
 }  // namespace

@@ -206,6 +206,11 @@ TEST_F(PartyApiTest, PhonesOwnTheirEntries) {
     for (const Case& c : refused) {
         EXPECT_EQ(call(c.who, "DELETE", c.target).status, c.status) << c.target;
     }
+    // A malformed token is told what a token is.
+    const ServeReply shortToken =
+        call({kPhoneAddress, "short", ""}, "DELETE", "/api/queue/" + std::to_string(a));
+    EXPECT_NE(shortToken.body.find("header must be 22 to 64 letters, digits"), std::string::npos)
+        << shortToken.body;
     EXPECT_EQ(version(), before);
     EXPECT_EQ(call(phoneA_, "DELETE", "/api/queue/" + std::to_string(a)).status, 200);
     EXPECT_EQ(call(tv_, "DELETE", "/api/queue/" + std::to_string(b)).status, 200);
@@ -245,6 +250,7 @@ TEST_F(PartyApiTest, NightMovesOn) {
     } controls[] = {
         {R"({"key":13})", 400},      {R"({"tempo":24})", 400},  {R"({"tempo":401})", 400},
         {R"({"guide":"loud"})", 400}, {R"({"paused":1})", 400}, {"[]", 400},
+        {R"({"guide":"soft"})", 200},
         {R"({"key":-5,"tempo":125,"guide":"strong","paused":true})", 200},
     };
     for (const auto& c : controls) {

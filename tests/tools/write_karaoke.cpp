@@ -14,6 +14,7 @@
 
 #include "cli/command_line.hpp"
 #include "convert/convert_song.hpp"
+#include "convert/song_plan.hpp"
 #include "midi/vietnamese_song.hpp"
 #include "generator/database_writer.hpp"
 

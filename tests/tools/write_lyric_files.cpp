@@ -16,6 +16,7 @@
 #include "cli/command_line.hpp"
 #include "midi/midi_file.hpp"
 #include "convert/convert_song.hpp"
+#include "convert/song_plan.hpp"
 #include "export/ass_file.hpp"
 #include "export/lrc_file.hpp"
 #include "generator/database_writer.hpp"

@@ -5,6 +5,7 @@
 // server's words for them (the "guide" of the night's controls).
 export const GUIDE_LEVELS = [
   { name: 'off', gain: 0 },
+  { name: 'soft', gain: 0.4 },
   { name: 'normal', gain: 1 },
   { name: 'strong', gain: 1.8 },
 ];

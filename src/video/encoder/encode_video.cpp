@@ -294,6 +294,41 @@ private:
     std::thread thread_;
 };
 
+// The file's streams, in the order players list them: the picture, then the
+// sound; a split song's two sound tracks are titled, the first (the
+// instrumental) the one played unless the viewer picks the other. 0 or
+// FFmpeg's error.
+int openStreams(AVFormatContext* format, const VideoSettings& settings,
+                const KaraokeVideoInput& input, Encoder& picture, Encoder& sound, Encoder& second) {
+    const bool two = !input.secondStereo.empty();
+    const std::string_view firstTitle = two ? input.firstTitle : std::string_view{};
+    int result = openVideoEncoder(format, settings, picture);
+    if (result >= 0) result = openAudioEncoder(format, input.sampleRate, firstTitle, true, sound);
+    if (result >= 0 && two) {
+        result = openAudioEncoder(format, input.sampleRate, input.secondTitle, false, second);
+    }
+    return result;
+}
+
+// The one picture every frame is drawn into, 4:2:0 at the video's size, all
+// of its planes' bytes zeroed: the encoder's vector code reads whole rows,
+// past the picture's width. 0 or FFmpeg's error.
+int makePicture(const VideoSettings& settings, Frame& frame) {
+    frame.reset(av_frame_alloc());
+    if (!frame) return AVERROR(ENOMEM);
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = settings.size.width;
+    frame->height = settings.size.height;
+    if (const int result = av_frame_get_buffer(frame.get(), 0); result < 0) return result;
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
+        std::memset(
+            frame->data[plane], 0,
+            static_cast<std::size_t>(frame->linesize[plane]) * static_cast<std::size_t>(rows));
+    }
+    return 0;
+}
+
 VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& input, Mp4File& file,
                          bool (*interrupted)(), VideoStats& stats) {
     const VideoSettings& settings = video.settings;
@@ -301,41 +336,22 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     Encoder picture;
     Encoder sound;
     Encoder second;
-    const bool two = !input.secondStereo.empty();
-    if (int result = openVideoEncoder(format, settings, picture); result < 0) return failed(result);
-    if (int result = openAudioEncoder(format, input.sampleRate, two ? input.firstTitle : "", true,
-                                      sound);
-        result < 0)
+    if (int result = openStreams(format, settings, input, picture, sound, second); result < 0) {
         return failed(result);
-    if (two) {
-        const int result =
-            openAudioEncoder(format, input.sampleRate, input.secondTitle, false, second);
-        if (result < 0) return failed(result);
     }
-
     LyricCanvas canvas;
     if (!canvas.open(input.assDocument, settings.size.width, settings.size.height,
                      video.background)) {
         return {VideoStatus::Code::subtitles, {}, {}};
     }
-    Frame frame(av_frame_alloc());
+    Frame frame;
+    if (int result = makePicture(settings, frame); result < 0) return failed(result);
     Packet packet(av_packet_alloc());
-    if (!frame || !packet) return failed(AVERROR(ENOMEM));
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = settings.size.width;
-    frame->height = settings.size.height;
-    if (int result = av_frame_get_buffer(frame.get(), 0); result < 0) return failed(result);
-    // The encoder's vector code reads whole rows, past the picture's width.
-    for (int plane = 0; plane < 3; ++plane) {
-        const int rows = plane == 0 ? frame->height : (frame->height + 1) / 2;
-        std::memset(
-            frame->data[plane], 0,
-            static_cast<std::size_t>(frame->linesize[plane]) * static_cast<std::size_t>(rows));
-    }
+    if (!packet) return failed(AVERROR(ENOMEM));
     SoundWorker feed(input.interleavedStereo, sound);
     // The second track is encoded on a thread of its own the same way.
     std::optional<SoundWorker> secondFeed;
-    if (two) secondFeed.emplace(input.secondStereo, second);
+    if (!input.secondStereo.empty()) secondFeed.emplace(input.secondStereo, second);
     // Each track's packets up to the time given, in samples; the two tracks
     // share their clock.
     const auto writeSound = [&](std::int64_t until) {

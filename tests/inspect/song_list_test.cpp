@@ -1,4 +1,4 @@
-#include "cli/song_list.hpp"
+#include "inspect/song_list.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/command_suggestion.hpp"
+#include "search/nearest_word.hpp"
 
 #include <algorithm>
 #include <numeric>
@@ -8,7 +8,7 @@ namespace kdb2mid {
 
 namespace {
 
-// Anything longer is not a command name; the table stays small whatever was typed.
+// Anything longer is no word of the list; the table stays small whatever was typed.
 constexpr std::size_t kLongestCompared = 64;
 constexpr std::size_t kMostEdits = 2;
 constexpr std::size_t kShortestPrefix = 3;
@@ -32,22 +32,22 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-std::optional<std::string_view> nearestCommand(std::string_view typed,
-                                               std::span<const std::string_view> commands) {
+std::optional<std::string_view> nearestWord(std::string_view typed,
+                                            std::span<const std::string_view> words) {
     if (typed.empty() || typed.size() > kLongestCompared) return std::nullopt;
     std::optional<std::string_view> best;
     std::size_t bestDistance = std::min(kMostEdits, (typed.size() - 1) / 2) + 1;
-    for (std::string_view command : commands) {
-        const std::size_t distance = editDistance(typed, command);
+    for (std::string_view word : words) {
+        const std::size_t distance = editDistance(typed, word);
         if (distance < bestDistance) {
-            best = command;
+            best = word;
             bestDistance = distance;
         }
     }
     if (best || typed.size() < kShortestPrefix) return best;
     // "chorus" for chorus-index: the start of a longer name.
-    for (std::string_view command : commands) {
-        if (command.starts_with(typed)) return command;
+    for (std::string_view word : words) {
+        if (word.starts_with(typed)) return word;
     }
     return std::nullopt;
 }

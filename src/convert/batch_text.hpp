@@ -4,6 +4,7 @@
 #include <string>
 
 #include "convert/batch.hpp"
+#include "messages/batch_messages.hpp"
 
 namespace kdb2mid {
 

@@ -45,8 +45,9 @@ struct SongResult {
     bool alreadyDone = false;
     // The true-peak ceiling held its audio below the loudness asked for.
     bool belowLoudness = false;
-    double audioSeconds = 0;  // length of the audio rendered
-    double videoSeconds = 0;  // length of the videos made
+    // Seconds made by the outputs that count them (the rendered sound under
+    // Output::audio, the videos under Output::video).
+    SecondsMade secondsMade{};
 
     void fail(std::string message) {
         outcome = Outcome::failed;

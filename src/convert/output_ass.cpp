@@ -3,12 +3,6 @@
 // lead-in; alone it keeps the song's own times, as the audio files do.
 #include "convert/outputs.hpp"
 
-#include "export/ass_file.hpp"
-
-#ifndef KDB2MID_VERSION
-#define KDB2MID_VERSION "unknown"
-#endif
-
 namespace kdb2mid {
 
 namespace {
@@ -18,9 +12,7 @@ void planAss(SongContext& song, std::vector<std::filesystem::path>& files) {
 }
 
 bool writeAssOutput(SongContext& song, std::span<const std::filesystem::path> files) {
-    const std::int64_t leadIn = song.writes(Output::video) ? song.pictureLeadIn() : 0;
-    writeTextOutput(song, files[0],
-                    writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, leadIn}));
+    writeTextOutput(song, files[0], song.products.assDocument());
     return true;
 }
 

@@ -21,7 +21,7 @@ namespace kdb2mid {
 
 namespace {
 
-// The planned files of an output, or none.
+// The planned files of the pair's two outputs, or none.
 std::span<const std::filesystem::path> plannedFiles(const SongContext& song, Output id) {
     for (const PlannedOutput& output : song.planned) {
         if (output.row->id == id) return output.files;
@@ -29,19 +29,20 @@ std::span<const std::filesystem::path> plannedFiles(const SongContext& song, Out
     return {};
 }
 
-// Whether --audio writes the very MP3 the pair needs: then it is written once, by --audio.
-bool audioWritesPairMp3(const SongContext& song) {
-    const std::filesystem::path mp3 = song.file(".mp3");
-    for (const std::filesystem::path& path : plannedFiles(song, Output::audio)) {
-        if (path == mp3) return true;
-    }
-    return false;
+// When another output writes SONG.mp3 without pictures (--audio mp3: the
+// song's own timing, no lead-in), that file is the pair's sound, written
+// once by that output; the graphics then start with it, without a lead-in.
+bool pairHasLeadIn(const SongContext& song) {
+    const OutputRow* mp3 = song.plannedBy(song.file(".mp3"));
+    return mp3 == nullptr || mp3->needs.pictures;
 }
 
+// SONG.mp3 is planned here too; when another output writes it as its own
+// file, the plan leaves it to that one.
 void planCdg(SongContext& song, std::vector<std::filesystem::path>& files) {
     if (song.lyrics().lines.empty()) return;
     files.push_back(song.file(".cdg"));
-    if (!audioWritesPairMp3(song)) files.push_back(song.file(".mp3"));
+    files.push_back(song.file(".mp3"));
 }
 
 void planCdgZip(SongContext& song, std::vector<std::filesystem::path>& files) {
@@ -55,11 +56,9 @@ struct Pair {
 
 // The song's pair in memory; false after reporting why it could not be made.
 bool makePair(SongContext& song, Pair& pair) {
-    const RenderedAudio* audio = song.pictureAudio();
+    const RenderedAudio* audio = song.products.audio();
     if (audio == nullptr) return false;
-    // When --audio writes SONG.mp3 (the song's own timing, no lead-in), that
-    // file is the pair's sound: the graphics start with it, without a lead-in.
-    const bool leadIn = !audioWritesPairMp3(song);
+    const bool leadIn = pairHasLeadIn(song);
     if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3, leadIn);
         !status) {
         song.result.fail(cannotRender(song.number, describe(status)));
@@ -163,6 +162,7 @@ OutputRow cdgOutput() {
                "are sung, for karaoke hosts";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
+    row.needs.pictures = true;
     row.plan = planCdg;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".cdg", ".mp3"}; };
     row.write = writeCdgOutput;
@@ -176,6 +176,7 @@ OutputRow cdgZipOutput() {
     row.help = "Also write SONG.zip holding SONG.cdg and SONG.mp3, as karaoke hosts also take them";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
+    row.needs.pictures = true;
     row.plan = planCdgZip;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".zip"}; };
     row.write = writeCdgZipOutput;

@@ -24,6 +24,12 @@ struct OutputNeeds {
     // The song played through the synthesizer: rendered once per song for
     // every output that needs it.
     bool renderedAudio = false;
+    // Karaoke pictures (the video, the MP3+G): the song's sound starts with
+    // the pictures' lead-in of silence, so that the title screen has its time.
+    bool pictures = false;
+    // Draws the song's ASS document: SONG.ass is then written at the
+    // pictures' timing, the very document drawn.
+    bool subtitles = false;
 };
 
 class SongContext;
@@ -53,6 +59,13 @@ struct OutputRow {
     // writing files of its own (--stems): the outputs it changes, one of
     // which must be asked for too.
     std::vector<Output> changes;
+    // For an output whose making sets a run's pace (rendering sound,
+    // encoding video): the word for what it makes in the progress line
+    // ("min of video"), its seconds counted in SongResult::secondsMade; of
+    // several made in a run, the one of highest pace is shown. Empty for
+    // the others.
+    std::string_view progressUnit;
+    int pace = 0;
 };
 
 // Every output, in the order a song's files are written.

@@ -3,9 +3,9 @@
 // SONG.instrumental.<format> (the melody track's notes silent) and
 // SONG.guide.<format> (the melody track alone); the video carries the
 // instrumental and the full song as two sound tracks, and the UltraStar text
-// names all three. They come from one render (SongContext::renderedParts):
-// the audio writers write the part files with the full song, so this row
-// only plans them.
+// names all three. They come from one render (SongProducts::parts): the
+// audio writers plan and write the part files with the full song
+// (addPartFiles), so this row has no files of its own.
 #ifdef KDB2MID_HAVE_AUDIO
 
 #include "audio/audio_format.hpp"
@@ -14,20 +14,6 @@
 namespace kdb2mid {
 
 namespace {
-
-void planStems(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.splitsMelody()) return;
-    for (const PlannedOutput& output : song.planned) {
-        if (output.files.empty()) continue;
-        // The audio file: the only one --audio writes, the second of the
-        // UltraStar folder's.
-        const Output id = output.row->id;
-        if (id != Output::audio && id != Output::ultrastar) continue;
-        const std::filesystem::path& audio = output.files[id == Output::audio ? 0 : 1];
-        files.push_back(partFile(audio, kInstrumentalPart));
-        files.push_back(partFile(audio, kGuidePart));
-    }
-}
 
 bool writeStems(SongContext&, std::span<const std::filesystem::path>) { return true; }
 
@@ -40,7 +26,6 @@ OutputRow stemsOutput() {
     row.help =
         "With --audio, also write SONG.instrumental and SONG.guide (the melody alone) audio; "
         "with --video, a second sound track with the melody; with --ultrastar, both files";
-    row.plan = planStems;
     row.endings = [](const ConvertOptions& options) {
         if (!options.outputs.has(Output::audio)) return std::vector<std::string>{};
         std::vector<std::string> endings;

@@ -4,12 +4,8 @@
 #ifdef KDB2MID_HAVE_VIDEO
 
 #include "convert/outputs.hpp"
-#include "export/ass_file.hpp"
+#include "messages/batch_messages.hpp"
 #include "messages/video_messages.hpp"
-
-#ifndef KDB2MID_VERSION
-#define KDB2MID_VERSION "unknown"
-#endif
 
 namespace kdb2mid {
 
@@ -42,15 +38,13 @@ const PreparedVideo* preparedVideo(SongContext& song) {
 bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files) {
     const PreparedVideo* video = preparedVideo(song);
     if (video == nullptr) return true;
-    const RenderedAudio* audio = song.pictureAudio();
+    const RenderedAudio* audio = song.products.audio();
     if (audio == nullptr) return true;
-    const std::string ass =
-        writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, song.pictureLeadIn()});
-    KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
+    KaraokeVideoInput input{song.products.assDocument(), audio->samples, audio->sampleRate, {}};
     // Split: the instrumental first, played unless the viewer picks the
     // full song with its guide melody; both went through the same render
     // and both start after the same lead-in.
-    if (const RenderedParts* parts = song.splitsMelody() ? song.renderedParts() : nullptr) {
+    if (const RenderedParts* parts = song.splitsMelody() ? song.products.parts() : nullptr) {
         input.interleavedStereo = parts->instrumental.samples;
         input.secondStereo = audio->samples;
         input.firstTitle = kKaraokeTrackTitle;
@@ -61,7 +55,7 @@ bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files)
         song.result.fail(videoFailure(song.number, files[0], status));
         return true;
     }
-    song.result.videoSeconds += audio->seconds();
+    song.result.secondsMade[outputIndex(Output::video)] += audio->seconds();
     return true;
 }
 
@@ -76,6 +70,11 @@ OutputRow videoOutput() {
         "audio (H.264 and AAC)";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
+    row.needs.pictures = true;
+    row.needs.subtitles = true;
+    // Encoding is slower than rendering: the video sets the pace.
+    row.progressUnit = kVideoMade;
+    row.pace = 2;
     row.plan = planVideo;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.write = writeVideo;

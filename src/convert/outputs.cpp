@@ -83,6 +83,13 @@ std::filesystem::path partFile(const std::filesystem::path& audio, std::string_v
     return audio.parent_path() / name;
 }
 
+void addPartFiles(SongContext& song, std::vector<std::filesystem::path>& files) {
+    if (!song.splitsMelody()) return;
+    const std::filesystem::path audio = files.back();
+    files.push_back(partFile(audio, kInstrumentalPart));
+    files.push_back(partFile(audio, kGuidePart));
+}
+
 std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
                                           std::span<const std::uint32_t> chorusParts) {
     std::vector<std::string> suffixes;
@@ -133,7 +140,8 @@ const MelodyChoice& SongContext::melody() {
     melody_ = songMelody(work.song, lyrics(), notes_);
     if (melody_->track < 0 && !lyrics().lines.empty()) {
         result.messages.push_back(
-            noMelodyNotice(number, melody_->coverage, writes(Output::ultrastar),
+            // A song with lyric lines gets every output asked for.
+            noMelodyNotice(number, melody_->coverage, options.outputs.has(Output::ultrastar),
                            options.outputs.has(Output::stems)));
     }
     return *melody_;
@@ -163,14 +171,53 @@ bool SongContext::writes(Output id) const {
     return false;
 }
 
+bool SongContext::plans(bool OutputNeeds::*need) const {
+    return std::any_of(planned.begin(), planned.end(), [need](const PlannedOutput& output) {
+        return output.row->needs.*need && !output.files.empty();
+    });
+}
+
+const OutputRow* SongContext::plannedBy(const std::filesystem::path& path) const {
+    for (const PlannedOutput& output : planned) {
+        if (std::find(output.files.begin(), output.files.end(), path) != output.files.end()) {
+            return output.row;
+        }
+    }
+    return nullptr;
+}
+
+namespace {
+
+// A file two outputs plan is written once: by the output whose own file it
+// is (its first), not by the one that would only add it (the MP3+G's .mp3
+// when --audio mp3 writes SONG.mp3 itself). Whatever the table's order.
+void writeSharedFilesOnce(std::vector<PlannedOutput>& planned) {
+    const auto ownFileOfAnother = [&planned](const PlannedOutput& self,
+                                             const std::filesystem::path& path) {
+        return std::any_of(planned.begin(), planned.end(), [&](const PlannedOutput& other) {
+            return &other != &self && !other.files.empty() && other.files.front() == path;
+        });
+    };
+    for (PlannedOutput& output : planned) {
+        for (std::size_t i = output.files.size(); i-- > 1;) {
+            if (ownFileOfAnother(output, output.files[i])) {
+                output.files.erase(output.files.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void planOutputs(SongContext& song) {
     song.planned.clear();
     for (const OutputRow& row : outputTable()) {
         if (row.id != Output::midi && !song.options.outputs.has(row.id)) continue;
         if (row.id != Output::midi && song.decoded != RecordError::none) continue;
         PlannedOutput& output = song.planned.emplace_back(PlannedOutput{&row, {}});
-        row.plan(song, output.files);
+        if (row.plan != nullptr) row.plan(song, output.files);
     }
+    writeSharedFilesOnce(song.planned);
     for (const PlannedOutput& output : song.planned) {
         if (output.row->needs.renderedAudio && !output.files.empty()) song.midiInMemory = true;
     }

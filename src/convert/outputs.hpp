@@ -92,6 +92,9 @@ std::string ultrastarText(SongContext& song, const std::filesystem::path& audio)
 std::filesystem::path partFile(const std::filesystem::path& audio, std::string_view part);
 inline constexpr std::string_view kInstrumentalPart = "instrumental";
 inline constexpr std::string_view kGuidePart = "guide";
+// Adds, when the song is split (splitsMelody), the part files beside the
+// audio file last added to files.
+void addPartFiles(SongContext& song, std::vector<std::filesystem::path>& files);
 
 // The rows, one per writer file.
 OutputRow midiOutput();

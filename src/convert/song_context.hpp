@@ -1,7 +1,7 @@
 // One song on its way to its files: the song read once (decoded, key and
 // tempo changed), what the writers share of it, made on first use (lyrics
-// with their times, melody, notes, the rendered audio), and where they
-// report. Writers read it; the walk in outputs.hpp fills its plan.
+// with their times, melody, notes; the ASS document and the rendered audio
+// in song_products.hpp), and where they report. Writers read it; the walk in outputs.hpp fills its plan.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "convert/convert_song.hpp"
 #include "convert/output_row.hpp"
 #include "convert/output_set.hpp"
+#include "convert/song_products.hpp"
 #include "export/timed_lyrics.hpp"
 #include "format/record_error.hpp"
 #include "inspect/melody.hpp"
@@ -68,6 +69,11 @@ public:
     std::vector<PlannedOutput> planned;
     // Whether a planned output writes files for this song.
     bool writes(Output id) const;
+    // Whether a planned output that writes files for this song has the need
+    // (&OutputNeeds::pictures).
+    bool plans(bool OutputNeeds::*need) const;
+    // The row of the planned output that writes path; null when none does.
+    const OutputRow* plannedBy(const std::filesystem::path& path) const;
 
     // The song as a Standard MIDI File in memory, made before the .mid is
     // written when audio is rendered from it.
@@ -82,25 +88,9 @@ public:
     // that also plays accompaniment, as notices.
     bool splitsMelody();
 
-#ifdef KDB2MID_HAVE_AUDIO
-    // The song's audio, encoded into path in options.audioFormat (complete
-    // or absent); false after reporting a failure.
-    bool writeRenderedAudio(const std::filesystem::path& path);
-    // The song played through the synthesizer at its loudness, rendered on
-    // first use and shared by every output that needs its sound (the video's
-    // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
-    // place a song is rendered: a song is never rendered twice.
-    const RenderedAudio* renderedAudio();
-    // The same, for a song split in parts (splitsMelody): the full song and
-    // its instrumental (the guide melody is their difference).
-    const RenderedParts* renderedParts();
-    // The sound of the karaoke pictures: the rendered audio, which starts
-    // with pictureLeadIn() of silence (leadInFrames) whenever a picture
-    // output is planned, in one buffer with the audio files' sound (they
-    // leave the lead-in out). Every track of a picture (renderedParts' too)
-    // starts with the same lead-in.
-    const RenderedAudio* pictureAudio();
-#endif
+    // The song's ASS document and rendered sound, shared by the outputs
+    // that need them and made once.
+    SongProducts products{*this};
 
 private:
     std::optional<TimedLyrics> lyrics_;
@@ -108,16 +98,6 @@ private:
     std::optional<MelodyChoice> melody_;
     std::vector<std::vector<Note>> notes_;
     std::optional<bool> splits_;
-#ifdef KDB2MID_HAVE_AUDIO
-    bool openRenderer();
-    std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
-    SongParts partsToRender(std::vector<std::uint8_t>& full, std::vector<std::uint8_t>& guide);
-    bool writeRenderedParts(const std::filesystem::path& path, bool shared);
-    bool keepRender(const RenderResult& rendered);
-    std::optional<RenderedAudio> audio_;
-    std::optional<RenderedParts> parts_;
-    bool audioFailed_ = false;
-#endif
 };
 
 }  // namespace kdb2mid

@@ -7,11 +7,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "format/record_error.hpp"
 #ifdef KDB2MID_HAVE_AUDIO
 #include "audio/song_renderer.hpp"
 #endif
@@ -32,6 +34,11 @@ public:
     // own times, as the audio files do.
     const std::string& assDocument();
 
+    // The song as a Standard MIDI File, made once into work.midiBuffer when
+    // its sound is rendered (the .mid's writer writes those bytes, and the
+    // synthesizer plays them); why the record was refused otherwise.
+    RecordError midiFile();
+
 #ifdef KDB2MID_HAVE_AUDIO
     // The song's sound, encoded into path in options.audioFormat (complete
     // or absent), with its instrumental and guide melody beside it when the
@@ -50,9 +57,27 @@ public:
     const RenderedParts* parts();
 #endif
 
+    // A product that more than one output of a writer file takes (the
+    // MP3+G pair, written loose by --cdg and zipped by --cdg-zip), known by
+    // its name: made by make() on first use, and the same one after, whichever
+    // output asks first. make returns null after reporting why it could
+    // not; the failure is then not reported again.
+    template <class T, class Make>
+    const T* named(std::string_view name, Make make) {
+        for (const auto& [key, product] : named_) {
+            if (key == name) return static_cast<const T*>(product.get());
+        }
+        std::shared_ptr<T> made = make();
+        const T* product = made.get();
+        named_.emplace_back(std::string(name), std::move(made));
+        return product;
+    }
+
 private:
     SongContext& song_;
     std::optional<std::string> ass_;
+    std::optional<RecordError> midi_;
+    std::vector<std::pair<std::string, std::shared_ptr<const void>>> named_;
 #ifdef KDB2MID_HAVE_AUDIO
     bool openRenderer();
     std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);

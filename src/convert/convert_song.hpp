@@ -87,12 +87,6 @@ struct ConvertOptions {
     bool wantsAudio() const;
 };
 
-// Sound options (--soundfont, --loudness, --mute-melody) change nothing without an output
-// that renders sound. The usage error for the first one given when none is
-// asked for, naming the option; nothing when every one given is of use.
-std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven,
-                                             bool loudnessGiven);
-
 // The lyric text for a conversion: the one the user asked for, else UTF-8
 // when a .kar is wanted (karaoke players show it readably) and the stored
 // bytes otherwise.

@@ -5,9 +5,14 @@
 
 #include <cctype>
 
+#include <system_error>
+
 #include "audio/audio_format.hpp"
+#include "audio/loudness.hpp"
 #include "audio/song_renderer.hpp"
+#include "convert/convert_run.hpp"
 #include "convert/outputs.hpp"
+#include "messages/output_settings_help.hpp"
 #include "messages/batch_messages.hpp"
 #include "messages/messages.hpp"
 
@@ -15,12 +20,12 @@ namespace kdb2mid {
 
 namespace {
 
-// SONG.<format> whenever --audio asks for it, --ultrastar or not: the option
-// writes what its help says, and the game folder's copy (the same bytes,
-// from the same render) stays with the game when the folder is moved.
-// A split song's instrumental and guide melody go beside it (--stems).
+// SONG.<format> (its ending) whenever --audio asks for it, --ultrastar or
+// not: the option writes what its help says, and the game folder's copy
+// (the same bytes, from the same render) stays with the game when the
+// folder is moved. A split song's instrumental and guide melody go beside
+// it (--stems).
 void planAudio(SongContext& song, std::vector<std::filesystem::path>& files) {
-    files.push_back(song.file(std::string(".") + audioFormatName(song.options.audioFormat)));
     addPartFiles(song, files);
 }
 
@@ -38,6 +43,61 @@ std::string takeAudioFormat(std::string_view value, ConvertOptions& options) {
     }
     options.audioFormat = *format;
     return {};
+}
+
+// The sound settings serve every output that renders sound.
+std::string soundSettingUnused(std::string_view option) {
+    std::vector<std::string_view> sounding;
+    for (const OutputRow& row : outputTable()) {
+        if (row.needs.renderedAudio && !row.option.empty()) sounding.push_back(row.option);
+    }
+    return soundOptionUnused(option, sounding);
+}
+
+std::string takeSoundFont(std::string_view text, ConvertOptions& options) {
+    options.soundFont = pathFromUtf8(text);
+    return {};
+}
+
+std::string takeLoudness(std::string_view text, ConvertOptions& options) {
+    if (parseLoudness(std::string(text), options.loudness)) return {};
+    return loudnessRefused(text, kMinLoudness, kMaxLoudness);
+}
+
+std::string takeMuteMelody(std::string_view, ConvertOptions& options) {
+    options.muteMelody = true;
+    return {};
+}
+
+// Loads the soundfont once, before any song: a run of hours must not fail on
+// its first song for want of one. The run holds its samples, so that every
+// thread's synthesizer shares them instead of loading its own.
+std::optional<RunRefusal> loadSoundFont(PreparedRun& run) {
+    const bool given = !run.options.soundFont.empty();
+    const std::filesystem::path soundFont =
+        given ? run.options.soundFont : std::filesystem::path(kDefaultSoundFont);
+    std::error_code error;
+    if (!given && !std::filesystem::exists(soundFont, error)) {
+        return RunRefusal{noDefaultSoundFont(), true};
+    }
+    AudioStatus status;
+    RenderSettings settings;
+    settings.format = run.options.audioFormat;
+    std::unique_ptr<SongRenderer> holder = SongRenderer::open(soundFont, settings, status);
+    if (!holder) return RunRefusal{soundFontRefused(soundFont, status), true};
+    run.held.push_back(std::move(holder));
+    run.options.soundFont = soundFont;
+    return std::nullopt;
+}
+
+std::vector<OutputSetting> soundSettings() {
+    return {
+        {"--soundfont", "FILE", help::soundFont(kDefaultSoundFont), takeSoundFont},
+        {"--loudness", "LUFS|off",
+         help::loudness(kMinLoudness, kMaxLoudness, kTruePeakCeiling, kDefaultLoudness),
+         takeLoudness},
+        {"--mute-melody", "", help::kMuteMelody, takeMuteMelody},
+    };
 }
 
 }  // namespace
@@ -59,6 +119,10 @@ OutputRow audioOutput() {
     };
     row.write = writeAudio;
     row.takeValue = takeAudioFormat;
+    row.settings = soundSettings();
+    row.used = wantsRenderedAudio;
+    row.settingUnused = soundSettingUnused;
+    row.prepare = loadSoundFont;
     return row;
 }
 

@@ -10,12 +10,19 @@
 
 #include "audio/audio_format.hpp"
 #include "convert/outputs.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
 bool writeStems(SongContext&, std::span<const std::filesystem::path>) { return true; }
+
+// A muted melody leaves no guide melody to split off.
+std::string refuseMutedMelody(const ConvertOptions& options) {
+    if (!options.muteMelody) return {};
+    return partsWithMutedMelody(outputRow(Output::stems).option, "--mute-melody");
+}
 
 }  // namespace
 
@@ -28,16 +35,12 @@ OutputRow stemsOutput() {
         "with --video, a second sound track with the melody; with --ultrastar, both files";
     row.endings = [](const ConvertOptions& options) {
         if (!options.outputs.has(Output::audio)) return std::vector<std::string>{};
-        std::vector<std::string> endings;
-        for (const std::string_view part : {kInstrumentalPart, kGuidePart}) {
-            std::string& ending = endings.emplace_back(".");
-            ending += part;
-            ending += '.';
-            ending += audioFormatName(options.audioFormat);
-        }
-        return endings;
+        const std::string extension = std::string(".") + audioFormatName(options.audioFormat);
+        return std::vector<std::string>{partEnding(kInstrumentalPart, extension),
+                                        partEnding(kGuidePart, extension)};
     };
     row.write = writeStems;
+    row.refuses = refuseMutedMelody;
     row.changes = {Output::audio, Output::ultrastar};
 #ifdef KDB2MID_HAVE_VIDEO
     row.changes.insert(row.changes.begin() + 1, Output::video);

@@ -3,7 +3,9 @@
 // start after the pictures' lead-in, so the title screen has its time.
 #ifdef KDB2MID_HAVE_VIDEO
 
+#include "convert/convert_run.hpp"
 #include "convert/outputs.hpp"
+#include "messages/output_settings_help.hpp"
 #include "messages/batch_messages.hpp"
 #include "messages/video_messages.hpp"
 
@@ -14,10 +16,6 @@ namespace {
 // The names players list the two sound tracks of a split song's video by.
 constexpr std::string_view kKaraokeTrackTitle = "Karaoke";
 constexpr std::string_view kGuideTrackTitle = "Guide melody";
-
-void planVideo(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.lyrics().lines.empty()) files.push_back(song.file(".mp4"));
-}
 
 // The run's prepared video, or this thread's own made from the settings.
 const PreparedVideo* preparedVideo(SongContext& song) {
@@ -59,6 +57,39 @@ bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files)
     return true;
 }
 
+std::string takeVideoSize(std::string_view text, ConvertOptions& options) {
+    const std::optional<VideoSize> parsed = parseVideoSize(text);
+    if (!parsed) return videoSizeRefused(text);
+    options.videoSettings.size = *parsed;
+    return {};
+}
+
+std::string takeBackground(std::string_view text, ConvertOptions& options) {
+    std::optional<Background> parsed = parseBackground(text);
+    if (!parsed) return backgroundRefused(text);
+    if (!parsed->image.empty()) parsed->image = pathFromUtf8(text);
+    options.videoSettings.background = std::move(*parsed);
+    return {};
+}
+
+// Each video's encoder threads, whatever -j and the machine's cores: the
+// encoder writes its thread count into every file, so a count that followed
+// either would make the same song's video differ between runs and machines.
+// Two keep a batch's last song, alone, from leaving a core idle; drawing the
+// frames and encoding the sound take threads of their own.
+constexpr int kVideoEncoderThreads = 2;
+
+// Checks the encoders and reads the background once, for every thread.
+std::optional<RunRefusal> prepareVideoOnce(PreparedRun& run) {
+    VideoSettings& settings = run.options.videoSettings;
+    settings.encoderThreads = kVideoEncoderThreads;
+    auto video = std::make_shared<PreparedVideo>();
+    const VideoStatus status = prepareVideo(settings, *video);
+    if (!status.ok()) return RunRefusal{videoSetupFailure(status, settings.background.image), true};
+    run.options.video = std::move(video);
+    return std::nullopt;
+}
+
 }  // namespace
 
 OutputRow videoOutput() {
@@ -75,9 +106,18 @@ OutputRow videoOutput() {
     // Encoding is slower than rendering: the video sets the pace.
     row.progressUnit = kVideoMade;
     row.pace = 2;
-    row.plan = planVideo;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.write = writeVideo;
+    const VideoSize size;
+    row.settings = {
+        {"--video-size", "WIDTHxHEIGHT",
+         help::videoSize({kVideoMinWidth, kVideoMinHeight}, {kVideoMaxWidth, kVideoMaxHeight},
+                         {size.width, size.height}),
+         takeVideoSize},
+        {"--background", "COLOUR|FILE", help::kBackground, takeBackground},
+    };
+    row.settingUnused = needsVideo;
+    row.prepare = prepareVideoOnce;
     return row;
 }
 

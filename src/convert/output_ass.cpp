@@ -7,10 +7,6 @@ namespace kdb2mid {
 
 namespace {
 
-void planAss(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.lyrics().lines.empty()) files.push_back(song.file(".ass"));
-}
-
 bool writeAssOutput(SongContext& song, std::span<const std::filesystem::path> files) {
     writeTextOutput(song, files[0], song.products.assDocument());
     return true;
@@ -24,7 +20,6 @@ OutputRow assOutput() {
     row.option = "--ass";
     row.help = "Also write SONG.ass: karaoke subtitles for video players";
     row.needs.lyrics = true;
-    row.plan = planAss;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".ass"}; };
     row.write = writeAssOutput;
     return row;

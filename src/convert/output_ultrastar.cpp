@@ -1,6 +1,7 @@
 // SONG/SONG.txt and SONG/SONG.<format>: a song folder for sing-and-score
 // games, the notes to sing timed from the melody track. Folders go by song
 // number: a title can hold anything.
+#include "convert/output_ultrastar.hpp"
 
 #include <algorithm>
 #include <system_error>
@@ -52,7 +53,6 @@ namespace {
 
 // files: the text, then the audio (and a split song's parts beside it).
 void planUltraStar(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (song.lyrics().lines.empty()) return;
     const std::string number = std::to_string(song.number);
     const std::filesystem::path folder = outputPath(song.outFolder, number);
     files.push_back(folder / (number + ".txt"));

@@ -31,14 +31,15 @@ struct PlannedOutput {
 };
 
 // One song on its way to its files: what the writers read and where they
-// report. Everything beyond the decoded song is made on first use.
+// report. Everything beyond the decoded song is made on first use; what the
+// song is and what it is to get (its plan) is read-only to the writers.
 class SongContext {
 public:
     SongContext(std::int32_t songNumber, std::string fileStem, const std::filesystem::path& folder,
                 const ConvertOptions& convertOptions, ConvertWorkspace& workspace,
-                SongResult& songResult)
+                SongResult& songResult, RecordError decodedAs)
         : number(songNumber), stem(std::move(fileStem)), outFolder(folder),
-          options(convertOptions), work(workspace), result(songResult) {}
+          options(convertOptions), work(workspace), result(songResult), decoded(decodedAs) {}
 
     const std::int32_t number;
     const std::string stem;  // the files' name before the extension
@@ -48,7 +49,7 @@ public:
     ConvertWorkspace& work;
     SongResult& result;
     // Why the record was refused; none when work.song holds the song.
-    RecordError decoded = RecordError::none;
+    const RecordError decoded;
 
     // The output folder's file named stem + extension (".lrc").
     std::filesystem::path file(std::string_view extension) const;
@@ -65,22 +66,19 @@ public:
     const MelodyChoice& melody();
     const std::vector<std::vector<Note>>& notes();
 
-    // The outputs this song gets, with their files (planOutputs).
-    std::vector<PlannedOutput> planned;
-    // Whether a planned output writes files for this song.
-    bool writes(Output id) const;
+    // The outputs this song gets, with their files (planOutputs), and which
+    // of them --resume found done (markFinishedOutputs).
+    const std::vector<PlannedOutput>& planned() const noexcept { return planned_; }
     // Whether a planned output that writes files for this song has the need
     // (&OutputNeeds::pictures).
     bool plans(bool OutputNeeds::*need) const;
     // The row of the planned output that writes path; null when none does.
     const OutputRow* plannedBy(const std::filesystem::path& path) const;
 
-    // The song as a Standard MIDI File in memory, made before the .mid is
-    // written when audio is rendered from it.
-    bool midiInMemory = false;
-    // work.midiBuffer holds this song's .mid (not so when --resume found
-    // the .mid and left it alone: the audio then makes it).
-    bool midiMade = false;
+    // Whether an output still to be written renders the song's sound: the
+    // .mid is then made in memory first (SongProducts::midiFile) and the
+    // synthesizer plays the same bytes.
+    bool midiInMemory() const;
 
     // Whether the song's sound is rendered in two parts, its guide melody
     // apart from the rest (--stems, and a track plays the melody). The first
@@ -93,6 +91,10 @@ public:
     SongProducts products{*this};
 
 private:
+    friend void planOutputs(SongContext& song);
+    friend bool markFinishedOutputs(SongContext& song);
+
+    std::vector<PlannedOutput> planned_;
     std::optional<TimedLyrics> lyrics_;
     std::optional<SongTiming> timing_;
     std::optional<MelodyChoice> melody_;

@@ -8,9 +8,9 @@
 #include "convert/outputs.hpp"
 #include "export/ass_file.hpp"
 #include "messages/messages.hpp"
+#include "midi/midi_file.hpp"
 #ifdef KDB2MID_HAVE_AUDIO
 #include "audio/audio_format.hpp"
-#include "midi/midi_file.hpp"
 #include "midi/track_transform.hpp"
 #endif
 
@@ -19,6 +19,15 @@
 #endif
 
 namespace kdb2mid {
+
+RecordError SongProducts::midiFile() {
+    if (midi_) return *midi_;
+    ConvertWorkspace& work = song_.work;
+    work.midiBuffer.clear();
+    VectorSink memory(work.midiBuffer);
+    midi_ = writeMidiFile(work.song, song_.options.lyrics, memory, work.trackBuffer);
+    return *midi_;
+}
 
 const std::string& SongProducts::assDocument() {
     if (ass_) return *ass_;
@@ -83,7 +92,7 @@ std::vector<std::uint8_t> midiWithoutNotes(DecodedSong& song, LyricText text, st
 // rendered once into memory and each encodes from there.
 bool soundShared(const SongContext& song) {
     int takers = 0;
-    for (const PlannedOutput& output : song.planned) {
+    for (const PlannedOutput& output : song.planned()) {
         if (output.row->needs.renderedAudio && !output.files.empty() && !output.done) ++takers;
     }
     return takers > 1;
@@ -140,13 +149,8 @@ std::span<const std::uint8_t> SongProducts::midiToRender(std::vector<std::uint8_
                                  work.trackBuffer);
         return muted;
     }
-    if (!song.midiMade) {
-        // --resume left the .mid as it was: the same bytes, made for the synthesizer alone.
-        work.midiBuffer.clear();
-        VectorSink memory(work.midiBuffer);
-        song.midiMade = writeMidiFile(work.song, song.options.lyrics, memory, work.trackBuffer) ==
-                        RecordError::none;
-    }
+    // Made by the .mid's writer, or here when --resume left the .mid as it was.
+    midiFile();
     return work.midiBuffer;
 }
 

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/output_ultrastar.hpp"
 #include "convert/outputs.hpp"
 #include "export/ass_file.hpp"
 #include "export/lrc_file.hpp"
@@ -204,10 +205,10 @@ void fuzzSongFiles(Input input) {
     // Planned, not written: the context's writers would make files.
     SongResult result;
     const std::filesystem::path folder;  // the context keeps a reference to it
-    SongContext context(1, "song", folder, options, work, result);
+    SongContext context(1, "song", folder, options, work, result, RecordError::none);
     planOutputs(context);
     const bool hasLyrics = !context.lyrics().lines.empty();
-    for (const PlannedOutput& output : context.planned) {
+    for (const PlannedOutput& output : context.planned()) {
         if (!output.row->needs.lyrics) continue;
         require(output.files.empty() != hasLyrics,
                 "lyric files planned for a song without lyric lines, or none for one with");

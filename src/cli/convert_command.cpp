@@ -12,9 +12,6 @@
 #include <sched.h>
 #endif
 
-#ifdef KDB2MID_HAVE_AUDIO
-#include "audio/song_renderer.hpp"
-#endif
 #include "cli/console.hpp"
 #include "cli/exit_status.hpp"
 #include "cli/progress_line.hpp"
@@ -113,14 +110,9 @@ struct ConvertArguments {
     CLI::Option* lyrics = nullptr;
     std::vector<std::string> outputValues;      // one per row of the outputs table
     std::vector<CLI::Option*> outputOptions;    // null for a row without an option
-    std::string soundFontText;
-    CLI::Option* soundFont = nullptr;
-    std::string loudnessText;
-    CLI::Option* loudness = nullptr;
-    std::string videoSizeText;
-    CLI::Option* videoSize = nullptr;
-    std::string backgroundText;
-    CLI::Option* background = nullptr;
+    // One per setting of the table's rows, in their order.
+    std::vector<GivenSetting> settingValues;
+    std::vector<CLI::Option*> settingOptions;
     std::string shardText;
     std::string namePattern;
 };
@@ -146,17 +138,12 @@ int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
         if (!refused.empty()) return usageError(*convert, refused);
     }
     a->request.options.lyrics =
-        convertOptionsFor(a->lyrics->count() > 0 ? &a->lyricsText : nullptr,
-                          a->request.options.outputs.has(Output::karaoke))
-            .lyrics;
-    const auto given = [](CLI::Option* option, const std::string& text) {
-        return option != nullptr && option->count() > 0 ? &text : nullptr;
-    };
-    if (const std::string refused = takeSettings(
-            a->request, {given(a->soundFont, a->soundFontText), given(a->loudness, a->loudnessText),
-                         given(a->videoSize, a->videoSizeText),
-                         given(a->background, a->backgroundText)});
-        !refused.empty()) {
+        lyricTextFor(a->lyrics->count() > 0 ? &a->lyricsText : nullptr, a->request.options);
+    std::vector<GivenSetting> given;
+    for (std::size_t i = 0; i < a->settingOptions.size(); ++i) {
+        if (a->settingOptions[i]->count() > 0) given.push_back(a->settingValues[i]);
+    }
+    if (const std::string refused = takeSettings(a->request.options, given); !refused.empty()) {
         return usageError(*convert, refused);
     }
     if (const std::optional<std::uint32_t> count = parseAutoShard(a->shardText)) {
@@ -174,6 +161,25 @@ int runParsedConvert(ConvertArguments* a, CLI::App* convert) {
     }
     a->request.namePattern = a->namePattern;
     return runConvertCommand(a->request);
+}
+
+// The settings of the table's rows, each an option of its own.
+void addSettingOptions(CLI::App& convert, ConvertArguments& a) {
+    for (const OutputRow& row : outputTable()) {
+        for (const OutputSetting& setting : row.settings) {
+            a.settingValues.push_back({&row, &setting, {}});
+        }
+    }
+    // All made first: each option keeps a pointer to its text.
+    for (GivenSetting& value : a.settingValues) {
+        const OutputSetting& setting = *value.setting;
+        const std::string name(setting.option);
+        a.settingOptions.push_back(
+            setting.valueName.empty()
+                ? convert.add_flag(name, setting.help)
+                : convert.add_option(name, value.text, setting.help)
+                      ->type_name(std::string(setting.valueName)));
+    }
 }
 
 }  // namespace
@@ -226,21 +232,7 @@ CommandRun addConvertCommand(CLI::App& app) {
                      help::tempo(kMinTempoPercent, kMaxTempoPercent))
         ->type_name("PERCENT")
         ->check(CLI::Range(kMinTempoPercent, kMaxTempoPercent).description(""));
-#ifdef KDB2MID_HAVE_AUDIO
-    a->soundFont = convert
-                       ->add_option("--soundfont", a->soundFontText,
-                                    help::soundFont(kDefaultSoundFont))
-                       ->type_name("FILE");
-    a->loudness = convert->add_option("--loudness", a->loudnessText, help::kLoudness)
-                      ->type_name("LUFS|off");
-    convert->add_flag("--mute-melody", a->request.options.muteMelody, help::kMuteMelody);
-#endif
-#ifdef KDB2MID_HAVE_VIDEO
-    a->videoSize = convert->add_option("--video-size", a->videoSizeText, help::kVideoSize)
-                       ->type_name("WIDTHxHEIGHT");
-    a->background = convert->add_option("--background", a->backgroundText, help::kBackground)
-                        ->type_name("COLOUR|FILE");
-#endif
+    addSettingOptions(*convert, *a);
     convert->add_flag("--resume", a->request.options.resume, help::kResume);
     convert->add_option("--shard", a->shardText, help::kShard)
         ->type_name("I/N|auto[/N]")

@@ -127,8 +127,9 @@ private:
             ++progress_.songsDone;
             progress_.bytesDone += weight.bytes;
         }
-        progress_.audioSeconds += result.audioSeconds;
-        progress_.videoSeconds += result.videoSeconds;
+        for (std::size_t i = 0; i < kMaxOutputs; ++i) {
+            progress_.secondsMade[i] += result.secondsMade[i];
+        }
         observer_.progressed(progress_);
         // A result waits here while an earlier song is still being
         // converted; it holds only its message lines, never the song's output.

@@ -10,6 +10,7 @@
 
 #include "convert/convert_song.hpp"
 #include "io/song_database.hpp"
+#include "messages/batch_messages.hpp"
 
 namespace kdb2mid {
 
@@ -39,15 +40,6 @@ private:
     std::size_t count_ = 0;
 };
 
-struct BatchTotals {
-    std::size_t converted = 0;
-    std::size_t skipped = 0;
-    std::size_t failed = 0;
-    std::size_t interrupted = 0;     // stopped by a signal part way
-    std::size_t alreadyDone = 0;     // --resume found all their files
-    std::size_t withoutLyrics = 0;   // lyric files asked for, no lyric line to write
-    std::size_t belowLoudness = 0;   // held below --loudness by the true-peak ceiling
-};
 
 struct BatchProgress {
     // Songs this run converts: those with an index entry that is not empty,
@@ -57,10 +49,9 @@ struct BatchProgress {
     // SONG.DAT bytes of the records finished and of all records to convert.
     std::uint64_t bytesDone = 0;
     std::uint64_t bytesTotal = 0;
-    // Audio rendered so far, in seconds of sound (0 when none is asked for).
-    double audioSeconds = 0;
-    // Videos made so far, in seconds (0 when none is asked for).
-    double videoSeconds = 0;
+    // Seconds of sound or pictures made so far, per output that counts them
+    // (0 when none is asked for).
+    SecondsMade secondsMade{};
 };
 
 // Told about a batch as it runs. The batch calls one member at a time (under

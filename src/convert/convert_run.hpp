@@ -1,18 +1,20 @@
-// A convert run before its first song: the options only some outputs use
-// checked against the outputs asked for, then everything a run of hours must
-// not fail on after its first song checked once (the soundfont loads, the
-// video encoders are there and the background is a picture, the database
-// opens, the output folder exists), the songs planned, shared out and named.
+// A convert run before its first song: the outputs' settings checked against
+// the outputs asked for and taken, then everything a run of hours must not
+// fail on after its first song checked once (each output's set-up, the
+// database opens, the output folder exists), the songs planned, shared out
+// and named.
 #pragma once
 
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "convert/command_report.hpp"
 #include "convert/convert_song.hpp"
+#include "convert/output_row.hpp"
 #include "convert/song_plan.hpp"
 #include "io/song_database.hpp"
 
@@ -26,44 +28,37 @@ struct ConvertRequest : SongChoice {
     bool quiet = false;  // no progress line, no summary
     ConvertOptions options;
     std::optional<Shard> shard;
-    std::string namePattern;          // --name; empty: files named by song number
-    std::filesystem::path soundFont;  // --soundfont; empty: the default one
+    std::string namePattern;  // --name; empty: files named by song number
 };
 
-// The lyric text and karaoke options from --lyrics (nullptr when not given)
-// and --kar: --kar writes UTF-8 text unless --lyrics vni asks for the stored
-// bytes.
-ConvertOptions convertOptionsFor(const std::string* lyrics, bool karaoke);
+// The lyric text from --lyrics (nullptr when not given) for the outputs
+// options ask for: an output shown to people through players that read
+// UTF-8 only (the .kar) makes it UTF-8 unless --lyrics vni asks for the
+// stored bytes.
+LyricText lyricTextFor(const std::string* lyrics, const ConvertOptions& options);
 
-// The sound and picture options as typed (UTF-8), each null when not given.
-struct SettingTexts {
-    const std::string* soundFont = nullptr;
-    const std::string* loudness = nullptr;
-    const std::string* videoSize = nullptr;
-    const std::string* background = nullptr;
+// A setting of a row of the outputs table as typed (UTF-8; empty for a flag).
+struct GivenSetting {
+    const OutputRow* row;
+    const OutputSetting* setting;
+    std::string text;
 };
 
-// Takes the texts into request once request.options holds the outputs asked
-// for; the usage error naming the first option that is of no use to them or
-// not understood, or "" when every one was taken.
-std::string takeSettings(ConvertRequest& request, const SettingTexts& texts);
-
-// Why a run did not start: a usage error (standard error, exit status 2) or
-// a failure line (standard output, exit status 1).
-struct RunRefusal {
-    std::string line;
-    bool usage = false;
-};
+// Takes the settings given into options once they hold the outputs
+// asked for; the usage error naming the first option that is of no use to
+// them, not understood, or that an output refuses to be written with, or ""
+// when every one was taken.
+std::string takeSettings(ConvertOptions& options, std::span<const GivenSetting> given);
 
 // A run ready for its first song.
 struct PreparedRun {
     SongDatabase database;
     SongPlan plan;
-    ConvertOptions options;  // the request's, with the soundfont, video and names filled in
+    ConvertOptions options;  // the request's, with what the outputs prepared and names filled in
     std::vector<std::string> notices;  // for the user before the songs, unless quiet
-    // Holds the soundfont's samples for the run, so that every thread's
-    // synthesizer shares them instead of loading its own.
-    std::shared_ptr<void> soundFont;
+    // What the outputs' set-up holds for the run (the soundfont's samples,
+    // so that every thread's synthesizer shares them instead of loading its own).
+    std::vector<std::shared_ptr<void>> held;
 };
 
 // Makes run ready for request; what refused it otherwise.

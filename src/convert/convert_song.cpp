@@ -43,20 +43,6 @@ std::string karaokeFileName(std::int32_t songNumber) { return std::to_string(son
 
 bool ConvertOptions::wantsAudio() const { return wantsRenderedAudio(*this); }
 
-std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven,
-                                             bool loudnessGiven) {
-    if (options.wantsAudio()) return std::nullopt;
-    // The options of the outputs that render sound, as the table lists them.
-    std::vector<std::string_view> sounding;
-    for (const OutputRow& row : outputTable()) {
-        if (row.needs.renderedAudio && !row.option.empty()) sounding.push_back(row.option);
-    }
-    if (soundFontGiven) return soundOptionUnused("--soundfont", sounding);
-    if (loudnessGiven) return soundOptionUnused("--loudness", sounding);
-    if (options.muteMelody) return soundOptionUnused("--mute-melody", sounding);
-    return std::nullopt;
-}
-
 std::filesystem::path outputPath(const std::filesystem::path& folder, const std::string& name) {
     return folder.empty() ? std::filesystem::path(name) : folder / name;
 }
@@ -178,8 +164,9 @@ SongResult convertUnguarded(const SongDatabase& database, std::int32_t songNumbe
     }
 
     // Decoded once and adjusted once; every file of the song is written from work.song.
-    SongContext song(songNumber, fileStemFor(options, songNumber), outFolder, options, work, result);
-    song.decoded = decodeSong(record, work.song);
+    const RecordError decoded = decodeSong(record, work.song);
+    SongContext song(songNumber, fileStemFor(options, songNumber), outFolder, options, work, result,
+                     decoded);
     if (song.decoded == RecordError::none && options.changesNotes()) {
         adjustTracks(work.song, options.transpose, options.tempoPercent);
     }

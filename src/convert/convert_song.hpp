@@ -45,8 +45,9 @@ struct SongResult {
     bool alreadyDone = false;
     // The true-peak ceiling held its audio below the loudness asked for.
     bool belowLoudness = false;
-    double audioSeconds = 0;  // length of the audio rendered
-    double videoSeconds = 0;  // length of the videos made
+    // Seconds made by the outputs that count them (the rendered sound under
+    // Output::audio, the videos under Output::video).
+    SecondsMade secondsMade{};
 
     void fail(std::string message) {
         outcome = Outcome::failed;
@@ -85,12 +86,6 @@ struct ConvertOptions {
     // a loudness and a muted melody change.
     bool wantsAudio() const;
 };
-
-// Sound options (--soundfont, --loudness, --mute-melody) change nothing without an output
-// that renders sound. The usage error for the first one given when none is
-// asked for, naming the option; nothing when every one given is of use.
-std::optional<std::string> unusedSoundOption(const ConvertOptions& options, bool soundFontGiven,
-                                             bool loudnessGiven);
 
 // The lyric text for a conversion: the one the user asked for, else UTF-8
 // when a .kar is wanted (karaoke players show it readably) and the stored

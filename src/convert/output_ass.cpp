@@ -3,24 +3,12 @@
 // lead-in; alone it keeps the song's own times, as the audio files do.
 #include "convert/outputs.hpp"
 
-#include "export/ass_file.hpp"
-
-#ifndef KDB2MID_VERSION
-#define KDB2MID_VERSION "unknown"
-#endif
-
 namespace kdb2mid {
 
 namespace {
 
-void planAss(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.lyrics().lines.empty()) files.push_back(song.file(".ass"));
-}
-
 bool writeAssOutput(SongContext& song, std::span<const std::filesystem::path> files) {
-    const std::int64_t leadIn = song.writes(Output::video) ? song.pictureLeadIn() : 0;
-    writeTextOutput(song, files[0],
-                    writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, leadIn}));
+    writeTextOutput(song, files[0], song.products.assDocument());
     return true;
 }
 
@@ -32,7 +20,6 @@ OutputRow assOutput() {
     row.option = "--ass";
     row.help = "Also write SONG.ass: karaoke subtitles for video players";
     row.needs.lyrics = true;
-    row.plan = planAss;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".ass"}; };
     row.write = writeAssOutput;
     return row;

@@ -21,31 +21,12 @@ namespace kdb2mid {
 
 namespace {
 
-// The planned files of an output, or none.
-std::span<const std::filesystem::path> plannedFiles(const SongContext& song, Output id) {
-    for (const PlannedOutput& output : song.planned) {
-        if (output.row->id == id) return output.files;
-    }
-    return {};
-}
-
-// Whether --audio writes the very MP3 the pair needs: then it is written once, by --audio.
-bool audioWritesPairMp3(const SongContext& song) {
-    const std::filesystem::path mp3 = song.file(".mp3");
-    for (const std::filesystem::path& path : plannedFiles(song, Output::audio)) {
-        if (path == mp3) return true;
-    }
-    return false;
-}
-
-void planCdg(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (song.lyrics().lines.empty()) return;
-    files.push_back(song.file(".cdg"));
-    if (!audioWritesPairMp3(song)) files.push_back(song.file(".mp3"));
-}
-
-void planCdgZip(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.lyrics().lines.empty()) files.push_back(song.file(".zip"));
+// When another output writes SONG.mp3 without pictures (--audio mp3: the
+// song's own timing, no lead-in), that file is the pair's sound, written
+// once by that output; the graphics then start with it, without a lead-in.
+bool pairHasLeadIn(const SongContext& song) {
+    const OutputRow* mp3 = song.plannedBy(song.file(".mp3"));
+    return mp3 == nullptr || mp3->needs.pictures;
 }
 
 struct Pair {
@@ -55,11 +36,9 @@ struct Pair {
 
 // The song's pair in memory; false after reporting why it could not be made.
 bool makePair(SongContext& song, Pair& pair) {
-    const RenderedAudio* audio = song.pictureAudio();
+    const RenderedAudio* audio = song.products.audio();
     if (audio == nullptr) return false;
-    // When --audio writes SONG.mp3 (the song's own timing, no lead-in), that
-    // file is the pair's sound: the graphics start with it, without a lead-in.
-    const bool leadIn = !audioWritesPairMp3(song);
+    const bool leadIn = pairHasLeadIn(song);
     if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3, leadIn);
         !status) {
         song.result.fail(cannotRender(song.number, describe(status)));
@@ -116,41 +95,51 @@ void writeTogether(SongContext& song, std::vector<std::pair<std::filesystem::pat
     }
 }
 
-// Writes every MP3+G file the song is to get (the pair, the zip or both)
-// from one render and one drawing.
-void writeMp3G(SongContext& song) {
-    Pair pair;
-    if (!makePair(song, pair)) return;
-    const std::span<const std::uint8_t> mp3 = pair.mp3.bytes();
-    std::vector<std::pair<std::filesystem::path, std::span<const std::uint8_t>>> files;
-    const std::span<const std::filesystem::path> loose = plannedFiles(song, Output::cdg);
-    if (!loose.empty()) files.emplace_back(loose[0], pair.cdg);
-    if (loose.size() > 1) files.emplace_back(loose[1], mp3);
+// The song's pair, drawn and encoded once for both outputs (the loose pair
+// and the zip take the same bytes); null after reporting why it could not be.
+const Pair* songPair(SongContext& song) {
+    return song.products.named<Pair>("MP3+G pair", [&song] {
+        auto pair = std::make_shared<Pair>();
+        if (!makePair(song, *pair)) pair.reset();
+        return pair;
+    });
+}
+
+// files: SONG.cdg, then SONG.mp3 unless another output writes it.
+bool writeCdgOutput(SongContext& song, std::span<const std::filesystem::path> files) {
+    const Pair* pair = songPair(song);
+    if (pair == nullptr) return true;
+    std::vector<std::pair<std::filesystem::path, std::span<const std::uint8_t>>> loose;
+    loose.emplace_back(files[0], pair->cdg);
+    if (files.size() > 1) loose.emplace_back(files[1], pair->mp3.bytes());
+    writeTogether(song, std::move(loose));
+    return true;
+}
+
+bool writeCdgZipOutput(SongContext& song, std::span<const std::filesystem::path> files) {
+    const Pair* pair = songPair(song);
+    if (pair == nullptr) return true;
+    // Named as the files beside it would be: hosts match the two by name.
+    const std::string stem = files[0].stem().string();
+    const cdg::ZipEntry entries[] = {{stem + ".cdg", pair->cdg}, {stem + ".mp3", pair->mp3.bytes()}};
     std::vector<std::uint8_t> zip;
-    const std::span<const std::filesystem::path> zipped = plannedFiles(song, Output::cdgZip);
-    if (!zipped.empty()) {
-        // Named as the files beside it would be: hosts match the two by name.
-        const std::string stem = zipped[0].stem().string();
-        const cdg::ZipEntry entries[] = {{stem + ".cdg", pair.cdg}, {stem + ".mp3", mp3}};
-        VectorSink sink(zip);
-        if (!cdg::writeStoredZip(entries, sink)) {
-            song.result.fail(zipTooLarge(zipped[0]));
-            return;
-        }
-        files.emplace_back(zipped[0], zip);
+    VectorSink sink(zip);
+    if (!cdg::writeStoredZip(entries, sink)) {
+        song.result.fail(zipTooLarge(files[0]));
+        return true;
     }
-    writeTogether(song, std::move(files));
-}
-
-bool writeCdgOutput(SongContext& song, std::span<const std::filesystem::path>) {
-    writeMp3G(song);
+    writeTogether(song, {{files[0], zip}});
     return true;
 }
 
-bool writeCdgZipOutput(SongContext& song, std::span<const std::filesystem::path>) {
-    // With --cdg too, its writer (earlier in the table) wrote the zip as well.
-    if (!song.writes(Output::cdg)) writeMp3G(song);
-    return true;
+// An MP3+G pair's sound is an MP3, which an Opus run does not write.
+template <Output pair>
+std::string refuseWithoutMp3(const ConvertOptions& options) {
+    const bool opus = options.outputs.has(Output::audio) && options.audioFormat == AudioFormat::opus;
+    if (opus || !audioFormatSupported(AudioFormat::mp3)) {
+        return mp3gUnavailable(outputRow(pair).option, opus);
+    }
+    return {};
 }
 
 }  // namespace
@@ -163,9 +152,12 @@ OutputRow cdgOutput() {
                "are sung, for karaoke hosts";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
-    row.plan = planCdg;
+    row.needs.pictures = true;
+    // SONG.mp3 is planned here too; when another output writes it as its
+    // own file, the plan leaves it to that one.
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".cdg", ".mp3"}; };
     row.write = writeCdgOutput;
+    row.refuses = refuseWithoutMp3<Output::cdg>;
     return row;
 }
 
@@ -176,9 +168,10 @@ OutputRow cdgZipOutput() {
     row.help = "Also write SONG.zip holding SONG.cdg and SONG.mp3, as karaoke hosts also take them";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
-    row.plan = planCdgZip;
+    row.needs.pictures = true;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".zip"}; };
     row.write = writeCdgZipOutput;
+    row.refuses = refuseWithoutMp3<Output::cdgZip>;
     return row;
 }
 

@@ -7,10 +7,6 @@ namespace kdb2mid {
 
 namespace {
 
-void planKaraoke(SongContext& song, std::vector<std::filesystem::path>& files) {
-    files.push_back(song.file(".kar"));
-}
-
 bool writeKaraoke(SongContext& song, std::span<const std::filesystem::path> files) {
     writeRecordOutput(song, files[0], RecordError::none, [&](ByteSink& out) {
         return writeKaraokeFile(song.work.song, song.options.lyrics, out, song.work.trackBuffer);
@@ -26,7 +22,7 @@ OutputRow karaokeOutput() {
     row.id = Output::karaoke;
     row.option = "--kar";
     row.help = "Also write SONG.kar (implies --lyrics utf8 unless --lyrics vni)";
-    row.plan = planKaraoke;
+    row.needs.readableText = true;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".kar"}; };
     row.write = writeKaraoke;
     return row;

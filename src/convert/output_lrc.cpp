@@ -11,10 +11,6 @@ namespace kdb2mid {
 
 namespace {
 
-void planLrc(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.lyrics().lines.empty()) files.push_back(song.file(".lrc"));
-}
-
 bool writeLrcOutput(SongContext& song, std::span<const std::filesystem::path> files) {
     const SongTiming& timing = song.timing();
     writeTextOutput(
@@ -31,7 +27,6 @@ OutputRow lrcOutput() {
     row.option = "--lrc";
     row.help = "Also write SONG.lrc: the lyrics with each word's time, for music players";
     row.needs.lyrics = true;
-    row.plan = planLrc;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".lrc"}; };
     row.write = writeLrcOutput;
     return row;

@@ -9,20 +9,11 @@ namespace kdb2mid {
 
 namespace {
 
-void planMidi(SongContext& song, std::vector<std::filesystem::path>& files) {
-    files.push_back(song.file(".mid"));
-}
-
 bool writeMidi(SongContext& song, std::span<const std::filesystem::path> files) {
     ConvertWorkspace& work = song.work;
     RecordError refused = song.decoded;
-    const bool inMemory = refused == RecordError::none && song.midiInMemory;
-    if (inMemory) {
-        work.midiBuffer.clear();
-        VectorSink memory(work.midiBuffer);
-        refused = writeMidiFile(work.song, song.options.lyrics, memory, work.trackBuffer);
-        song.midiMade = refused == RecordError::none;
-    }
+    const bool inMemory = refused == RecordError::none && song.midiInMemory();
+    if (inMemory) refused = song.products.midiFile();
     const bool accepted = writeRecordOutput(song, files[0], refused, [&](ByteSink& out) {
         if (inMemory) {
             out.write(work.midiBuffer);
@@ -39,7 +30,6 @@ bool writeMidi(SongContext& song, std::span<const std::filesystem::path> files) 
 OutputRow midiOutput() {
     OutputRow row;
     row.id = Output::midi;
-    row.plan = planMidi;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mid"}; };
     row.write = writeMidi;
     return row;

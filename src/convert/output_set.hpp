@@ -2,6 +2,8 @@
 // table in convert/outputs.hpp; Output names the rows.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace kdb2mid {
@@ -18,6 +20,17 @@ enum class Output : std::uint8_t {
     cdgZip,     // SONG.zip holding SONG.cdg and SONG.mp3
     stems,      // SONG.instrumental.<format> and SONG.guide.<format>; two sound tracks in SONG.mp4
 };
+
+// As many outputs as a set holds.
+inline constexpr std::size_t kMaxOutputs = 32;
+
+// Seconds of sound or pictures made, per output that counts them (the
+// progress line's pace, OutputRow::progressUnit), indexed by Output.
+using SecondsMade = std::array<double, kMaxOutputs>;
+
+constexpr std::size_t outputIndex(Output output) noexcept {
+    return static_cast<std::size_t>(output);
+}
 
 // A set of outputs, small enough to copy.
 class OutputSet {

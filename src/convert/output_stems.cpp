@@ -3,33 +3,26 @@
 // SONG.instrumental.<format> (the melody track's notes silent) and
 // SONG.guide.<format> (the melody track alone); the video carries the
 // instrumental and the full song as two sound tracks, and the UltraStar text
-// names all three. They come from one render (SongContext::renderedParts):
-// the audio writers write the part files with the full song, so this row
-// only plans them.
+// names all three. They come from one render (SongProducts::parts): the
+// audio writers plan and write the part files with the full song
+// (addPartFiles), so this row has no files of its own.
 #ifdef KDB2MID_HAVE_AUDIO
 
 #include "audio/audio_format.hpp"
 #include "convert/outputs.hpp"
+#include "messages/messages.hpp"
 
 namespace kdb2mid {
 
 namespace {
 
-void planStems(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.splitsMelody()) return;
-    for (const PlannedOutput& output : song.planned) {
-        if (output.files.empty()) continue;
-        // The audio file: the only one --audio writes, the second of the
-        // UltraStar folder's.
-        const Output id = output.row->id;
-        if (id != Output::audio && id != Output::ultrastar) continue;
-        const std::filesystem::path& audio = output.files[id == Output::audio ? 0 : 1];
-        files.push_back(partFile(audio, kInstrumentalPart));
-        files.push_back(partFile(audio, kGuidePart));
-    }
-}
-
 bool writeStems(SongContext&, std::span<const std::filesystem::path>) { return true; }
+
+// A muted melody leaves no guide melody to split off.
+std::string refuseMutedMelody(const ConvertOptions& options) {
+    if (!options.muteMelody) return {};
+    return partsWithMutedMelody(outputRow(Output::stems).option, "--mute-melody");
+}
 
 }  // namespace
 
@@ -40,19 +33,14 @@ OutputRow stemsOutput() {
     row.help =
         "With --audio, also write SONG.instrumental and SONG.guide (the melody alone) audio; "
         "with --video, a second sound track with the melody; with --ultrastar, both files";
-    row.plan = planStems;
     row.endings = [](const ConvertOptions& options) {
         if (!options.outputs.has(Output::audio)) return std::vector<std::string>{};
-        std::vector<std::string> endings;
-        for (const std::string_view part : {kInstrumentalPart, kGuidePart}) {
-            std::string& ending = endings.emplace_back(".");
-            ending += part;
-            ending += '.';
-            ending += audioFormatName(options.audioFormat);
-        }
-        return endings;
+        const std::string extension = std::string(".") + audioFormatName(options.audioFormat);
+        return std::vector<std::string>{partEnding(kInstrumentalPart, extension),
+                                        partEnding(kGuidePart, extension)};
     };
     row.write = writeStems;
+    row.refuses = refuseMutedMelody;
     row.changes = {Output::audio, Output::ultrastar};
 #ifdef KDB2MID_HAVE_VIDEO
     row.changes.insert(row.changes.begin() + 1, Output::video);

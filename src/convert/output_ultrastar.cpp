@@ -1,6 +1,7 @@
 // SONG/SONG.txt and SONG/SONG.<format>: a song folder for sing-and-score
 // games, the notes to sing timed from the melody track. Folders go by song
 // number: a title can hold anything.
+#include "convert/output_ultrastar.hpp"
 
 #include <algorithm>
 #include <system_error>
@@ -50,13 +51,13 @@ std::string ultrastarText(SongContext& song, const std::filesystem::path& audio)
 
 namespace {
 
-// files: the text, then the audio.
+// files: the text, then the audio (and a split song's parts beside it).
 void planUltraStar(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (song.lyrics().lines.empty()) return;
     const std::string number = std::to_string(song.number);
     const std::filesystem::path folder = outputPath(song.outFolder, number);
     files.push_back(folder / (number + ".txt"));
     files.push_back(folder / (number + "." + audioFormatName(song.options.audioFormat)));
+    addPartFiles(song, files);
 }
 
 bool writeUltraStarOutput(SongContext& song, std::span<const std::filesystem::path> files) {
@@ -67,7 +68,7 @@ bool writeUltraStarOutput(SongContext& song, std::span<const std::filesystem::pa
         return true;
     }
     std::error_code error;
-    if (!song.writeRenderedAudio(files[1])) {
+    if (!song.products.writeAudio(files[1])) {
         // The song's folder holds nothing the games could use without its audio.
         std::filesystem::remove(folder, error);
         return true;

@@ -3,13 +3,11 @@
 // start after the pictures' lead-in, so the title screen has its time.
 #ifdef KDB2MID_HAVE_VIDEO
 
+#include "convert/convert_run.hpp"
 #include "convert/outputs.hpp"
-#include "export/ass_file.hpp"
+#include "messages/output_settings_help.hpp"
+#include "messages/batch_messages.hpp"
 #include "messages/video_messages.hpp"
-
-#ifndef KDB2MID_VERSION
-#define KDB2MID_VERSION "unknown"
-#endif
 
 namespace kdb2mid {
 
@@ -18,10 +16,6 @@ namespace {
 // The names players list the two sound tracks of a split song's video by.
 constexpr std::string_view kKaraokeTrackTitle = "Karaoke";
 constexpr std::string_view kGuideTrackTitle = "Guide melody";
-
-void planVideo(SongContext& song, std::vector<std::filesystem::path>& files) {
-    if (!song.lyrics().lines.empty()) files.push_back(song.file(".mp4"));
-}
 
 // The run's prepared video, or this thread's own made from the settings.
 const PreparedVideo* preparedVideo(SongContext& song) {
@@ -42,15 +36,13 @@ const PreparedVideo* preparedVideo(SongContext& song) {
 bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files) {
     const PreparedVideo* video = preparedVideo(song);
     if (video == nullptr) return true;
-    const RenderedAudio* audio = song.pictureAudio();
+    const RenderedAudio* audio = song.products.audio();
     if (audio == nullptr) return true;
-    const std::string ass =
-        writeAss({song.lyrics(), song.timing().tempo, KDB2MID_VERSION, song.pictureLeadIn()});
-    KaraokeVideoInput input{ass, audio->samples, audio->sampleRate, {}};
+    KaraokeVideoInput input{song.products.assDocument(), audio->samples, audio->sampleRate, {}};
     // Split: the instrumental first, played unless the viewer picks the
     // full song with its guide melody; both went through the same render
     // and both start after the same lead-in.
-    if (const RenderedParts* parts = song.splitsMelody() ? song.renderedParts() : nullptr) {
+    if (const RenderedParts* parts = song.splitsMelody() ? song.products.parts() : nullptr) {
         input.interleavedStereo = parts->instrumental.samples;
         input.secondStereo = audio->samples;
         input.firstTitle = kKaraokeTrackTitle;
@@ -61,8 +53,41 @@ bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files)
         song.result.fail(videoFailure(song.number, files[0], status));
         return true;
     }
-    song.result.videoSeconds += audio->seconds();
+    song.result.secondsMade[outputIndex(Output::video)] += audio->seconds();
     return true;
+}
+
+std::string takeVideoSize(std::string_view text, ConvertOptions& options) {
+    const std::optional<VideoSize> parsed = parseVideoSize(text);
+    if (!parsed) return videoSizeRefused(text);
+    options.videoSettings.size = *parsed;
+    return {};
+}
+
+std::string takeBackground(std::string_view text, ConvertOptions& options) {
+    std::optional<Background> parsed = parseBackground(text);
+    if (!parsed) return backgroundRefused(text);
+    if (!parsed->image.empty()) parsed->image = pathFromUtf8(text);
+    options.videoSettings.background = std::move(*parsed);
+    return {};
+}
+
+// Each video's encoder threads, whatever -j and the machine's cores: the
+// encoder writes its thread count into every file, so a count that followed
+// either would make the same song's video differ between runs and machines.
+// Two keep a batch's last song, alone, from leaving a core idle; drawing the
+// frames and encoding the sound take threads of their own.
+constexpr int kVideoEncoderThreads = 2;
+
+// Checks the encoders and reads the background once, for every thread.
+std::optional<RunRefusal> prepareVideoOnce(PreparedRun& run) {
+    VideoSettings& settings = run.options.videoSettings;
+    settings.encoderThreads = kVideoEncoderThreads;
+    auto video = std::make_shared<PreparedVideo>();
+    const VideoStatus status = prepareVideo(settings, *video);
+    if (!status.ok()) return RunRefusal{videoSetupFailure(status, settings.background.image), true};
+    run.options.video = std::move(video);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -76,9 +101,23 @@ OutputRow videoOutput() {
         "audio (H.264 and AAC)";
     row.needs.lyrics = true;
     row.needs.renderedAudio = true;
-    row.plan = planVideo;
+    row.needs.pictures = true;
+    row.needs.subtitles = true;
+    // Encoding is slower than rendering: the video sets the pace.
+    row.progressUnit = kVideoMade;
+    row.pace = 2;
     row.endings = [](const ConvertOptions&) { return std::vector<std::string>{".mp4"}; };
     row.write = writeVideo;
+    const VideoSize size;
+    row.settings = {
+        {"--video-size", "WIDTHxHEIGHT",
+         help::videoSize({kVideoMinWidth, kVideoMinHeight}, {kVideoMaxWidth, kVideoMaxHeight},
+                         {size.width, size.height}),
+         takeVideoSize},
+        {"--background", "COLOUR|FILE", help::kBackground, takeBackground},
+    };
+    row.settingUnused = needsVideo;
+    row.prepare = prepareVideoOnce;
     return row;
 }
 

@@ -3,14 +3,26 @@
 #include <algorithm>
 #include <system_error>
 
-#include "export/title_lead_in.hpp"
 #include "messages/messages.hpp"
 #include "midi/track_transform.hpp"
 
 namespace kdb2mid {
 
+// Each row is made by its writer file, output_NAME.cpp.
+OutputRow midiOutput();
+OutputRow karaokeOutput();
+OutputRow lrcOutput();
+OutputRow assOutput();
+OutputRow audioOutput();
+OutputRow ultrastarOutput();
+OutputRow videoOutput();
+OutputRow stemsOutput();
+OutputRow cdgOutput();
+OutputRow cdgZipOutput();
+
 namespace {
 
+// In the order a song's files are written and --help lists the options.
 std::vector<OutputRow> makeTable() {
     std::vector<OutputRow> rows;
     rows.push_back(midiOutput());
@@ -25,7 +37,6 @@ std::vector<OutputRow> makeTable() {
     rows.push_back(videoOutput());
 #endif
 #ifdef KDB2MID_HAVE_AUDIO
-    // After the outputs it splits, whose files it plans beside theirs.
     rows.push_back(stemsOutput());
 #endif
 #if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
@@ -61,6 +72,10 @@ bool wantsRenderedAudio(const ConvertOptions& options) {
     return false;
 }
 
+bool rowUsed(const OutputRow& row, const ConvertOptions& options) {
+    return row.used != nullptr ? row.used(options) : options.outputs.has(row.id);
+}
+
 std::optional<std::string> changedOutputMissing(const ConvertOptions& options) {
     for (const OutputRow& row : outputTable()) {
         if (row.changes.empty() || !options.outputs.has(row.id)) continue;
@@ -75,12 +90,28 @@ std::optional<std::string> changedOutputMissing(const ConvertOptions& options) {
     return std::nullopt;
 }
 
+std::string partEnding(std::string_view part, std::string_view extension) {
+    std::string ending = ".";
+    ending += part;
+    ending += extension;
+    return ending;
+}
+
 std::filesystem::path partFile(const std::filesystem::path& audio, std::string_view part) {
     std::filesystem::path name = audio.stem();
-    name += ".";
-    name += std::string(part);
-    name += audio.extension();
+    name += partEnding(part, audio.extension().string());
     return audio.parent_path() / name;
+}
+
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+void addPartFiles(SongContext& song, std::vector<std::filesystem::path>& files) {
+    if (!song.splitsMelody()) return;
+    const std::filesystem::path audio = files.back();
+    files.push_back(partFile(audio, kInstrumentalPart));
+    files.push_back(partFile(audio, kGuidePart));
 }
 
 std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
@@ -107,77 +138,51 @@ void adjustTracks(DecodedSong& song, int semitones, int percent) {
     song.adjustedTracks = std::move(adjusted);
 }
 
-std::filesystem::path SongContext::file(std::string_view extension) const {
-    return outputPath(outFolder, stem + std::string(extension));
-}
+namespace {
 
-const TimedLyrics& SongContext::lyrics() {
-    if (!lyrics_) lyrics_ = timedLyrics(work.song.imageBytes(), work.song.lyrics);
-    return *lyrics_;
-}
-
-const SongTiming& SongContext::timing() {
-    if (!timing_) timing_ = songTiming(dataTracksOf(work.song), work.song.lyrics);
-    return *timing_;
-}
-
-std::int64_t SongContext::pictureLeadIn() { return titleLeadIn(lyrics(), timing().tempo); }
-
-const std::vector<std::vector<Note>>& SongContext::notes() {
-    melody();
-    return notes_;
-}
-
-const MelodyChoice& SongContext::melody() {
-    if (melody_) return *melody_;
-    melody_ = songMelody(work.song, lyrics(), notes_);
-    if (melody_->track < 0 && !lyrics().lines.empty()) {
-        result.messages.push_back(
-            noMelodyNotice(number, melody_->coverage, writes(Output::ultrastar),
-                           options.outputs.has(Output::stems)));
+// A file two outputs plan is written once: by the output whose own file it
+// is (its first), not by the one that would only add it (the MP3+G's .mp3
+// when --audio mp3 writes SONG.mp3 itself). Whatever the table's order.
+void writeSharedFilesOnce(std::vector<PlannedOutput>& planned) {
+    const auto ownFileOfAnother = [&planned](const PlannedOutput& self,
+                                             const std::filesystem::path& path) {
+        return std::any_of(planned.begin(), planned.end(), [&](const PlannedOutput& other) {
+            return &other != &self && !other.files.empty() && other.files.front() == path;
+        });
+    };
+    for (PlannedOutput& output : planned) {
+        for (std::size_t i = output.files.size(); i-- > 1;) {
+            if (ownFileOfAnother(output, output.files[i])) {
+                output.files.erase(output.files.begin() + static_cast<std::ptrdiff_t>(i));
+            }
+        }
     }
-    return *melody_;
 }
 
-bool SongContext::splitsMelody() {
-    if (splits_) return *splits_;
-    splits_ = false;
-    if (!options.outputs.has(Output::stems)) return false;
-    if (lyrics().lines.empty()) {
-        result.messages.push_back(noLyricsToSplitNotice(number));
-        return false;
-    }
-    const int track = melody().track;  // reports a song without one
-    if (track < 0) return false;
-    if (melodyShared(notes(), static_cast<std::size_t>(track))) {
-        result.messages.push_back(sharedMelodyNotice(number));
-    }
-    splits_ = true;
-    return true;
-}
-
-bool SongContext::writes(Output id) const {
-    for (const PlannedOutput& output : planned) {
-        if (output.row->id == id) return !output.files.empty();
-    }
-    return false;
-}
+}  // namespace
 
 void planOutputs(SongContext& song) {
-    song.planned.clear();
+    song.planned_.clear();
     for (const OutputRow& row : outputTable()) {
-        if (row.id != Output::midi && !song.options.outputs.has(row.id)) continue;
-        if (row.id != Output::midi && song.decoded != RecordError::none) continue;
-        PlannedOutput& output = song.planned.emplace_back(PlannedOutput{&row, {}});
-        row.plan(song, output.files);
+        // The row without an option (the .mid) is every song's, and reports a refused record.
+        const bool always = row.option.empty();
+        if (!always && !song.options.outputs.has(row.id)) continue;
+        if (!always && song.decoded != RecordError::none) continue;
+        PlannedOutput& output = song.planned_.emplace_back(PlannedOutput{&row, {}});
+        if (row.needs.lyrics && song.lyrics().lines.empty()) continue;
+        // An option that changes other outputs adds its endings to their files.
+        if (row.endings != nullptr && row.changes.empty()) {
+            for (const std::string& ending : row.endings(song.options)) {
+                output.files.push_back(song.file(ending));
+            }
+        }
+        if (row.plan != nullptr) row.plan(song, output.files);
     }
-    for (const PlannedOutput& output : song.planned) {
-        if (output.row->needs.renderedAudio && !output.files.empty()) song.midiInMemory = true;
-    }
+    writeSharedFilesOnce(song.planned_);
 }
 
 bool lyricsMissing(SongContext& song) {
-    for (const PlannedOutput& output : song.planned) {
+    for (const PlannedOutput& output : song.planned()) {
         if (output.row->needs.lyrics) return song.lyrics().lines.empty();
     }
     return false;
@@ -185,11 +190,9 @@ bool lyricsMissing(SongContext& song) {
 
 bool markFinishedOutputs(SongContext& song) {
     bool all = true;
-    song.midiInMemory = false;
-    for (PlannedOutput& output : song.planned) {
+    for (PlannedOutput& output : song.planned_) {
         output.done = std::all_of(output.files.begin(), output.files.end(), fileExists);
         all = all && output.done;
-        if (output.row->needs.renderedAudio && !output.done) song.midiInMemory = true;
     }
     return all;
 }
@@ -211,7 +214,7 @@ bool chorusFilesExist(const SongContext& song, const SongDatabase& database,
 }
 
 bool writeOutputs(SongContext& song) {
-    for (const PlannedOutput& output : song.planned) {
+    for (const PlannedOutput& output : song.planned()) {
         if (output.files.empty() || output.done) continue;
         if (!output.row->write(song, output.files)) return false;
     }

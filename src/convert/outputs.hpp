@@ -42,7 +42,7 @@ namespace kdb2mid {
 std::vector<std::string> songFileSuffixes(const ConvertOptions& options,
                                           std::span<const std::uint32_t> chorusParts);
 
-// Fills song.planned with the outputs options ask for (all but the .mid
+// Fills song.planned() with the outputs options ask for (all but the .mid
 // only when the record was decoded) and their files.
 void planOutputs(SongContext& song);
 
@@ -83,35 +83,19 @@ std::vector<std::span<const std::uint8_t>> dataTracksOf(const DecodedSong& song)
 // and every tempo scaled to `percent`; the writers then read those.
 void adjustTracks(DecodedSong& song, int semitones, int percent);
 
-// The song's UltraStar text, its audio named audio (written beside it), with
-// its instrumental and guide melody beside that when the song is split.
-std::string ultrastarText(SongContext& song, const std::filesystem::path& audio);
-
 // Where a part of the song's audio goes, beside the full song's audio file:
-// "50004.flac" -> "50004.instrumental.flac" for part "instrumental".
+// "50004.flac" -> "50004.instrumental.flac" for part "instrumental", the
+// stem followed by partEnding("instrumental", ".flac").
 std::filesystem::path partFile(const std::filesystem::path& audio, std::string_view part);
+std::string partEnding(std::string_view part, std::string_view extension);
 inline constexpr std::string_view kInstrumentalPart = "instrumental";
 inline constexpr std::string_view kGuidePart = "guide";
+// Adds, when the song is split (splitsMelody), the part files beside the
+// audio file last added to files.
+void addPartFiles(SongContext& song, std::vector<std::filesystem::path>& files);
 
-// The rows, one per writer file.
-OutputRow midiOutput();
-OutputRow karaokeOutput();
-OutputRow lrcOutput();
-OutputRow assOutput();
-#ifdef KDB2MID_HAVE_AUDIO
-OutputRow audioOutput();
-OutputRow ultrastarOutput();
-#endif
-#ifdef KDB2MID_HAVE_VIDEO
-OutputRow videoOutput();
-#endif
-#ifdef KDB2MID_HAVE_AUDIO
-OutputRow stemsOutput();
-#endif
-#if defined(KDB2MID_HAVE_AUDIO) && defined(KDB2MID_HAVE_CDG)
-OutputRow cdgOutput();
-OutputRow cdgZipOutput();
-#endif
+// A path typed on the command line (UTF-8), as the system names it.
+std::filesystem::path pathFromUtf8(std::string_view text);
 
 // Reports an output file that could not be made and returns false.
 bool reportOutputFailure(SongContext& song, const std::filesystem::path& path,

@@ -1,7 +1,7 @@
 // One song on its way to its files: the song read once (decoded, key and
 // tempo changed), what the writers share of it, made on first use (lyrics
-// with their times, melody, notes, the rendered audio), and where they
-// report. Writers read it; the walk in outputs.hpp fills its plan.
+// with their times, melody, notes; the ASS document and the rendered audio
+// in song_products.hpp), and where they report. Writers read it; the walk in outputs.hpp fills its plan.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "convert/convert_song.hpp"
 #include "convert/output_row.hpp"
 #include "convert/output_set.hpp"
+#include "convert/song_products.hpp"
 #include "export/timed_lyrics.hpp"
 #include "format/record_error.hpp"
 #include "inspect/melody.hpp"
@@ -30,14 +31,15 @@ struct PlannedOutput {
 };
 
 // One song on its way to its files: what the writers read and where they
-// report. Everything beyond the decoded song is made on first use.
+// report. Everything beyond the decoded song is made on first use; what the
+// song is and what it is to get (its plan) is read-only to the writers.
 class SongContext {
 public:
     SongContext(std::int32_t songNumber, std::string fileStem, const std::filesystem::path& folder,
                 const ConvertOptions& convertOptions, ConvertWorkspace& workspace,
-                SongResult& songResult)
+                SongResult& songResult, RecordError decodedAs)
         : number(songNumber), stem(std::move(fileStem)), outFolder(folder),
-          options(convertOptions), work(workspace), result(songResult) {}
+          options(convertOptions), work(workspace), result(songResult), decoded(decodedAs) {}
 
     const std::int32_t number;
     const std::string stem;  // the files' name before the extension
@@ -47,7 +49,7 @@ public:
     ConvertWorkspace& work;
     SongResult& result;
     // Why the record was refused; none when work.song holds the song.
-    RecordError decoded = RecordError::none;
+    const RecordError decoded;
 
     // The output folder's file named stem + extension (".lrc").
     std::filesystem::path file(std::string_view extension) const;
@@ -64,17 +66,19 @@ public:
     const MelodyChoice& melody();
     const std::vector<std::vector<Note>>& notes();
 
-    // The outputs this song gets, with their files (planOutputs).
-    std::vector<PlannedOutput> planned;
-    // Whether a planned output writes files for this song.
-    bool writes(Output id) const;
+    // The outputs this song gets, with their files (planOutputs), and which
+    // of them --resume found done (markFinishedOutputs).
+    const std::vector<PlannedOutput>& planned() const noexcept { return planned_; }
+    // Whether a planned output that writes files for this song has the need
+    // (&OutputNeeds::pictures).
+    bool plans(bool OutputNeeds::*need) const;
+    // The row of the planned output that writes path; null when none does.
+    const OutputRow* plannedBy(const std::filesystem::path& path) const;
 
-    // The song as a Standard MIDI File in memory, made before the .mid is
-    // written when audio is rendered from it.
-    bool midiInMemory = false;
-    // work.midiBuffer holds this song's .mid (not so when --resume found
-    // the .mid and left it alone: the audio then makes it).
-    bool midiMade = false;
+    // Whether an output still to be written renders the song's sound: the
+    // .mid is then made in memory first (SongProducts::midiFile) and the
+    // synthesizer plays the same bytes.
+    bool midiInMemory() const;
 
     // Whether the song's sound is rendered in two parts, its guide melody
     // apart from the rest (--stems, and a track plays the melody). The first
@@ -82,42 +86,20 @@ public:
     // that also plays accompaniment, as notices.
     bool splitsMelody();
 
-#ifdef KDB2MID_HAVE_AUDIO
-    // The song's audio, encoded into path in options.audioFormat (complete
-    // or absent); false after reporting a failure.
-    bool writeRenderedAudio(const std::filesystem::path& path);
-    // The song played through the synthesizer at its loudness, rendered on
-    // first use and shared by every output that needs its sound (the video's
-    // soundtrack, the MP3+G's MP3); null after reporting a failure. The one
-    // place a song is rendered: a song is never rendered twice.
-    const RenderedAudio* renderedAudio();
-    // The same, for a song split in parts (splitsMelody): the full song and
-    // its instrumental (the guide melody is their difference).
-    const RenderedParts* renderedParts();
-    // The sound of the karaoke pictures: the rendered audio, which starts
-    // with pictureLeadIn() of silence (leadInFrames) whenever a picture
-    // output is planned, in one buffer with the audio files' sound (they
-    // leave the lead-in out). Every track of a picture (renderedParts' too)
-    // starts with the same lead-in.
-    const RenderedAudio* pictureAudio();
-#endif
+    // The song's ASS document and rendered sound, shared by the outputs
+    // that need them and made once.
+    SongProducts products{*this};
 
 private:
+    friend void planOutputs(SongContext& song);
+    friend bool markFinishedOutputs(SongContext& song);
+
+    std::vector<PlannedOutput> planned_;
     std::optional<TimedLyrics> lyrics_;
     std::optional<SongTiming> timing_;
     std::optional<MelodyChoice> melody_;
     std::vector<std::vector<Note>> notes_;
     std::optional<bool> splits_;
-#ifdef KDB2MID_HAVE_AUDIO
-    bool openRenderer();
-    std::span<const std::uint8_t> midiToRender(std::vector<std::uint8_t>& muted);
-    SongParts partsToRender(std::vector<std::uint8_t>& full, std::vector<std::uint8_t>& guide);
-    bool writeRenderedParts(const std::filesystem::path& path, bool shared);
-    bool keepRender(const RenderResult& rendered);
-    std::optional<RenderedAudio> audio_;
-    std::optional<RenderedParts> parts_;
-    bool audioFailed_ = false;
-#endif
 };
 
 }  // namespace kdb2mid

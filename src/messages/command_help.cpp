@@ -95,10 +95,6 @@ std::string tempo(int lowest, int highest) {
            std::to_string(highest) + "; lyric times follow";
 }
 
-std::string soundFont(std::string_view defaultFile) {
-    return "SoundFont (.sf2/.sf3) to render with (default: " + text(defaultFile) + ")";
-}
-
 std::string legacyFooter(std::string_view rootName) {
     return "Reads DBDIR/9703/song.idx and DBDIR/9703/song.dat; writes OUTDIR/SONG.dat, the\n"
            "song's record as stored. Without -C, DBDIR is the --root folder, or else " +

@@ -73,18 +73,7 @@ inline constexpr const char* kConvertQuiet = "No progress line and no summary li
 inline constexpr const char* kConvertLyrics = "Lyric text as stored (vni, the default) or as UTF-8";
 std::string transpose(int most);
 std::string tempo(int lowest, int highest);
-std::string soundFont(std::string_view defaultFile);
-inline constexpr const char* kLoudness =
-    "Bring each song's audio to LUFS integrated loudness, -30 to -9, true "
-    "peak at most -1 dBTP (default: -16), or off: the synthesizer's own level";
-inline constexpr const char* kMuteMelody =
-    "Render the audio without the melody track: an instrumental";
-inline constexpr const char* kVideoSize =
-    "Frame size of the videos, even numbers from 320x240 to "
-    "3840x2160 (default: 1280x720)";
-inline constexpr const char* kBackground =
-    "What the videos' lyrics are drawn over: black (the default), "
-    "a colour #RRGGBB or a picture file, scaled to fit";
+// The outputs' own settings: messages/output_settings_help.hpp.
 inline constexpr const char* kResume =
     "Write only the outputs whose files are not all there yet (render "
     "audio only for those)";

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "messages/messages.hpp"
+#include "video/video_settings.hpp"
 
 namespace kdb2mid {
 
@@ -15,10 +16,20 @@ std::string missingPhrase(const VideoStatus& status) {
 
 // "No such file or directory", "it is not a picture (larger than ...)".
 std::string backgroundReason(const VideoStatus& status) {
+    using Picture = VideoStatus::Picture;
     if (status.code == VideoStatus::Code::backgroundMissing) return status.detail;
-    std::string reason = "it is not a picture";
-    if (!status.detail.empty()) reason += " (" + status.detail + ")";
-    return reason;
+    switch (status.picture) {
+        case Picture::tooLarge:
+            return "it is not a picture (larger than " + std::to_string(kLargestPictureSide) +
+                   " pixels on a side)";
+        case Picture::pixelFormat: return "it is not a picture (its pixel format is not supported)";
+        case Picture::notScaled: return "it is not a picture (it could not be scaled)";
+        default: return "it is not a picture";
+    }
+}
+
+std::string frameSize(int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
 }
 
 std::string withDetail(std::string line, const std::string& detail) {
@@ -67,8 +78,9 @@ std::string videoFailure(std::int32_t songNumber, const std::filesystem::path& p
 }
 
 std::string videoSizeRefused(std::string_view text) {
-    return "--video-size " + std::string(text) +
-           ": give WIDTHxHEIGHT, both even, from 320x240 to 3840x2160";
+    return "--video-size " + std::string(text) + ": give WIDTHxHEIGHT, both even, from " +
+           frameSize(kVideoMinWidth, kVideoMinHeight) + " to " +
+           frameSize(kVideoMaxWidth, kVideoMaxHeight);
 }
 
 std::string backgroundRefused(std::string_view text) {

@@ -9,6 +9,9 @@
 
 namespace kdb2mid {
 
+// A background picture larger than this on a side is refused before it is decoded.
+inline constexpr int kLargestPictureSide = 16384;
+
 struct VideoStatus {
     enum class Code : std::uint8_t {
         ok,
@@ -22,9 +25,17 @@ struct VideoStatus {
         output,              // the file could not be made; failure says why
         interrupted,         // the run was asked to stop
     };
+    // For Code::backgroundNotImage: what about the file is of no use.
+    enum class Picture : std::uint8_t {
+        unknown,      // no picture FFmpeg can decode
+        tooLarge,     // a side over kLargestPictureSide
+        pixelFormat,  // its pixels cannot be turned into the video's
+        notScaled,    // scaling it to the frame failed
+    };
     Code code = Code::ok;
     std::string detail;
     OutputFailure failure;  // for Code::output
+    Picture picture = Picture::unknown;
 
     bool ok() const noexcept { return code == Code::ok; }
 };

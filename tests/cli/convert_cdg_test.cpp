@@ -84,6 +84,26 @@ TEST_F(ConvertCdgAudio, NoPairWithoutLyricsNorHalfAPair) {
     EXPECT_FALSE(std::filesystem::exists(work_ / "out" / "50004.cdg"));
 }
 
+// --resume with both MP3+G outputs writes whichever is missing, from one
+// render, the same bytes as the first run: the zip when the pair is there,
+// the pair when the zip is.
+TEST_F(ConvertCdgAudio, ResumeWritesTheMissingHalfOfPairAndZip) {
+    const std::vector<std::string> args = {"50004", "--cdg", "--cdg-zip", "--resume"};
+    RunResult run = convert(test::sampleDatabaseDir(), args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto first = test::treeContents(work_ / "out");
+    for (const char* name : {"50004.cdg", "50004.mp3", "50004.zip"}) ASSERT_TRUE(first.contains(name));
+    for (const std::vector<std::string>& missing :
+         {std::vector<std::string>{"50004.zip"}, {"50004.cdg", "50004.mp3"}}) {
+        SCOPED_TRACE(missing.front());
+        for (const std::string& name : missing) std::filesystem::remove(work_ / "out" / name);
+        run = convert(test::sampleDatabaseDir(), args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, "1 converted, 0 skipped, 0 failed\n");
+        EXPECT_EQ(test::treeContents(work_ / "out"), first);
+    }
+}
+
 TEST_F(ConvertCdgAudio, OpusAudioCannotShareTheRender) {
     const RunResult run = convert(test::sampleDatabaseDir(), {"50004", "--cdg", "--audio", "opus"});
     EXPECT_EQ(run.exitCode, kExitUsage);

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
+#include "convert/convert_run.hpp"
 #include "generator/database_writer.hpp"
 #include "test_support.hpp"
 
@@ -32,13 +34,13 @@ std::set<std::string> plannedFiles(const SongDatabase& database, const ConvertOp
                                    const std::filesystem::path& out) {
     ConvertWorkspace work;
     SongResult result;
-    SongContext song(kSong, std::to_string(kSong), out, options, work, result);
     std::vector<std::uint8_t> record;
     EXPECT_TRUE(database.readRecord(database.locate(kSong), record));
-    song.decoded = decodeSong(record, work.song);
+    const RecordError decoded = decodeSong(record, work.song);
+    SongContext song(kSong, std::to_string(kSong), out, options, work, result, decoded);
     planOutputs(song);
     std::set<std::string> files;
-    for (const PlannedOutput& output : song.planned) {
+    for (const PlannedOutput& output : song.planned()) {
         for (const std::filesystem::path& path : output.files) {
             files.insert(std::filesystem::relative(path, out).generic_string());
         }
@@ -123,6 +125,44 @@ TEST(OutputsTable, EachRowWritesTheFilesItPlansAndResumeFindsThem) {
         const SongResult again = convertSong(database, kSong, out.path(), resume, work);
         EXPECT_TRUE(again.alreadyDone);
         EXPECT_EQ(again.withoutLyrics, !c.lyrics);
+    }
+}
+
+// Every setting a row owns, given alone, is refused naming it as of no use;
+// given with its output, a good value is taken and a bad one refused naming
+// it. A setting added to a row without a case here fails, so that each is checked.
+TEST(OutputsTable, EachRowsSettingsServeOnlyItsOutputAndCheckTheirValues) {
+    struct Values {
+        std::string good;
+        std::string bad;  // empty for a flag
+    };
+    const std::map<std::string_view, Values> values = {
+        {"--soundfont", {"other.sf2", ""}}, {"--loudness", {"-20", "-31"}},
+        {"--mute-melody", {"", ""}},        {"--video-size", {"640x360", "641x360"}},
+        {"--background", {"#102030", "#1020"}},
+    };
+    for (const OutputRow& row : outputTable()) {
+        for (const OutputSetting& setting : row.settings) {
+            SCOPED_TRACE(setting.option);
+            ASSERT_TRUE(values.contains(setting.option)) << "no case for this setting";
+            EXPECT_FALSE(setting.help.empty());
+            const Values& value = values.at(setting.option);
+            ConvertOptions alone;
+            alone.outputs.add(Output::lrc);
+            const GivenSetting good[] = {{&row, &setting, value.good}};
+            const std::string unused = takeSettings(alone, good);
+            EXPECT_NE(unused.find(setting.option), std::string::npos) << unused;
+
+            ConvertOptions with;
+            with.outputs.add(row.id);
+            EXPECT_EQ(takeSettings(with, good), "");
+            if (value.bad.empty()) continue;
+            const GivenSetting bad[] = {{&row, &setting, value.bad}};
+            ConvertOptions refused;
+            refused.outputs.add(row.id);
+            const std::string line = takeSettings(refused, bad);
+            EXPECT_NE(line.find(setting.option), std::string::npos) << line;
+        }
     }
 }
 

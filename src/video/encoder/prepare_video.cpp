@@ -34,8 +34,6 @@ bool isPictureCodec(AVCodecID codec) {
     }
 }
 
-// A picture larger than this on a side is refused before it is decoded.
-constexpr int kLargestPictureSide = 16384;
 // Packets read while looking for the first picture of the file.
 constexpr int kPacketsToFirstPicture = 64;
 
@@ -47,8 +45,8 @@ void fill(std::vector<std::uint8_t>& picture, PlaneSizes sizes, Yuv colour) {
                 sizes.chroma(), colour.v);
 }
 
-VideoStatus notPicture(std::string detail = {}) {
-    return {VideoStatus::Code::backgroundNotImage, std::move(detail), {}};
+VideoStatus notPicture(VideoStatus::Picture why = VideoStatus::Picture::unknown) {
+    return {VideoStatus::Code::backgroundNotImage, {}, {}, why};
 }
 
 // The first picture of the file at path, decoded.
@@ -81,7 +79,7 @@ VideoStatus decodePicture(const std::filesystem::path& path, Frame& picture) {
     const AVCodecParameters* parameters = input->streams[stream]->codecpar;
     if (!isPictureCodec(parameters->codec_id)) return notPicture();
     if (parameters->width > kLargestPictureSide || parameters->height > kLargestPictureSide) {
-        return notPicture("larger than 16384 pixels on a side");
+        return notPicture(VideoStatus::Picture::tooLarge);
     }
     const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
     if (decoder == nullptr) return notPicture();
@@ -126,8 +124,7 @@ VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame,
     Scaler scaler(sws_getContext(picture.width, picture.height,
                                  static_cast<AVPixelFormat>(picture.format), width, height,
                                  AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
-    if (!scaler)
-        return {VideoStatus::Code::backgroundNotImage, "its pixel format is not supported", {}};
+    if (!scaler) return notPicture(VideoStatus::Picture::pixelFormat);
     // Pictures carry BT.601 colours (JPEG in full range, which the scaler
     // knows from the format); the video is BT.709 in limited range.
     int* sourceTable = nullptr;
@@ -156,7 +153,7 @@ VideoStatus placePicture(const AVFrame& picture, PlaneSizes frame,
     const int strides[4] = {frame.width, frame.width / 2, frame.width / 2, 0};
     if (sws_scale(scaler.get(), picture.data, picture.linesize, 0, picture.height, planes,
                   strides) != height) {
-        return {VideoStatus::Code::backgroundNotImage, "it could not be scaled", {}};
+        return notPicture(VideoStatus::Picture::notScaled);
     }
     return {};
 }

@@ -187,6 +187,22 @@ std::vector<std::pair<int, int>> wipedBetween(const std::vector<std::uint8_t>& f
     return pixels;
 }
 
+// The frames FFmpeg decodes from a .cdg at rate a second that select (an
+// expression over the frame number n) picks, packed RGB, in time order.
+std::vector<char> ffmpegFrames(const std::vector<std::uint8_t>& file, int rate, const std::string& select) {
+    test::TempDir dir;
+    {
+        std::ofstream out(dir / "song.cdg", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    }
+    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() + "' -vf \"fps=" +
+                                std::to_string(rate) + ",select='" + select + "'\" -vsync 0 " +
+                                "-f rawvideo -pix_fmt rgb24 '" + (dir / "frames.rgb").string() + "'";
+    if (std::system(command.c_str()) != 0) return {};
+    std::ifstream in(dir / "frames.rgb", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 TEST(CdgReadBack, FfmpegShowsTheLineBeforeItsWordAndTheWordSungAfter) {
     const auto font = defaultFont();
     if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
@@ -271,11 +287,6 @@ TEST(CdgReadBack, NextLineWholeSoonAfterTheCurrentLineStarts) {
         }
         return all;
     };
-    test::TempDir dir;
-    {
-        std::ofstream out(dir / "song.cdg", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    }
     // Twenty frames a second: from each of lines 2 to 4's first word 1.5 s on,
     // and the frame before the line after it starts.
     constexpr int kRate = 20;
@@ -293,12 +304,7 @@ TEST(CdgReadBack, NextLineWholeSoonAfterTheCurrentLineStarts) {
         select += std::to_string(next - 1);
         select += ')';
     }
-    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() +
-                                "' -vf \"fps=" + std::to_string(kRate) + ",select='" + select +
-                                "'\" -vsync 0 -f rawvideo -pix_fmt rgb24 '" + (dir / "frames.rgb").string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::ifstream in(dir / "frames.rgb", std::ios::binary);
-    const std::vector<char> frames((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<char> frames = ffmpegFrames(file, kRate, select);
     const std::size_t frameSize = kScreenWidth * kScreenHeight * 3;
     ASSERT_EQ(frames.size(), 3 * (kWindow + 1) * frameSize);
 
@@ -338,19 +344,8 @@ TEST(CdgReadBack, BreakShowsTheTitleAndABarRunningOut) {
     input.lines.push_back({{{"Tình", 3.0}, {"bằng", 3.5}}});
     input.lines.push_back({{{"Ẫm", 25.0}, {"ngộ", 25.5}}});
     const std::vector<std::uint8_t> file = writeCdg(input, *font);
-    test::TempDir dir;
-    {
-        std::ofstream out(dir / "song.cdg", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    }
     // Frames at 8 s, 14 s and 24 s, ten a second.
-    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() +
-                                "' -vf \"fps=10,select='eq(n\\,80)+eq(n\\,140)+eq(n\\,240)'\" "
-                                "-vsync 0 -f rawvideo -pix_fmt rgb24 '" +
-                                (dir / "frames.rgb").string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::ifstream in(dir / "frames.rgb", std::ios::binary);
-    const std::vector<char> frames((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<char> frames = ffmpegFrames(file, 10, "eq(n\\,80)+eq(n\\,140)+eq(n\\,240)");
     const std::size_t frameSize = kScreenWidth * kScreenHeight * 3;
     ASSERT_EQ(frames.size(), 3 * frameSize);
 

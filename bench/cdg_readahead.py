@@ -8,10 +8,12 @@ decodes it (cdgraphics) and the song's .lrc.
 Converts each song with `kdb2mid convert --cdg --lrc` (and `--audio wav`
 under another name, to find the MP3's lead-in), decodes the .cdg ten frames
 a second and, per tile row (12 pixels), keeps a digest of its pixels and its
-count of sung (yellow) pixels. A lyric line's rows are those whose sung
-pixels grow while it is sung; it is shown from the first frame after which
-those rows stay as they are just before its first word, and until its sung
-pixels start to go (the next line drawn over it, or a cleared screen).
+count of sung (yellow) pixels. A lyric line's rows are those a word's wipe
+adds sung pixels to in that word's own time (a line too long for one place
+fills two, and its first may be drawn over while its second is sung); it is
+shown from the first frame after which each of those rows stays as it is
+just before the line's first word there, and until any of them starts to
+lose its sung pixels (the next line drawn over it, or a cleared screen).
 Prints per song and over all, as karaoke_readahead.py does for the video:
 the share of singing time (first word to the last word's wipe end, leaving
 out the first and the last line and a line an instrumental break of 8 s or
@@ -66,34 +68,61 @@ def tile_rows(cdg):
     return frames
 
 
+def line_rows(frames, words, next_first, at):
+    """Per tile row a line is sung in, the time of its first word there.
+
+    A line wrapped over two screen lines is sung in both, and its first screen
+    line may be drawn over while the second is sung; so a row is found as
+    one a word's wipe adds sung pixels to, from just after the word starts
+    (the word before it has finished) to just before its wipe ends (the next
+    word, maybe the next line's, starts there)."""
+    rows = {}
+    for j, start in enumerate(words):
+        end = min(start + MAX_WIPE, words[j + 1] if j + 1 < len(words) else next_first)
+        before, after = at(start + 0.05), at(end - 0.05)
+        for r in range(HEIGHT // TILE):
+            if frames[after][r][1] > frames[before][r][1]:
+                rows.setdefault(r, start)
+    # A run of adjacent rows is one screen line, first sung at its first word
+    # (a short word's wipe may fall between two frames).
+    ordered = sorted(rows)
+    for k in range(1, len(ordered)):
+        if ordered[k] == ordered[k - 1] + 1:
+            rows[ordered[k]] = rows[ordered[k - 1]] = min(rows[ordered[k]], rows[ordered[k - 1]])
+    for k in range(len(ordered) - 1, 0, -1):
+        if ordered[k] == ordered[k - 1] + 1:
+            rows[ordered[k - 1]] = min(rows[ordered[k]], rows[ordered[k - 1]])
+    return rows
+
+
 def measure(frames, lines, lead):
     def at(seconds):
         """The last frame showing the screen at seconds."""
         return max(0, min(len(frames) - 1, math.floor(seconds * RATE)))
 
     spans = []  # (shown from, first word, sung until, shown until) per line
-    for i, words in enumerate(lines):
-        first = words[0] + lead
-        end = words[-1] + lead + MAX_WIPE
-        if i + 1 < len(lines):
-            end = min(end, lines[i + 1][0] + lead)
-        before, after = at(first - 0.05), at(end + 0.05)
-        rows = [r for r in range(HEIGHT // TILE) if frames[after][r][1] > frames[before][r][1]]
+    for i, times in enumerate(lines):
+        words = [t + lead for t in times]
+        first = words[0]
+        next_first = lines[i + 1][0] + lead if i + 1 < len(lines) else math.inf
+        end = min(words[-1] + MAX_WIPE, next_first)
+        rows = line_rows(frames, words, next_first, at)
         if not rows:
             spans.append((first, first, end, end))
             continue
-        n = before
-        while n > 0 and all(frames[n - 1][r][0] == frames[before][r][0] for r in rows):
-            n -= 1
-        shown = n / RATE
-        most, m = 0, at(first)
-        while m < len(frames):
-            sung = sum(frames[m][r][1] for r in rows)
-            if sung < most:
-                break
-            most = max(most, sung)
+        # Shown once every row of it stays as it is until that row's first word.
+        shown = 0
+        for r, sung_from in rows.items():
+            before = at(sung_from - 0.15)  # a frame may show a little after its time
+            n = before
+            while n > 0 and frames[n - 1][r][0] == frames[before][r][0]:
+                n -= 1
+            shown = max(shown, n)
+        # Shown until any of its rows starts to lose its sung pixels (drawn over or cleared).
+        m = at(first)
+        while m + 1 < len(frames) and all(frames[m + 1][r][1] >= frames[m][r][1] for r in rows):
             m += 1
-        spans.append((shown, first, end, m / RATE))
+        spans.append((shown / RATE, first, end, (m + 1) / RATE))
     sung = two = 0.0
     for i, (_, first, end, _) in enumerate(spans):
         if i == 0 or i == len(spans) - 1 or spans[i + 1][1] - end >= BREAK:

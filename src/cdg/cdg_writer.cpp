@@ -49,7 +49,12 @@ constexpr std::int64_t kBreakPackets = 8 * kPacketsPerSecond;
 constexpr int kBarRow = 16;
 constexpr int kBarFirst = 5;
 constexpr int kBarLast = 44;
-// How long a sung line stays before the line after next replaces it.
+// How long the last sung lines stay before a break's screen clears them.
+// Between lines there is no such wait: a place takes its next line as soon
+// as its own line's last wipe is out. A lyric line too long for one place
+// fills two, so the next lyric line is whole only once the one before the
+// current line is sung, and any wait there is time the singer cannot read
+// ahead. The drawing goes left to right, so the words sung last go last.
 constexpr std::int64_t kHoldPackets = kPacketsPerSecond * 3 / 10;
 // The first line is ready this long before its first word when the title
 // screen leaves room (the lines after it are drawn while it is sung), and
@@ -341,7 +346,7 @@ private:
             if (nextLine_ > 0 && startBreak()) return true;
             if (nextLine_ >= kSlots) {
                 const Line& previous = lines_[nextLine_ - kSlots];
-                if (!previous.drawn || previous.wipesLeft > 0 || now_ < previous.lastWipe + kHoldPackets) {
+                if (!previous.drawn || previous.wipesLeft > 0) {
                     return false;
                 }
             }

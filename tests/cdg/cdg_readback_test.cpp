@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "cdg/cdg_lyrics.hpp"
 #include "cdg/cdg_screen.hpp"
@@ -184,6 +187,22 @@ std::vector<std::pair<int, int>> wipedBetween(const std::vector<std::uint8_t>& f
     return pixels;
 }
 
+// The frames FFmpeg decodes from a .cdg at rate a second that select (an
+// expression over the frame number n) picks, packed RGB, in time order.
+std::vector<char> ffmpegFrames(const std::vector<std::uint8_t>& file, int rate, const std::string& select) {
+    test::TempDir dir;
+    {
+        std::ofstream out(dir / "song.cdg", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    }
+    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() + "' -vf \"fps=" +
+                                std::to_string(rate) + ",select='" + select + "'\" -vsync 0 " +
+                                "-f rawvideo -pix_fmt rgb24 '" + (dir / "frames.rgb").string() + "'";
+    if (std::system(command.c_str()) != 0) return {};
+    std::ifstream in(dir / "frames.rgb", std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 TEST(CdgReadBack, FfmpegShowsTheLineBeforeItsWordAndTheWordSungAfter) {
     const auto font = defaultFont();
     if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
@@ -232,6 +251,87 @@ TEST(CdgReadBack, FfmpegShowsTheLineBeforeItsWordAndTheWordSungAfter) {
     }
 }
 
+// Lyric lines too long for one place, sung back to back as in the sample
+// songs: each fills two of the four places, so the next one can only be drawn
+// once the line before the current one is sung. FFmpeg shows the next line
+// whole (every letter its wipes will turn, in the unsung colour) soon after
+// the current line's first word, and still whole just before its own.
+TEST(CdgReadBack, NextLineWholeSoonAfterTheCurrentLineStarts) {
+    const auto font = defaultFont();
+    if (!font) GTEST_SKIP() << "no " << kDefaultFontPath;
+    if (std::system("ffmpeg -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
+
+    const std::vector<std::vector<std::pair<const char*, double>>> lyrics = {
+        {{"Frère", 2}, {"Jacques,", 3}, {"frère", 4}, {"Jacques,", 5}},
+        {{"dormez-vous?", 6}, {"dormez-vous?", 8}},
+        {{"Sonnez", 10}, {"les", 10.5}, {"matines,", 10.75}, {"sonnez", 12}, {"les", 12.5}, {"matines,", 12.75}},
+        {{"ding,", 14}, {"dang,", 14.5}, {"dong.", 15}, {"ding,", 16}, {"dang,", 16.5}, {"dong.", 17}},
+        {{"Frère", 18}, {"Jacques,", 19}, {"frère", 20}, {"Jacques,", 21}},
+    };
+    CdgInput input{"Frère Jacques", "", {}, 24};
+    for (const auto& words : lyrics) {
+        CdgLine& line = input.lines.emplace_back();
+        for (const auto& [text, start] : words) line.words.push_back({text, start});
+    }
+    const std::vector<std::uint8_t> file = writeCdg(input, *font);
+    // A line's letters: what each of its words' wipes turns sung in the word's own time.
+    const auto letters = [&](std::size_t n) {
+        std::vector<std::pair<int, int>> all;
+        const auto& words = lyrics[n];
+        for (std::size_t j = 0; j < words.size(); ++j) {
+            const double next = j + 1 < words.size()     ? words[j + 1].second
+                                : n + 1 < lyrics.size() ? lyrics[n + 1][0].second
+                                                        : input.musicSeconds;
+            const auto part = wipedBetween(file, words[j].second, std::min(next, words[j].second + 1));
+            all.insert(all.end(), part.begin(), part.end());
+        }
+        return all;
+    };
+    // Twenty frames a second: from each of lines 2 to 4's first word 1.5 s on,
+    // and the frame before the line after it starts.
+    constexpr int kRate = 20;
+    constexpr int kWindow = 30;
+    std::string select;
+    for (std::size_t n = 1; n <= 3; ++n) {
+        const auto first = static_cast<int>(lyrics[n][0].second * kRate);
+        const auto next = static_cast<int>(lyrics[n + 1][0].second * kRate);
+        if (!select.empty()) select += '+';
+        select += "between(n\\,";
+        select += std::to_string(first);
+        select += "\\,";
+        select += std::to_string(first + kWindow - 1);
+        select += ")+eq(n\\,";
+        select += std::to_string(next - 1);
+        select += ')';
+    }
+    const std::vector<char> frames = ffmpegFrames(file, kRate, select);
+    const std::size_t frameSize = kScreenWidth * kScreenHeight * 3;
+    ASSERT_EQ(frames.size(), 3 * (kWindow + 1) * frameSize);
+
+    const auto whole = [&](std::size_t frame, const std::vector<std::pair<int, int>>& pixels) {
+        return std::all_of(pixels.begin(), pixels.end(), [&](std::pair<int, int> at) {
+            const std::size_t i = frame * frameSize + static_cast<std::size_t>(at.second * kScreenWidth + at.first) * 3;
+            return frames[i] == '\xff' && frames[i + 1] == '\xff' && frames[i + 2] == '\xff';
+        });
+    };
+    for (std::size_t n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        const auto next = letters(n + 1);
+        ASSERT_GT(next.size(), 200U);
+        const auto [low, high] = std::minmax_element(next.begin(), next.end(), [](auto a, auto b) {
+            return a.second < b.second;
+        });
+        EXPECT_GT(high->second - low->second, kLineTileRows * kTileHeight) << "the line is not in two places";
+        const std::size_t base = (n - 1) * (kWindow + 1);
+        std::size_t shown = 0;
+        while (shown < kWindow && !whole(base + shown, next)) ++shown;
+        std::printf("line %zu: the next line whole %.2f s after its first word\n", n + 1,
+                    static_cast<double>(shown) / kRate);
+        EXPECT_LE(shown, 18U) << "frames of 1/20 s after the line's first word (0.9 s)";
+        for (std::size_t f = shown; f <= kWindow; ++f) EXPECT_TRUE(whole(base + f, next)) << f;
+    }
+}
+
 // A break of 20 s as FFmpeg shows it: the sung lines gone, the title at the
 // top and a bar below that is shorter later in the break, no lyrics until
 // 8 s before the next line.
@@ -244,19 +344,8 @@ TEST(CdgReadBack, BreakShowsTheTitleAndABarRunningOut) {
     input.lines.push_back({{{"Tình", 3.0}, {"bằng", 3.5}}});
     input.lines.push_back({{{"Ẫm", 25.0}, {"ngộ", 25.5}}});
     const std::vector<std::uint8_t> file = writeCdg(input, *font);
-    test::TempDir dir;
-    {
-        std::ofstream out(dir / "song.cdg", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    }
     // Frames at 8 s, 14 s and 24 s, ten a second.
-    const std::string command = "ffmpeg -v error -f cdg -i '" + (dir / "song.cdg").string() +
-                                "' -vf \"fps=10,select='eq(n\\,80)+eq(n\\,140)+eq(n\\,240)'\" "
-                                "-vsync 0 -f rawvideo -pix_fmt rgb24 '" +
-                                (dir / "frames.rgb").string() + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    std::ifstream in(dir / "frames.rgb", std::ios::binary);
-    const std::vector<char> frames((std::istreambuf_iterator<char>(in)), {});
+    const std::vector<char> frames = ffmpegFrames(file, 10, "eq(n\\,80)+eq(n\\,140)+eq(n\\,240)");
     const std::size_t frameSize = kScreenWidth * kScreenHeight * 3;
     ASSERT_EQ(frames.size(), 3 * frameSize);
 

@@ -36,7 +36,8 @@ inline constexpr const char* kEntryIdField = "\"id\" must be the number of an en
 inline constexpr const char* kMoveToField = "\"to\" must be a position in the queue, from 0 on";
 inline constexpr const char* kNextAfterField = "\"after\" must be the number of an entry";
 inline constexpr const char* kPausedField = "\"paused\" must be true or false";
-inline constexpr const char* kGuideField = "\"guide\" must be \"off\", \"normal\" or \"strong\"";
+inline constexpr const char* kGuideField =
+    "\"guide\" must be \"off\", \"soft\", \"normal\" or \"strong\"";
 // "The X-Kdb2mid-Phone header must be 22 to 64 letters, digits, \"-\" or \"_\""
 std::string phoneHeaderRefused(std::size_t fewest, std::size_t most);
 inline constexpr const char* kNoSuchEntry = "There is no such entry in the queue";

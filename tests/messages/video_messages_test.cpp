@@ -35,14 +35,6 @@ TEST(VideoMessages, OneLineNamingWhatIsWrong) {
         {videoSetupFailure({Code::backgroundNotImage, {}, {}, Picture::tooLarge}, background),
          "--background stage.jpg: give black, #RRGGBB or a picture file (stage.jpg: it is not "
          "a picture (larger than 16384 pixels on a side))"},
-        {videoFailure(50004, video, {Code::backgroundNotImage, {}, {}, Picture::pixelFormat},
-                      background),
-         "Cannot convert song 50004: background stage.jpg: it is not a picture (its pixel "
-         "format is not supported)"},
-        {videoFailure(50004, video, {Code::backgroundNotImage, {}, {}, Picture::notScaled},
-                      background),
-         "Cannot convert song 50004: background stage.jpg: it is not a picture (it could not "
-         "be scaled)"},
         {videoSizeRefused("100x100"),
          "--video-size 100x100: give WIDTHxHEIGHT, both even, from 320x240 to 3840x2160"},
     };

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "convert/output_row.hpp"
+#include "convert/output_set.hpp"
 #include "messages/messages.hpp"
 
 namespace kdb2mid {
@@ -34,21 +34,14 @@ TEST(BatchText, FormatsSongsRateAndTimeLeft) {
     for (const Case& c : cases) EXPECT_EQ(formatProgress(c.progress, c.elapsed), c.expected);
 }
 
-// Audio or videos set the pace, by the rows that count them: minutes made,
-// times real time; of both, the video's.
-TEST(BatchText, OutputsThatCountSecondsSetThePace) {
-    BatchProgress progress{5, 10, 500, 1000};
-    std::string expected = "5/10 songs, 0.0 MB/s, 0:20 left";
-    int highest = -1;
-    for (const OutputRow& row : outputTable()) {
-        if (row.progressUnit.empty()) continue;
-        progress.secondsMade[outputIndex(row.id)] = 300;
-        if (row.pace < highest) continue;
-        highest = row.pace;
-        expected = "5/10 songs, 5.0 min of " + std::string(row.progressUnit) +
-                   ", 15.0x real time, 0:20 left";
-    }
-    EXPECT_EQ(formatProgress(progress, 20), expected);
+// Audio or videos set the pace: minutes made, times real time; of both, the video's.
+TEST(BatchText, SoundOrPicturesMadeSetThePace) {
+    BatchProgress audio{5, 10, 500, 1000};
+    audio.secondsMade[outputIndex(Output::audio)] = 300;
+    EXPECT_EQ(formatProgress(audio, 20), "5/10 songs, 5.0 min of audio, 15.0x real time, 0:20 left");
+    BatchProgress both = audio;
+    both.secondsMade[outputIndex(Output::video)] = 300;
+    EXPECT_EQ(formatProgress(both, 60), "5/10 songs, 5.0 min of video, 5.0x real time, 1:00 left");
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "audio/audio_encoder.hpp"
 #include "audio/ogg_serial.hpp"
+#include "audio/render_store.hpp"
 #include "audio/true_peak_limiter.hpp"
 
 namespace kdb2mid {
@@ -191,98 +192,6 @@ AudioStatus SongRenderer::load() {
 
 namespace {
 
-// The synthesizer's render of one song, held until its loudness is known,
-// in half the memory floats would take: every 64 frames as 16-bit values
-// scaled to their own loudest sample, which keeps each stretch 96 dB above
-// its rounding, finer than the 16-bit files made from it. It grows in
-// chunks, so growing never copies, and each chunk is freed as soon as it has
-// been used. A song at the one-hour cap holds 650 MB (710 MB at 48 kHz).
-class RenderStore {
-public:
-    void append(std::span<const float> samples) {
-        for (float sample : samples) {
-            pending_[pendingSize_++] = sample;
-            if (pendingSize_ == kGroup) storePending();
-        }
-    }
-
-    std::size_t size() const noexcept { return groups_ * kGroup + pendingSize_; }
-
-    // The next piece of the samples, in order, or an empty span after the
-    // last; frees each chunk once it has been read. Two stores given the same
-    // number of samples give pieces of the same sizes.
-    std::span<const float> next() {
-        if (group_ < groups_) {
-            Chunk& chunk = chunks_[group_ / kChunkGroups];
-            const std::size_t first = group_ % kChunkGroups;
-            const std::size_t count =
-                std::min({kPieceGroups, kChunkGroups - first, groups_ - group_});
-            piece_.resize(count * kGroup);
-            for (std::size_t g = 0; g < count; ++g) {
-                const float scale = chunk.scales[first + g];
-                const std::int16_t* values = chunk.values.get() + (first + g) * kGroup;
-                float* out = piece_.data() + g * kGroup;
-                for (std::size_t k = 0; k < kGroup; ++k) out[k] = static_cast<float>(values[k]) * scale;
-            }
-            group_ += count;
-            if (group_ % kChunkGroups == 0 || group_ == groups_) chunk = Chunk{};
-            return piece_;
-        }
-        if (tailTaken_) return {};
-        tailTaken_ = true;
-        return std::span<const float>(pending_.data(), pendingSize_);
-    }
-
-    // Hands the samples on in order, in pieces, to use; frees each chunk
-    // once it has been used.
-    template <typename Use>
-    bool drain(Use&& use) {
-        for (std::span<const float> piece = next(); !piece.empty(); piece = next()) {
-            if (!use(piece)) return false;
-        }
-        return true;
-    }
-
-private:
-    static constexpr std::size_t kGroup = 128;               // samples: 64 frames
-    static constexpr std::size_t kChunkGroups = 8192;        // 2 MB of values
-    static constexpr std::size_t kPieceGroups = 64;          // 32 KB handed on at a time
-    static constexpr float kLargest = 32767.0f;
-
-    struct Chunk {
-        std::unique_ptr<std::int16_t[]> values;
-        std::unique_ptr<float[]> scales;
-    };
-
-    void storePending() {
-        if (groups_ % kChunkGroups == 0) {
-            chunks_.push_back(Chunk{std::make_unique_for_overwrite<std::int16_t[]>(kChunkGroups * kGroup),
-                                    std::make_unique_for_overwrite<float[]>(kChunkGroups)});
-        }
-        Chunk& chunk = chunks_.back();
-        const std::size_t at = groups_ % kChunkGroups;
-        const float peak = peakOf(pending_);
-        const float scale = peak > 0.0f ? peak / kLargest : 0.0f;
-        const float inverse = peak > 0.0f ? kLargest / peak : 0.0f;
-        std::int16_t* values = chunk.values.get() + at * kGroup;
-        for (std::size_t k = 0; k < kGroup; ++k) {
-            const float value = pending_[k] * inverse;  // within +-kLargest
-            values[k] = static_cast<std::int16_t>(value + std::copysign(0.5f, value));
-        }
-        chunk.scales[at] = scale;
-        ++groups_;
-        pendingSize_ = 0;
-    }
-
-    std::vector<Chunk> chunks_;
-    std::size_t groups_ = 0;
-    std::array<float, kGroup> pending_{};
-    std::size_t pendingSize_ = 0;
-    std::size_t group_ = 0;  // the next group next() reads
-    bool tailTaken_ = false;
-    std::vector<float> piece_;
-};
-
 // Whether a render scaled by gain may reach the true-peak ceiling anywhere:
 // only then can the limiter hold it below the target, and only then is it
 // measured a second time, as written.
@@ -298,7 +207,7 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
                     std::optional<double> target, LoudnessFacts& facts, Emit&& emit) {
     std::vector<float> block;
     if (!target || meter == nullptr) {
-        return store.drain([&](std::span<const float> chunk) {
+        return store.take([&](std::span<const float> chunk) {
             block.resize(chunk.size());
             std::transform(chunk.begin(), chunk.end(), block.begin(),
                            [](float sample) { return std::clamp(sample, -1.0f, 1.0f); });
@@ -316,7 +225,7 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
         if (written) written->add(block);
         return emit(std::span<const float>(block));
     };
-    const bool drained = store.drain([&](std::span<const float> chunk) {
+    const bool drained = store.take([&](std::span<const float> chunk) {
         block.clear();
         limiter.process(chunk, block);
         return hand();
@@ -330,56 +239,29 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
     return true;
 }
 
-// The full song stored while it was rendered, brought to its loudness
-// exactly as finishLoudness does, and its guide melody (take(frames): its
-// next frames, played as they are asked for) given the same gain and, frame
-// for frame, the limiter's gain; the instrumental is the full song less the
-// guide, so the three add up. Handed on as full, instrumental and guide
-// blocks of equal length to emit.
-template <typename Take, typename Emit>
-bool finishParts(RenderStore& full, const LoudnessMeter& meter, int rate, double target,
-                 LoudnessFacts& facts, Take&& take, Emit&& emit) {
-    facts.measured = meter.loudness();
-    facts.gainDb = normalisingGain(facts.measured, target);
+// A split song's gain to its loudness target, from the meter that heard the
+// full song, as finishLoudness finds it for a song alone.
+void setGain(RenderedParts& parts, const LoudnessMeter& meter) {
+    parts.loudness.measured = meter.loudness();
+    parts.loudness.gainDb = normalisingGain(parts.loudness.measured, *parts.target);
+}
+
+// One pass of player over a split song brought to its loudness, each stretch
+// handed to emit (false: stop); then, as finishLoudness does for a song
+// alone, whether the limiter turned anything down and, if it did, the full
+// song's loudness as written.
+template <typename Emit>
+bool passSplit(PartsPlayer& player, RenderedParts& parts, Emit&& emit) {
+    LoudnessFacts& facts = parts.loudness;
     const float gain = facts.silent ? 0.0f : amplitudeOf(facts.gainDb);
-    TruePeakLimiter limiter(rate, amplitudeOf(kLimiterCeiling), gain);
     std::optional<LoudnessMeter> written;
-    if (mayReachCeiling(facts, gain)) written.emplace(rate);
-    std::vector<float> gains;
-    limiter.keepGains(&gains);
-    std::vector<float> limited;
-    std::vector<float> melody;
-    std::vector<float> rest;
-    // The limiter hands frames on a look-ahead late: the guide follows the
-    // frames it has let out, each with that frame's gain.
-    const auto give = [&] {
-        const std::size_t frames = gains.size();
-        const std::span<const float> guide = take(frames);
-        if (guide.size() != 2 * frames) return false;
-        melody.resize(2 * frames);
-        rest.resize(2 * frames);
-        for (std::size_t f = 0; f < frames; ++f) {
-            for (std::size_t c = 0; c < kAudioChannels; ++c) {
-                const std::size_t k = 2 * f + c;
-                melody[k] = guide[k] * gain * gains[f];
-                rest[k] = limited[k] - melody[k];
-            }
-        }
-        gains.clear();
-        if (written) written->add(limited);
-        const bool given = emit(std::span<const float>(limited), std::span<const float>(rest),
-                                std::span<const float>(melody));
-        limited.clear();
-        return given;
-    };
-    const bool drained = full.drain([&](std::span<const float> chunk) {
-        limiter.process(chunk, limited);
-        return give();
-    });
-    if (!drained) return false;
-    limiter.finish(limited);
-    facts.limited = limiter.engaged();
-    if (!give()) return false;
+    if (mayReachCeiling(facts, gain)) written.emplace(parts.sampleRate);
+    for (std::array<std::span<const float>, 3> stretch = player.next(); !stretch[0].empty();
+         stretch = player.next()) {
+        if (written) written->add(stretch[0]);
+        if (!emit(stretch)) return false;
+    }
+    facts.limited = player.limited();
     if (written && facts.limited) facts.reached = written->loudness();
     return true;
 }
@@ -569,11 +451,10 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
 
 // The full song is rendered and finished as render does it; the guide is
 // played beside it (at FluidSynth's level) or while the full song is
-// finished (at a loudness, which waits for the whole song). prepare(samples)
-// is told the song's length, in samples, before the first block is emitted,
-// when it is known.
-template <typename Prepare, typename Emit>
-RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Prepare&& prepare, Emit&& emit) {
+// finished (at a loudness, which waits for the whole song), as its frames
+// are asked for, so it is never held whole.
+template <typename Emit>
+RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
     RenderResult result;
     Voice guideVoice;
     result.status = start(midi.guide, guideVoice);
@@ -588,27 +469,28 @@ RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Prepare&& prepar
             const std::span<const float> melody = guide.take(block.size() / kAudioChannels);
             rest.resize(block.size());
             for (std::size_t k = 0; k < block.size(); ++k) rest[k] = block[k] - melody[k];
-            return emit(block, std::span<const float>(rest), melody);
+            return emit(std::array<std::span<const float>, 3>{block, rest, melody});
         });
         return result;
     }
-    const int rate = audioSampleRate(settings_.format);
-    RenderStore store;
-    LoudnessMeter meter(rate);
+    RenderedParts finish;
+    finish.sampleRate = audioSampleRate(settings_.format);
+    finish.target = settings_.loudnessTarget;
+    LoudnessMeter meter(finish.sampleRate);
     bool fadedOut = false;
     result = play(midi.full, [&](std::span<const float> block, bool faded) {
         meter.add(block);
-        store.append(block);
+        finish.full.append(block);
         fadedOut = faded;
         return true;
     });
     if (!result.status) return result;
     if (fadedOut) guide.fadeBlockEndingAt(result.frames);
-    prepare(store.size());
-    if (!finishParts(store, meter, rate, *settings_.loudnessTarget, result.loudness,
-                     [&](std::size_t frames) { return guide.take(frames); }, emit)) {
-        result.status = failure(AudioError::encoderFailed, "");
-    }
+    finish.loudness = result.loudness;
+    setGain(finish, meter);
+    PartsPlayer player(finish.full, [&](std::size_t frames) { return guide.take(frames); }, finish);
+    if (!passSplit(player, finish, emit)) result.status = failure(AudioError::encoderFailed, "");
+    result.loudness = finish.loudness;
     return result;
 }
 
@@ -627,36 +509,40 @@ std::array<std::uint32_t, 3> partSerials(const SongParts& midi) {
 RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out,
                                        std::uint64_t leadInFrames) {
     out = RenderedParts{};
-    const int rate = audioSampleRate(settings_.format);
-    const std::array<std::uint32_t, 3> serials = partSerials(midi);
-    RenderedAudio* parts[2] = {&out.full, &out.instrumental};
-    const std::size_t silence = static_cast<std::size_t>(leadInFrames) * kAudioChannels;
-    for (int i = 0; i < 2; ++i) {
-        parts[i]->sampleRate = rate;
-        parts[i]->streamSerial = serials[static_cast<std::size_t>(i)];
-        parts[i]->leadInFrames = leadInFrames;
-        parts[i]->samples.assign(silence, 0.0f);
+    out.sampleRate = audioSampleRate(settings_.format);
+    out.leadInFrames = leadInFrames;
+    out.target = settings_.loudnessTarget;
+    out.serials = partSerials(midi);
+    RenderResult result;
+    Voice guideVoice;
+    result.status = start(midi.guide, guideVoice);
+    if (!result.status) return result;
+    std::optional<LoudnessMeter> meter;
+    if (out.target) meter.emplace(out.sampleRate);
+    bool fadedOut = false;
+    result = play(midi.full, [&](std::span<const float> block, bool faded) {
+        if (meter) meter->add(block);
+        out.full.append(block);
+        fadedOut = faded;
+        return true;
+    });
+    if (!result.status) return result;
+    // The guide as long as the full song, its last block faded with the song's.
+    for (std::uint64_t frames = kBlockFrames; frames <= result.frames; frames += kBlockFrames) {
+        guideVoice.sound();
+        if (fadedOut && frames == result.frames) fadeOut(guideVoice.block);
+        out.guide.append(guideVoice.block);
     }
-    out.instrumental.effort = EncodingEffort::quick;
-    out.guideSerial = serials[2];
-    const auto keep = [](std::vector<float>& to, std::span<const float> block) {
-        const std::size_t at = to.size();
-        to.resize(at + block.size());
-        std::transform(block.begin(), block.end(), to.begin() + static_cast<std::ptrdiff_t>(at),
-                       [](float sample) { return std::clamp(sample, -1.0f, 1.0f); });
-    };
-    RenderResult result = renderPartsTo(
-        midi,
-        [&](std::size_t samples) {
-            for (RenderedAudio* part : parts) part->samples.reserve(silence + samples);
-        },
-        [&](std::span<const float> full, std::span<const float> instrumental,
-            std::span<const float>) {
-            keep(out.full.samples, full);
-            keep(out.instrumental.samples, instrumental);
-            return true;
-        });
-    for (RenderedAudio* part : parts) part->loudness = result.loudness;
+    out.loudness = result.loudness;
+    if (meter) {
+        setGain(out, *meter);
+        // Only a song that may reach the ceiling needs a pass to know.
+        if (mayReachCeiling(out.loudness, amplitudeOf(out.loudness.gainDb))) {
+            PartsPlayer player(out);
+            passSplit(player, out, [](const std::array<std::span<const float>, 3>&) { return true; });
+        }
+    }
+    result.loudness = out.loudness;
     return result;
 }
 
@@ -675,18 +561,15 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
         }
     }
     std::optional<AudioStatus> failed;
-    result = renderPartsTo(
-        midi, [](std::size_t) {},
-        [&](std::span<const float> a, std::span<const float> b, std::span<const float> c) {
-            const std::span<const float> blocks[3] = {a, b, c};
-            for (int i = 0; i < 3; ++i) {
-                if (!blocks[i].empty() && !encoders[i].write(blocks[i])) {
-                    failed = encoders[i].status();
-                    return false;
-                }
+    result = renderPartsTo(midi, [&](const std::array<std::span<const float>, 3>& blocks) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (!blocks[i].empty() && !encoders[i].write(blocks[i])) {
+                failed = encoders[i].status();
+                return false;
             }
-            return true;
-        });
+        }
+        return true;
+    });
     if (failed) result.status = *failed;
     if (!result.status) return result;
     for (AudioEncoder& encoder : encoders) {
@@ -735,22 +618,6 @@ AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSin
     return encodeBlocks(samples.size(), part, format, out, [&](std::size_t at, std::size_t count) {
         return samples.subspan(at, count);
     });
-}
-
-AudioStatus encodeGuide(const RenderedParts& parts, AudioFormat format, AudioSink& out) {
-    const std::span<const float> full = parts.full.song();
-    const std::span<const float> rest = parts.instrumental.song();
-    if (full.size() != rest.size()) return failure(AudioError::encoderFailed, "");
-    std::vector<float> block;
-    const PartEncoding part{parts.full.sampleRate, parts.guideSerial, EncodingEffort::quick};
-    return encodeBlocks(full.size(), part, format, out,
-                        [&](std::size_t at, std::size_t count) {
-                            block.resize(count);
-                            for (std::size_t k = 0; k < count; ++k) {
-                                block[k] = full[at + k] - rest[at + k];
-                            }
-                            return std::span<const float>(block);
-                        });
 }
 
 }  // namespace kdb2mid

@@ -35,6 +35,7 @@
 #include "audio/audio_status.hpp"
 #include "audio/loudness.hpp"
 #include "audio/rendered_audio.hpp"
+#include "audio/rendered_parts.hpp"
 
 namespace kdb2mid {
 
@@ -70,15 +71,6 @@ struct RenderSettings {
 struct SongParts {
     std::span<const std::uint8_t> full;
     std::span<const std::uint8_t> guide;
-};
-
-// A song and its instrumental at one loudness. The guide melody is the
-// difference (full - instrumental, sample for sample; encodeGuide): what a
-// video needs is held, and the third part costs no memory.
-struct RenderedParts {
-    RenderedAudio full;
-    RenderedAudio instrumental;
-    std::uint32_t guideSerial = 0;  // the guide's Ogg stream serial
 };
 
 struct RenderResult {
@@ -118,14 +110,14 @@ public:
     // drops.
     RenderResult render(std::span<const std::uint8_t> midi, AudioSink& out);
 
-    // The song and its guide melody, each on a synthesizer of its own: the
-    // full song exactly as renderSong and render make it (the same bytes),
-    // then the guide melody brought to the full song's loudness gain and its
-    // limiter's gain curve, and the instrumental the full song less the
-    // guide, so that the parts add up to the full song. The guide is played
-    // while the full song is finished, so memory is renderSong's: out, and
-    // for a while the render at 16 bits. Both parts of out start with
-    // leadInFrames of silence.
+    // The song and its guide melody, each on a synthesizer of its own, held
+    // in out until its outputs take them (RenderedParts): the full song
+    // exactly as renderSong and render make it (the same samples), the guide
+    // melody brought to the full song's loudness gain and its limiter's gain
+    // curve, and the instrumental the full song less the guide, so that the
+    // parts add up to the full song. Memory: the two stores, 21 MB a minute
+    // of song at 44.1 kHz. Each part is played with leadInFrames of silence
+    // before it when asked for.
     RenderResult renderParts(const SongParts& midi, RenderedParts& out,
                              std::uint64_t leadInFrames = 0);
     // renderParts encoded into three sinks as it is finished, holding what
@@ -148,8 +140,8 @@ private:
     // failed); fills in frames, seconds and loudness.silent. The song lasts
     // until its events are played and their sound has died away.
     RenderResult play(std::span<const std::uint8_t> midi, const Consume& consume);
-    template <typename Prepare, typename Emit>
-    RenderResult renderPartsTo(const SongParts& midi, Prepare&& prepare, Emit&& emit);
+    template <typename Emit>
+    RenderResult renderPartsTo(const SongParts& midi, Emit&& emit);
     SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings);
     AudioStatus load();
 
@@ -163,8 +155,4 @@ private:
 // must be the format's.
 AudioStatus encodeAudio(const RenderedAudio& audio, AudioFormat format, AudioSink& out,
                         bool withLeadIn = false);
-// Encodes the guide melody of rendered parts (full - instrumental, the song
-// alone) into out as format.
-AudioStatus encodeGuide(const RenderedParts& parts, AudioFormat format, AudioSink& out);
-
 }  // namespace kdb2mid

@@ -36,12 +36,13 @@ struct Pair {
 
 // The song's pair in memory; false after reporting why it could not be made.
 bool makePair(SongContext& song, Pair& pair) {
-    const RenderedAudio* audio = song.products.audio();
-    if (audio == nullptr) return false;
     const bool leadIn = pairHasLeadIn(song);
-    if (const AudioStatus status = encodeAudio(*audio, AudioFormat::mp3, pair.mp3, leadIn);
-        !status) {
-        song.result.fail(cannotRender(song.number, describe(status)));
+    double seconds = 0.0;
+    const std::optional<AudioStatus> status =
+        song.products.encodeSong(AudioFormat::mp3, pair.mp3, leadIn, seconds);
+    if (!status) return false;
+    if (!*status) {
+        song.result.fail(cannotRender(song.number, describe(*status)));
         return false;
     }
     if (!song.work.cdgFont) {
@@ -58,9 +59,6 @@ bool makePair(SongContext& song, Pair& pair) {
     }
     const SongTiming& timing = song.timing();
     const double leadInSeconds = leadIn ? static_cast<double>(song.pictureLeadIn()) / 100 : 0.0;
-    const double seconds =
-        leadIn ? audio->seconds()
-               : static_cast<double>(audio->song().size() / kAudioChannels) / audio->sampleRate;
     pair.cdg = cdg::writeCdg(cdg::cdgInput(song.lyrics(), timing.tempo, seconds, leadInSeconds),
                              *song.work.cdgFont);
     return true;

@@ -36,24 +36,38 @@ const PreparedVideo* preparedVideo(SongContext& song) {
 bool writeVideo(SongContext& song, std::span<const std::filesystem::path> files) {
     const PreparedVideo* video = preparedVideo(song);
     if (video == nullptr) return true;
-    const RenderedAudio* audio = song.products.audio();
-    if (audio == nullptr) return true;
-    KaraokeVideoInput input{song.products.assDocument(), audio->samples, audio->sampleRate, {}};
+    KaraokeVideoInput input{song.products.assDocument(), {}, 0, {}};
+    double seconds = 0.0;
     // Split: the instrumental first, played unless the viewer picks the
-    // full song with its guide melody; both went through the same render
-    // and both start after the same lead-in.
-    if (const RenderedParts* parts = song.splitsMelody() ? song.products.parts() : nullptr) {
-        input.interleavedStereo = parts->instrumental.samples;
-        input.secondStereo = audio->samples;
+    // full song with its guide melody; each made from the parts as it is
+    // encoded, both after the same lead-in.
+    std::optional<PartReader> first;
+    std::optional<PartReader> second;
+    if (song.splitsMelody()) {
+        const RenderedParts* parts = song.products.parts();
+        if (parts == nullptr) return true;
+        first.emplace(*parts, Part::instrumental, true);
+        second.emplace(*parts, Part::full, true);
+        const std::size_t samples = static_cast<std::size_t>(parts->frames()) * kAudioChannels;
+        input.streamed = {samples, [&](std::span<float> out) { first->read(out); }};
+        input.second = {samples, [&](std::span<float> out) { second->read(out); }};
+        input.sampleRate = parts->sampleRate;
         input.firstTitle = kKaraokeTrackTitle;
         input.secondTitle = kGuideTrackTitle;
+        seconds = parts->seconds();
+    } else {
+        const RenderedAudio* audio = song.products.audio();
+        if (audio == nullptr) return true;
+        input.interleavedStereo = audio->samples;
+        input.sampleRate = audio->sampleRate;
+        seconds = audio->seconds();
     }
     const VideoStatus status = writeKaraokeVideo(*video, input, files[0]);
     if (!status.ok()) {
         song.result.fail(videoFailure(song.number, files[0], status));
         return true;
     }
-    song.result.secondsMade[outputIndex(Output::video)] += audio->seconds();
+    song.result.secondsMade[outputIndex(Output::video)] += seconds;
     return true;
 }
 

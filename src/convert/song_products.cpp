@@ -192,10 +192,6 @@ const RenderedParts* SongProducts::parts() {
 }
 
 const RenderedAudio* SongProducts::audio() {
-    if (song_.splitsMelody()) {
-        const RenderedParts* split = parts();
-        return split != nullptr ? &split->full : nullptr;
-    }
     if (audio_) return &*audio_;
     if (failed_ || !openRenderer()) return nullptr;
     std::vector<std::uint8_t> muted;
@@ -206,6 +202,23 @@ const RenderedAudio* SongProducts::audio() {
     }
     audio_ = std::move(audio);
     return &*audio_;
+}
+
+std::optional<AudioStatus> SongProducts::encodeSong(AudioFormat format, AudioSink& out,
+                                                    bool withLeadIn, double& seconds) {
+    if (song_.splitsMelody()) {
+        const RenderedParts* split = parts();
+        if (split == nullptr) return std::nullopt;
+        seconds = static_cast<double>(withLeadIn ? split->frames() : split->songFrames()) /
+                  split->sampleRate;
+        return encodeParts(*split, format, {&out, nullptr, nullptr}, withLeadIn);
+    }
+    const RenderedAudio* rendered = audio();
+    if (rendered == nullptr) return std::nullopt;
+    seconds = withLeadIn ? rendered->seconds()
+                         : static_cast<double>(rendered->song().size() / kAudioChannels) /
+                               rendered->sampleRate;
+    return encodeAudio(*rendered, format, out, withLeadIn);
 }
 
 // The full song into path, its instrumental and guide melody beside it,
@@ -225,9 +238,7 @@ bool SongProducts::writeParts(const std::filesystem::path& path, bool shared) {
                                 OutputAudioSink(files[2])};
     RenderResult rendered;
     if (shared) {
-        rendered.status = encodeAudio(split->full, format, sinks[0]);
-        if (rendered.status) rendered.status = encodeAudio(split->instrumental, format, sinks[1]);
-        if (rendered.status) rendered.status = encodeGuide(*split, format, sinks[2]);
+        rendered.status = encodeParts(*split, format, {&sinks[0], &sinks[1], &sinks[2]});
     } else {
         std::vector<std::uint8_t> full;
         std::vector<std::uint8_t> guide;

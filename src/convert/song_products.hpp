@@ -49,12 +49,19 @@ public:
     // reporting a failure. The one place a song is rendered: a song is never
     // rendered twice. When a planned output has pictures (needs.pictures) it
     // starts with the pictures' lead-in of silence, which the audio files
-    // leave out (leadInFrames).
+    // leave out (leadInFrames). Not for a song split in parts
+    // (splitsMelody), whose sound is parts().
     const RenderedAudio* audio();
     // The same, for a song split in parts (splitsMelody): the full song and
-    // its instrumental (the guide melody is their difference), each with the
-    // same lead-in.
+    // its guide melody, from which each pass makes the full song, the
+    // instrumental and the guide, with the same lead-in.
     const RenderedParts* parts();
+    // The full song's sound, from audio() or parts(), encoded into out as
+    // format: the song alone or, withLeadIn, after the pictures' lead-in.
+    // Null when there is no render (the failure was reported); seconds: the
+    // sound's length as encoded.
+    std::optional<AudioStatus> encodeSong(AudioFormat format, AudioSink& out, bool withLeadIn,
+                                          double& seconds);
 #endif
 
     // A product that more than one output of a writer file takes (the

@@ -38,16 +38,28 @@ struct PreparedVideo {
 // settings.size must be one parseVideoSize accepts.
 VideoStatus prepareVideo(const VideoSettings& settings, PreparedVideo& out);
 
+// A sound track handed over in order as it is encoded, so that it need not
+// be held whole: its length in samples (interleaved stereo), and what fills
+// out with its next samples, called from one thread at a time.
+struct StreamedStereo {
+    std::size_t samples = 0;
+    std::function<void(std::span<float> out)> next;
+};
+
 struct KaraokeVideoInput {
     std::string_view assDocument;              // UTF-8, as writeAss makes it
     std::span<const float> interleavedStereo;  // left, right, left, ...: the whole song
     int sampleRate = 44100;
     // Called now and then from the writing thread with the seconds of video made.
     std::function<void(double seconds)> progress;
-    // A second sound track, as long as the first, at its rate; empty for
-    // one. With it each track is titled (players list them by name) and the
-    // first is the one played unless the viewer picks the other.
-    std::span<const float> secondStereo{};
+    // The song's sound streamed instead of given whole (interleavedStereo
+    // empty).
+    StreamedStereo streamed{};
+    // A second sound track, as long as the first, at its rate; none when it
+    // has no samples. With it each track is titled (players list them by
+    // name) and the first is the one played unless the viewer picks the
+    // other. The two tracks are read at once, by two threads.
+    StreamedStereo second{};
     std::string_view firstTitle{};
     std::string_view secondTitle{};
 };

@@ -1,7 +1,8 @@
 #!/bin/sh
 # `kdb2mid convert --stems` read back by FFmpeg's programs and the file
 # system: a sample song's video holds two AAC tracks named "Karaoke" (the
-# default) and "Guide melody", as long as each other; every UltraStar text
+# default) and "Guide melody", as long as each other and as loud as the
+# instrumental and the full song written beside it; every UltraStar text
 # of the sample database is format 1.1.0 and its #AUDIO, #INSTRUMENTAL and
 # #VOCALS name files that exist beside it; the full song of a split render is
 # still within 1 LU of -16 LUFS with its true peak at most -1 dBTP
@@ -29,7 +30,8 @@ status=0
 fail() { echo "check-stems: $*"; status=1; }
 
 # The video: two titled sound tracks, the instrumental first and chosen.
-"$build/kdb2mid" convert 50004 -C "$db" -o "$out/video" -q --video --stems --soundfont "$soundfont"
+"$build/kdb2mid" convert 50004 -C "$db" -o "$out/video" -q --video --audio flac --stems \
+    --soundfont "$soundfont"
 tracks=$(ffprobe -v error -select_streams a \
     -show_entries stream=codec_name,channels,duration:stream_disposition=default:stream_tags=handler_name \
     -of csv=p=0 "$out/video/50004.mp4")
@@ -40,6 +42,23 @@ second=$(echo "$tracks" | sed -n 2p)
 case $first in aac,2,*,1,Karaoke) ;; *) fail "first track is not the default AAC \"Karaoke\": $first" ;; esac
 case $second in aac,2,*,0,"Guide melody") ;; *) fail "second track is not \"Guide melody\": $second" ;; esac
 [ "$(echo "$first" | cut -d, -f3)" = "$(echo "$second" | cut -d, -f3)" ] || fail "the tracks' lengths differ"
+
+# Each track is the part it is named for: as loud as that part's FLAC
+# (integrated loudness ignores the lead-in's silence and barely moves with AAC),
+# and the instrumental quieter than the full song, so a wrong part shows.
+lufs() {
+    ffmpeg -nostats -i "$1" -map "$2" -af ebur128 -f null - 2>&1 |
+        sed -n 's/^ *I: *\(-*[0-9.]*\) LUFS$/\1/p' | tail -1
+}
+karaoke=$(lufs "$out/video/50004.mp4" 0:a:0)
+guided=$(lufs "$out/video/50004.mp4" 0:a:1)
+instrumental=$(lufs "$out/video/50004.instrumental.flac" 0:a)
+full=$(lufs "$out/video/50004.flac" 0:a)
+echo "Karaoke $karaoke LUFS (instrumental $instrumental), Guide melody $guided LUFS (full $full)"
+awk -v k="$karaoke" -v g="$guided" -v i="$instrumental" -v f="$full" 'BEGIN {
+    d1 = k - i; d2 = g - f
+    exit !(d1 <= 0.3 && d1 >= -0.3 && d2 <= 0.3 && d2 >= -0.3 && k < g - 1)
+}' || fail "the video's tracks are not the instrumental and the full song"
 
 # UltraStar: every file a text names is there.
 "$build/kdb2mid" convert --all -C "$db" -o "$out/games" -q --ultrastar --audio flac --stems \

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "video/encoder/ffmpeg_support.hpp"
 #include "video/encoder/lyric_canvas.hpp"
@@ -170,8 +171,8 @@ int openAudioEncoder(AVFormatContext* file, int sampleRate, std::string_view tit
 // the song.
 class SoundWorker {
 public:
-    SoundWorker(std::span<const float> stereo, const Encoder& encoder)
-        : samples_(stereo), encoder_(encoder) {}
+    SoundWorker(const StreamedStereo& stereo, const Encoder& encoder)
+        : source_(stereo), encoder_(encoder) {}
     SoundWorker(const SoundWorker&) = delete;
     SoundWorker& operator=(const SoundWorker&) = delete;
     ~SoundWorker() {
@@ -183,7 +184,7 @@ public:
         if (thread_.joinable()) thread_.join();
     }
 
-    std::int64_t frames() const noexcept { return static_cast<std::int64_t>(samples_.size() / 2); }
+    std::int64_t frames() const noexcept { return static_cast<std::int64_t>(source_.samples / 2); }
 
     int start() {
         frame_.reset(av_frame_alloc());
@@ -251,7 +252,9 @@ private:
             frame_->nb_samples = static_cast<int>(count);
             auto* left = reinterpret_cast<float*>(frame_->data[0]);
             auto* right = reinterpret_cast<float*>(frame_->data[1]);
-            const float* from = samples_.data() + 2 * position;
+            samples_.resize(2 * static_cast<std::size_t>(count));
+            source_.next(samples_);
+            const float* from = samples_.data();
             for (std::int64_t i = 0; i < count; ++i) {
                 left[i] = from[2 * i];
                 right[i] = from[2 * i + 1];
@@ -282,7 +285,8 @@ private:
         }
     }
 
-    std::span<const float> samples_;
+    const StreamedStereo& source_;
+    std::vector<float> samples_;  // the frame's, interleaved
     const Encoder& encoder_;
     Frame frame_;
     std::mutex mutex_;
@@ -300,7 +304,7 @@ private:
 // FFmpeg's error.
 int openStreams(AVFormatContext* format, const VideoSettings& settings,
                 const KaraokeVideoInput& input, Encoder& picture, Encoder& sound, Encoder& second) {
-    const bool two = !input.secondStereo.empty();
+    const bool two = input.second.samples > 0;
     const std::string_view firstTitle = two ? input.firstTitle : std::string_view{};
     int result = openVideoEncoder(format, settings, picture);
     if (result >= 0) result = openAudioEncoder(format, input.sampleRate, firstTitle, true, sound);
@@ -329,8 +333,9 @@ int makePicture(const VideoSettings& settings, Frame& frame) {
     return 0;
 }
 
-VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& input, Mp4File& file,
-                         bool (*interrupted)(), VideoStats& stats) {
+VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& input,
+                         const StreamedStereo& first, Mp4File& file, bool (*interrupted)(),
+                         VideoStats& stats) {
     const VideoSettings& settings = video.settings;
     AVFormatContext* format = file.get();
     Encoder picture;
@@ -348,10 +353,10 @@ VideoStatus writeStreams(const PreparedVideo& video, const KaraokeVideoInput& in
     if (int result = makePicture(settings, frame); result < 0) return failed(result);
     Packet packet(av_packet_alloc());
     if (!packet) return failed(AVERROR(ENOMEM));
-    SoundWorker feed(input.interleavedStereo, sound);
+    SoundWorker feed(first, sound);
     // The second track is encoded on a thread of its own the same way.
     std::optional<SoundWorker> secondFeed;
-    if (!input.secondStereo.empty()) secondFeed.emplace(input.secondStereo, second);
+    if (input.second.samples > 0) secondFeed.emplace(input.second, second);
     // Each track's packets up to the time given, in samples; the two tracks
     // share their clock.
     const auto writeSound = [&](std::int64_t until) {
@@ -403,9 +408,20 @@ VideoStatus encodeVideo(const PreparedVideo& video, const KaraokeVideoInput& inp
     VideoStats counted;
     VideoStats& made = stats != nullptr ? *stats : counted;
     made = {};
-    if (input.interleavedStereo.size() < 2 || input.interleavedStereo.size() % 2 != 0 ||
-        (!input.secondStereo.empty() &&
-         input.secondStereo.size() != input.interleavedStereo.size()) ||
+    // A song given whole is handed over in order like a streamed one.
+    StreamedStereo first = input.streamed;
+    if (!input.interleavedStereo.empty()) {
+        first.samples = input.interleavedStereo.size();
+        first.next = [whole = input.interleavedStereo, at = std::size_t{0}](std::span<float> out) mutable {
+            const std::size_t count = std::min(out.size(), whole.size() - at);
+            std::copy_n(whole.begin() + static_cast<std::ptrdiff_t>(at), count, out.begin());
+            std::fill(out.begin() + static_cast<std::ptrdiff_t>(count), out.end(), 0.0f);
+            at += count;
+        };
+    }
+    const StreamedStereo& second = input.second;
+    if (first.samples < 2 || first.samples % 2 != 0 || !first.next ||
+        (second.samples > 0 && (second.samples != first.samples || !second.next)) ||
         input.sampleRate < kLowestRate || input.sampleRate > kHighestRate) {
         return {VideoStatus::Code::noAudio, {}, {}};
     }
@@ -414,7 +430,7 @@ VideoStatus encodeVideo(const PreparedVideo& video, const KaraokeVideoInput& inp
         const int error = result > -0x10000 ? AVUNERROR(result) : EIO;
         return {VideoStatus::Code::output, {}, {OutputFailure::Step::open, error}};
     }
-    VideoStatus status = writeStreams(video, input, file, interrupted, made);
+    VideoStatus status = writeStreams(video, input, first, file, interrupted, made);
     if (!status.ok()) {
         if (status.code == VideoStatus::Code::encoding && file.get()->pb != nullptr &&
             file.get()->pb->error < 0 && file.get()->pb->error > -0x10000) {

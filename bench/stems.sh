@@ -47,11 +47,15 @@ convert() {
 }
 
 # Instructions of one conversion; the callgrind file stays as $work/cg-NAME.
+# FluidSynth loads the soundfont's samples on OpenMP threads, which by
+# default spin while they wait: under valgrind, which runs one thread at a
+# time, that spinning is counted, and varies by a tenth of a song's count
+# from run to run. Waiting threads sleep instead.
 count() {
     local name=$1
     shift
     local args=("$@" -o "$work/out-$name")
-    convert valgrind --tool=callgrind --callgrind-out-file="$work/cg-$name" "$tool" \
+    OMP_WAIT_POLICY=passive convert valgrind --tool=callgrind --callgrind-out-file="$work/cg-$name" "$tool" \
         >"$work/cg-$name.log" 2>&1
     sed -n 's/.*Collected : //p' "$work/cg-$name.log"
 }

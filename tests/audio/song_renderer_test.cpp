@@ -290,6 +290,46 @@ TEST(SongRenderer, QuickEffortChangesOnlyHowTightlyFlacPacksTheSamples) {
     }
 }
 
+// A split song held in memory and read in odd-sized pieces by two readers
+// at once, as a video's two sound tracks read it while they are encoded,
+// is what its files hold once libsndfile decodes them: the lead-in's
+// silence, then the same samples (within 16-bit rounding), in step.
+TEST(SongRenderer, SplitSongReadInPiecesByTwoReadersIsWhatItsFilesHold) {
+    REQUIRE_SOUNDFONT();
+    constexpr std::uint64_t kLeadIn = 3001;
+    RenderedParts parts;
+    const Bytes song = sampleSong(50004);
+    const Bytes melody = tune();
+    ASSERT_TRUE(renderer(AudioFormat::wav).renderParts({song, melody}, parts, kLeadIn).status);
+    MemoryAudioSink files[3];
+    ASSERT_TRUE(encodeParts(parts, AudioFormat::wav, {&files[0], &files[1], &files[2]}));
+    const Part read[2] = {Part::instrumental, Part::full};
+    PartReader first(parts, read[0], true);
+    PartReader second(parts, read[1], true);
+    const std::size_t samples = static_cast<std::size_t>(parts.frames()) * 2;
+    std::vector<float> got[2];
+    std::vector<float> piece(2 * 999);
+    for (std::size_t done = 0; done < samples; done += piece.size()) {
+        first.read(piece);
+        got[0].insert(got[0].end(), piece.begin(), piece.end());
+        second.read(piece);
+        got[1].insert(got[1].end(), piece.begin(), piece.end());
+    }
+    for (int r = 0; r < 2; ++r) {
+        SCOPED_TRACE(r);
+        const Decoded file = decode(files[static_cast<std::size_t>(read[r])].bytes());
+        ASSERT_EQ(file.samples.size() + 2 * kLeadIn, samples);
+        const auto leadInEnd = got[r].begin() + 2 * kLeadIn;
+        EXPECT_TRUE(std::all_of(got[r].begin(), leadInEnd, [](float s) { return s == 0.0f; }));
+        float worst = 0.0f;
+        for (std::size_t k = 0; k < file.samples.size(); ++k) {
+            worst = std::max(worst, std::abs(leadInEnd[static_cast<std::ptrdiff_t>(k)] -
+                                             file.samples[k]));
+        }
+        EXPECT_LE(worst * 32768.0f, 3.0f);
+    }
+}
+
 TEST(SongRenderer, TransposedOrSilentMusicSoundsDifferent) {
     REQUIRE_SOUNDFONT();
     const Decoded plain = decode(render(AudioFormat::wav, tune()));

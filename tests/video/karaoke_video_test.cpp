@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <numbers>
@@ -210,6 +211,56 @@ TEST(KaraokeVideo, StreamsAndFramesAsFfmpegReadsAndDrawsThem) {
             }
         }
     }
+}
+
+// A stereo tone streamed in order from its start, as loud as level.
+StreamedStereo streamedTone(double seconds, double level) {
+    const std::size_t samples = 2 * static_cast<std::size_t>(seconds * kRate);
+    return {samples, [level, at = std::size_t{0}](std::span<float> out) mutable {
+                for (float& sample : out) {
+                    const double t = static_cast<double>(at++ / 2) / kRate;
+                    sample = static_cast<float>(level * std::sin(2 * std::numbers::pi * 440 * t));
+                }
+            }};
+}
+
+// A split song's two tracks, each handed over as it is encoded, read back by
+// FFmpeg: titled, the first the default, each as loud as what was streamed
+// into it (so neither was read twice nor fed the other's samples). Tracks of
+// different lengths are refused.
+TEST(KaraokeVideo, TwoStreamedTracksAreTitledAndEachHoldsItsOwnSound) {
+    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    test::TempDir work;
+    const std::string document = lyricDocument();
+    KaraokeVideoInput input{document, {}, kRate, {}};
+    input.streamed = streamedTone(kSeconds, 0.4);
+    input.second = streamedTone(kSeconds, 0.1);
+    input.firstTitle = "Karaoke";
+    input.secondTitle = "Guide melody";
+    ASSERT_TRUE(writeKaraokeVideo(prepared(), input, work / "song.mp4").ok());
+    const test::RunResult probe = runProgram(
+        {"ffprobe", "-v", "error", "-select_streams", "a", "-show_entries",
+         "stream=duration:stream_disposition=default:stream_tags=handler_name", "-of", "csv=p=0",
+         (work / "song.mp4").string()});
+    ASSERT_EQ(probe.exitCode, 0) << probe.err;
+    EXPECT_NE(probe.out.find(",1,Karaoke\n"), std::string::npos) << probe.out;
+    EXPECT_NE(probe.out.find(",0,Guide melody\n"), std::string::npos) << probe.out;
+    for (const auto& [track, level] : {std::pair{"0:a:0", 0.4}, std::pair{"0:a:1", 0.1}}) {
+        const test::RunResult pcm =
+            runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", (work / "song.mp4").string(),
+                        "-map", track, "-f", "f32le", "-"});
+        ASSERT_EQ(pcm.exitCode, 0) << pcm.err;
+        std::vector<float> samples(pcm.out.size() / sizeof(float));
+        std::memcpy(samples.data(), pcm.out.data(), samples.size() * sizeof(float));
+        double sum = 0;
+        for (const float sample : samples) sum += static_cast<double>(sample) * static_cast<double>(sample);
+        const double rms = std::sqrt(sum / static_cast<double>(samples.size()));
+        EXPECT_NEAR(rms, level / std::numbers::sqrt2, level * 0.05) << track;
+    }
+
+    input.second = streamedTone(kSeconds / 2, 0.1);
+    EXPECT_EQ(writeKaraokeVideo(prepared(), input, work / "short.mp4").code,
+              VideoStatus::Code::noAudio);
 }
 
 TEST(KaraokeVideo, PictureBackgroundIsScaledToFit) {

@@ -45,7 +45,8 @@ std::span<const float> PartsPlayer::storedGuide(std::size_t frames) {
 
 std::array<std::span<const float>, 3> PartsPlayer::next() {
     if (leadInLeft_ > 0) {
-        const std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(leadInLeft_, kSilenceFrames));
+        const auto frames =
+            static_cast<std::size_t>(std::min<std::uint64_t>(leadInLeft_, kSilenceFrames));
         leadInLeft_ -= frames;
         limited_.assign(frames * kAudioChannels, 0.0f);
         return {limited_, limited_, limited_};

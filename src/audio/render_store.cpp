@@ -11,7 +11,29 @@ namespace {
 
 constexpr float kLargest = 32767.0f;
 
+// A group's scale (what its values are multiplied by when read) and its
+// values: each sample over the group's loudest, within +-kLargest.
+float encodeGroup(std::span<const float> group, std::int16_t* values) noexcept {
+    const float peak = peakOf(group);
+    const float scale = peak > 0.0f ? peak / kLargest : 0.0f;
+    const float inverse = peak > 0.0f ? kLargest / peak : 0.0f;
+    for (std::size_t k = 0; k < group.size(); ++k) {
+        const float value = group[k] * inverse;
+        values[k] = static_cast<std::int16_t>(value + std::copysign(0.5f, value));
+    }
+    return scale;
+}
+
 }  // namespace
+
+void RenderStore::roundAsStored(std::span<float> samples) noexcept {
+    std::array<std::int16_t, kGroup> values{};
+    for (std::size_t at = 0; at + kGroup <= samples.size(); at += kGroup) {
+        const std::span<float> group = samples.subspan(at, kGroup);
+        const float scale = encodeGroup(group, values.data());
+        for (std::size_t k = 0; k < kGroup; ++k) group[k] = static_cast<float>(values[k]) * scale;
+    }
+}
 
 void RenderStore::append(std::span<const float> samples) {
     for (float sample : samples) {
@@ -22,20 +44,13 @@ void RenderStore::append(std::span<const float> samples) {
 
 void RenderStore::storePending() {
     if (groups_ % kChunkGroups == 0) {
-        chunks_.push_back(Chunk{std::make_unique_for_overwrite<std::int16_t[]>(kChunkGroups * kGroup),
-                                std::make_unique_for_overwrite<float[]>(kChunkGroups)});
+        chunks_.push_back(
+            Chunk{std::make_unique_for_overwrite<std::int16_t[]>(kChunkGroups * kGroup),
+                  std::make_unique_for_overwrite<float[]>(kChunkGroups)});
     }
     Chunk& chunk = chunks_.back();
     const std::size_t at = groups_ % kChunkGroups;
-    const float peak = peakOf(pending_);
-    const float scale = peak > 0.0f ? peak / kLargest : 0.0f;
-    const float inverse = peak > 0.0f ? kLargest / peak : 0.0f;
-    std::int16_t* values = chunk.values.get() + at * kGroup;
-    for (std::size_t k = 0; k < kGroup; ++k) {
-        const float value = pending_[k] * inverse;  // within +-kLargest
-        values[k] = static_cast<std::int16_t>(value + std::copysign(0.5f, value));
-    }
-    chunk.scales[at] = scale;
+    chunk.scales[at] = encodeGroup(pending_, chunk.values.get() + at * kGroup);
     ++groups_;
     pendingSize_ = 0;
 }

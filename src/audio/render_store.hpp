@@ -23,6 +23,13 @@ public:
 
     std::size_t size() const noexcept { return groups_ * kGroup + pendingSize_; }
 
+    // Rounds samples in place as a store holds them: each group of 64 frames
+    // from the first (samples.size() a multiple of 128) comes out exactly as
+    // a Reader would hand it back. Sound that is used as it is made (a guide
+    // melody played while its song is finished) is rounded alike, so that it
+    // is the same whether or not it was stored.
+    static void roundAsStored(std::span<float> samples) noexcept;
+
     // Reads the samples in order, in pieces, without changing the store: any
     // number of readers at once, from any threads, while nothing is appended.
     class Reader {

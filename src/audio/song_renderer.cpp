@@ -283,7 +283,9 @@ struct SongRenderer::Voice {
 };
 
 // The guide melody played block by block as its frames are asked for, so
-// that it is never stored whole: the full song decides the length.
+// that it is never stored whole: the full song decides the length. Each
+// block is rounded as a stored guide is (RenderStore), so that a song's parts
+// are the same whether they were written as rendered or from memory.
 class SongRenderer::Guide {
 public:
     explicit Guide(Voice& voice) : voice_(voice) {}
@@ -299,6 +301,7 @@ public:
             voice_.sound();
             rendered_ += kBlockFrames;
             if (rendered_ == fadeAt_) fadeOut(voice_.block);
+            RenderStore::roundAsStored(voice_.block);
             samples_.insert(samples_.end(), voice_.block.begin(), voice_.block.end());
         }
         taken_ = frames * kAudioChannels;
@@ -539,7 +542,8 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out
         // Only a song that may reach the ceiling needs a pass to know.
         if (mayReachCeiling(out.loudness, amplitudeOf(out.loudness.gainDb))) {
             PartsPlayer player(out);
-            passSplit(player, out, [](const std::array<std::span<const float>, 3>&) { return true; });
+            const auto ignore = [](const std::array<std::span<const float>, 3>&) { return true; };
+            passSplit(player, out, ignore);
         }
     }
     result.loudness = out.loudness;

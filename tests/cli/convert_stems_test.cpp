@@ -115,9 +115,20 @@ TEST_F(StemsAudioCommand, InstrumentalPlusGuideIsTheFullSongAndTheGuideSoundsWit
         const Decoded full = decode(out() / (song + ".flac"));
         const Decoded instrumental = decode(out() / (song + ".instrumental.flac"));
         const Decoded guide = decode(out() / (song + ".guide.flac"));
-        // The full song is the file --audio writes without --stems.
+        // The full song is the file --audio writes without --stems; with
+        // --cdg sharing the render, the parts are those written without it.
         const std::filesystem::path split = work_ / (song + ".split.flac");
         std::filesystem::rename(out() / (song + ".flac"), split);
+        if (run.cdg) {
+            for (const char* part : {".instrumental.flac", ".guide.flac"}) {
+                std::filesystem::rename(out() / (song + part), work_ / (song + part));
+            }
+            ASSERT_EQ(convert({song, "--audio", "flac", "--stems", "-q"}).exitCode, kExitSuccess);
+            for (const char* part : {".instrumental.flac", ".guide.flac"}) {
+                EXPECT_TRUE(bytesOf(work_ / (song + part)) == bytesOf(out() / (song + part)))
+                    << part;
+            }
+        }
         ASSERT_EQ(convert({song, "--audio", "flac", "-q"}).exitCode, kExitSuccess);
         EXPECT_TRUE(bytesOf(split) == bytesOf(out() / (song + ".flac")));
         ASSERT_GT(full.samples.size(), 0U);

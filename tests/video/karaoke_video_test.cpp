@@ -253,7 +253,9 @@ TEST(KaraokeVideo, TwoStreamedTracksAreTitledAndEachHoldsItsOwnSound) {
         std::vector<float> samples(pcm.out.size() / sizeof(float));
         std::memcpy(samples.data(), pcm.out.data(), samples.size() * sizeof(float));
         double sum = 0;
-        for (const float sample : samples) sum += static_cast<double>(sample) * static_cast<double>(sample);
+        for (const float sample : samples) {
+            sum += static_cast<double>(sample) * static_cast<double>(sample);
+        }
         const double rms = std::sqrt(sum / static_cast<double>(samples.size()));
         EXPECT_NEAR(rms, level / std::numbers::sqrt2, level * 0.05) << track;
     }

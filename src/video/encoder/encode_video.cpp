@@ -412,7 +412,8 @@ VideoStatus encodeVideo(const PreparedVideo& video, const KaraokeVideoInput& inp
     StreamedStereo first = input.streamed;
     if (!input.interleavedStereo.empty()) {
         first.samples = input.interleavedStereo.size();
-        first.next = [whole = input.interleavedStereo, at = std::size_t{0}](std::span<float> out) mutable {
+        first.next = [whole = input.interleavedStereo,
+                      at = std::size_t{0}](std::span<float> out) mutable {
             const std::size_t count = std::min(out.size(), whole.size() - at);
             std::copy_n(whole.begin() + static_cast<std::ptrdiff_t>(at), count, out.begin());
             std::fill(out.begin() + static_cast<std::ptrdiff_t>(count), out.end(), 0.0f);

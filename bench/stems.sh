@@ -55,8 +55,8 @@ count() {
     local name=$1
     shift
     local args=("$@" -o "$work/out-$name")
-    OMP_WAIT_POLICY=passive convert valgrind --tool=callgrind --callgrind-out-file="$work/cg-$name" "$tool" \
-        >"$work/cg-$name.log" 2>&1
+    OMP_WAIT_POLICY=passive convert valgrind --tool=callgrind \
+        --callgrind-out-file="$work/cg-$name" "$tool" >"$work/cg-$name.log" 2>&1
     sed -n 's/.*Collected : //p' "$work/cg-$name.log"
 }
 # Instructions inside functions whose names match PATTERN (inclusive).

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "audio/audio_encoder.hpp"
 
 namespace kdb2mid {
 
@@ -100,30 +99,46 @@ void PartReader::read(std::span<float> out) {
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), 0.0f);
 }
 
+AudioStatus PartsEncoder::open(AudioFormat format, const std::array<AudioSink*, 3>& sinks,
+                               const std::array<std::uint32_t, 3>& serials) {
+    for (std::size_t i = 0; i < 3; ++i) {
+        used_[i] = sinks[i] != nullptr;
+        if (!used_[i]) continue;
+        const EncodingEffort effort = i == 0 ? EncodingEffort::standard : EncodingEffort::quick;
+        if (!encoders_[i].open(format, *sinks[i], serials[i], effort)) return encoders_[i].status();
+    }
+    return {};
+}
+
+AudioStatus PartsEncoder::write(const std::array<std::span<const float>, 3>& stretch) {
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (used_[i] && !stretch[i].empty() && !encoders_[i].write(stretch[i])) {
+            return encoders_[i].status();
+        }
+    }
+    return {};
+}
+
+AudioStatus PartsEncoder::close() {
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (used_[i] && !encoders_[i].close()) return encoders_[i].status();
+    }
+    return {};
+}
+
 AudioStatus encodeParts(const RenderedParts& parts, AudioFormat format,
                         const std::array<AudioSink*, 3>& sinks, bool withLeadIn) {
     if (parts.sampleRate != audioSampleRate(format)) {
         return AudioStatus{AudioError::encoderFailed, AudioStep::sampleRate, false, {}};
     }
-    std::array<AudioEncoder, 3> encoders;
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (sinks[i] == nullptr) continue;
-        const EncodingEffort effort = i == 0 ? EncodingEffort::standard : EncodingEffort::quick;
-        if (!encoders[i].open(format, *sinks[i], parts.serials[i], effort)) {
-            return encoders[i].status();
-        }
-    }
+    PartsEncoder encoder;
+    if (AudioStatus status = encoder.open(format, sinks, parts.serials); !status) return status;
     PartsPlayer player(parts, withLeadIn);
     for (std::array<std::span<const float>, 3> stretch = player.next(); !stretch[0].empty();
          stretch = player.next()) {
-        for (std::size_t i = 0; i < 3; ++i) {
-            if (sinks[i] != nullptr && !encoders[i].write(stretch[i])) return encoders[i].status();
-        }
+        if (AudioStatus status = encoder.write(stretch); !status) return status;
     }
-    for (std::size_t i = 0; i < 3; ++i) {
-        if (sinks[i] != nullptr && !encoders[i].close()) return encoders[i].status();
-    }
-    return {};
+    return encoder.close();
 }
 
 }  // namespace kdb2mid

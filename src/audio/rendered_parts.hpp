@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "audio/audio_encoder.hpp"
 #include "audio/audio_format.hpp"
 #include "audio/audio_sink.hpp"
 #include "audio/audio_status.hpp"
@@ -100,6 +101,22 @@ private:
     PartsPlayer player_;
     std::size_t part_;
     std::span<const float> stretch_;
+};
+
+// The encoders of a split song's files, one for each part that has a sink
+// (null: that part is not written): the full song at the encoder's standard
+// effort, the instrumental and the guide quickly.
+class PartsEncoder {
+public:
+    AudioStatus open(AudioFormat format, const std::array<AudioSink*, 3>& sinks,
+                     const std::array<std::uint32_t, 3>& serials);
+    // Each part's samples of a stretch to its encoder.
+    AudioStatus write(const std::array<std::span<const float>, 3>& stretch);
+    AudioStatus close();
+
+private:
+    std::array<AudioEncoder, 3> encoders_;
+    std::array<bool, 3> used_{};
 };
 
 // Encodes the parts that have a sink (null: that part is not written) in

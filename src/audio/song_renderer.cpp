@@ -239,13 +239,6 @@ bool finishLoudness(RenderStore& store, const LoudnessMeter* meter, int rate,
     return true;
 }
 
-// A split song's gain to its loudness target, from the meter that heard the
-// full song, as finishLoudness finds it for a song alone.
-void setGain(RenderedParts& parts, const LoudnessMeter& meter) {
-    parts.loudness.measured = meter.loudness();
-    parts.loudness.gainDb = normalisingGain(parts.loudness.measured, *parts.target);
-}
-
 // One pass of player over a split song brought to its loudness, each stretch
 // handed to emit (false: stop); then, as finishLoudness does for a song
 // alone, whether the limiter turned anything down and, if it did, the full
@@ -452,6 +445,43 @@ RenderResult SongRenderer::render(std::span<const std::uint8_t> midi, AudioSink&
     return result;
 }
 
+namespace {
+
+// The Ogg serials of a split song's three files: the full song's is the one
+// it has rendered alone; all are the same on every run, and differ.
+std::array<std::uint32_t, 3> partSerials(const SongParts& midi) {
+    const std::uint32_t full = streamSerialFor(midi.full);
+    const std::uint32_t guide = streamSerialFor(midi.guide);
+    return {full, full ^ guide ^ 0x5A5A5A5AU, guide};
+}
+
+}  // namespace
+
+// The full song of a split song rendered into parts.full, with what finishes
+// it: the sample rate, the loudness target, the serials and, with a target,
+// the song's gain to it from its meter, as finishLoudness finds it for a
+// song alone. fadedOut: whether its last block was faded out.
+RenderResult SongRenderer::storeFull(const SongParts& midi, RenderedParts& parts,
+                                     bool& fadedOut) {
+    parts.sampleRate = audioSampleRate(settings_.format);
+    parts.target = settings_.loudnessTarget;
+    parts.serials = partSerials(midi);
+    std::optional<LoudnessMeter> meter;
+    if (parts.target) meter.emplace(parts.sampleRate);
+    RenderResult result = play(midi.full, [&](std::span<const float> block, bool faded) {
+        if (meter) meter->add(block);
+        parts.full.append(block);
+        fadedOut = faded;
+        return true;
+    });
+    parts.loudness = result.loudness;
+    if (meter && result.status) {
+        parts.loudness.measured = meter->loudness();
+        parts.loudness.gainDb = normalisingGain(parts.loudness.measured, *parts.target);
+    }
+    return result;
+}
+
 // The full song is rendered and finished as render does it; the guide is
 // played beside it (at FluidSynth's level) or while the full song is
 // finished (at a loudness, which waits for the whole song), as its frames
@@ -477,74 +507,39 @@ RenderResult SongRenderer::renderPartsTo(const SongParts& midi, Emit&& emit) {
         return result;
     }
     RenderedParts finish;
-    finish.sampleRate = audioSampleRate(settings_.format);
-    finish.target = settings_.loudnessTarget;
-    LoudnessMeter meter(finish.sampleRate);
     bool fadedOut = false;
-    result = play(midi.full, [&](std::span<const float> block, bool faded) {
-        meter.add(block);
-        finish.full.append(block);
-        fadedOut = faded;
-        return true;
-    });
+    result = storeFull(midi, finish, fadedOut);
     if (!result.status) return result;
     if (fadedOut) guide.fadeBlockEndingAt(result.frames);
-    finish.loudness = result.loudness;
-    setGain(finish, meter);
     PartsPlayer player(finish.full, [&](std::size_t frames) { return guide.take(frames); }, finish);
     if (!passSplit(player, finish, emit)) result.status = failure(AudioError::encoderFailed, "");
     result.loudness = finish.loudness;
     return result;
 }
 
-namespace {
-
-// The Ogg serials of a split song's three files: the full song's is the one
-// it has rendered alone; all are the same on every run, and differ.
-std::array<std::uint32_t, 3> partSerials(const SongParts& midi) {
-    const std::uint32_t full = streamSerialFor(midi.full);
-    const std::uint32_t guide = streamSerialFor(midi.guide);
-    return {full, full ^ guide ^ 0x5A5A5A5AU, guide};
-}
-
-}  // namespace
 
 RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out,
                                        std::uint64_t leadInFrames) {
     out = RenderedParts{};
-    out.sampleRate = audioSampleRate(settings_.format);
-    out.leadInFrames = leadInFrames;
-    out.target = settings_.loudnessTarget;
-    out.serials = partSerials(midi);
     RenderResult result;
     Voice guideVoice;
     result.status = start(midi.guide, guideVoice);
     if (!result.status) return result;
-    std::optional<LoudnessMeter> meter;
-    if (out.target) meter.emplace(out.sampleRate);
     bool fadedOut = false;
-    result = play(midi.full, [&](std::span<const float> block, bool faded) {
-        if (meter) meter->add(block);
-        out.full.append(block);
-        fadedOut = faded;
-        return true;
-    });
+    result = storeFull(midi, out, fadedOut);
     if (!result.status) return result;
+    out.leadInFrames = leadInFrames;
     // The guide as long as the full song, its last block faded with the song's.
     for (std::uint64_t frames = kBlockFrames; frames <= result.frames; frames += kBlockFrames) {
         guideVoice.sound();
         if (fadedOut && frames == result.frames) fadeOut(guideVoice.block);
         out.guide.append(guideVoice.block);
     }
-    out.loudness = result.loudness;
-    if (meter) {
-        setGain(out, *meter);
-        // Only a song that may reach the ceiling needs a pass to know.
-        if (mayReachCeiling(out.loudness, amplitudeOf(out.loudness.gainDb))) {
-            PartsPlayer player(out);
-            const auto ignore = [](const std::array<std::span<const float>, 3>&) { return true; };
-            passSplit(player, out, ignore);
-        }
+    // Only a song that may reach the ceiling needs a pass to know whether it did.
+    if (out.target && mayReachCeiling(out.loudness, amplitudeOf(out.loudness.gainDb))) {
+        PartsPlayer player(out);
+        const auto ignore = [](const std::array<std::span<const float>, 3>&) { return true; };
+        passSplit(player, out, ignore);
     }
     result.loudness = out.loudness;
     return result;
@@ -553,35 +548,17 @@ RenderResult SongRenderer::renderParts(const SongParts& midi, RenderedParts& out
 RenderResult SongRenderer::renderParts(const SongParts& midi, AudioSink& full,
                                        AudioSink& instrumental, AudioSink& guide) {
     RenderResult result;
-    AudioEncoder encoders[3];
-    AudioSink* sinks[3] = {&full, &instrumental, &guide};
-    const std::array<std::uint32_t, 3> serials = partSerials(midi);
-    for (int i = 0; i < 3; ++i) {
-        const EncodingEffort effort = i == 0 ? EncodingEffort::standard : EncodingEffort::quick;
-        if (!encoders[i].open(settings_.format, *sinks[i], serials[static_cast<std::size_t>(i)],
-                              effort)) {
-            result.status = encoders[i].status();
-            return result;
-        }
-    }
+    PartsEncoder encoder;
+    result.status =
+        encoder.open(settings_.format, {&full, &instrumental, &guide}, partSerials(midi));
+    if (!result.status) return result;
     std::optional<AudioStatus> failed;
     result = renderPartsTo(midi, [&](const std::array<std::span<const float>, 3>& blocks) {
-        for (std::size_t i = 0; i < 3; ++i) {
-            if (!blocks[i].empty() && !encoders[i].write(blocks[i])) {
-                failed = encoders[i].status();
-                return false;
-            }
-        }
-        return true;
+        if (AudioStatus status = encoder.write(blocks); !status) failed = std::move(status);
+        return !failed;
     });
     if (failed) result.status = *failed;
-    if (!result.status) return result;
-    for (AudioEncoder& encoder : encoders) {
-        if (!encoder.close()) {
-            result.status = encoder.status();
-            break;
-        }
-    }
+    if (result.status) result.status = encoder.close();
     return result;
 }
 

@@ -142,6 +142,7 @@ private:
     RenderResult play(std::span<const std::uint8_t> midi, const Consume& consume);
     template <typename Emit>
     RenderResult renderPartsTo(const SongParts& midi, Emit&& emit);
+    RenderResult storeFull(const SongParts& midi, RenderedParts& parts, bool& fadedOut);
     SongRenderer(std::filesystem::path soundFont, const RenderSettings& settings);
     AudioStatus load();
 
